@@ -1,0 +1,191 @@
+#include "pagestore/DbReader.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+
+#include "pagestore/FieldReaders.h"
+
+namespace pw {
+namespace {
+
+constexpr std::uint16_t kAnyWord = 0x0FFF;
+
+struct SignatureRow {
+    std::uint16_t word0;
+    std::uint16_t word2;
+};
+
+constexpr SignatureRow kSignature2048[6] = {{0x0100, 0x0000}, {0x0101, kAnyWord}, {0x0102, 0x4356},
+                                            {0x0102, 0x4356}, {0x0102, 0x4356}, {0x0102, 0x4356}};
+constexpr SignatureRow kSignature4096[6] = {{0x0100, 0x0000}, {0x0101, kAnyWord}, {0x0102, 0x0BDE},
+                                            {0x0102, 0x0EA9}, {0x0102, 0x0DEB}, {0x0102, 0x0CCB}};
+
+constexpr std::int64_t kLastPageOnePosition = 24576;
+
+std::string StorageFormatLabel(const std::string& path) {
+    std::string lower = path;
+    std::transform(lower.begin(), lower.end(), lower.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    if (lower.size() >= 4) {
+        std::size_t from = lower.size() - 4;
+        std::size_t found = lower.find(".mdb", from);
+        if (found != std::string::npos && found > 0) return kLabelAccess2000;
+    }
+    return kLabelAccess2007;
+}
+
+}  // namespace
+
+CDbReader::CDbReader(RecoveryStatus& status) : status_(&status), notifier_(&defaultNotifier_) {}
+
+CDbReader::~CDbReader() { CloseDatabaseFile(); }
+
+bool CDbReader::OpenDatabaseFile(const std::string& path) {
+    CloseDatabaseFile();
+    pageMap_.clear();
+    tables_.clear();
+    openError_.clear();
+    if (path.empty()) return false;
+    errno = 0;
+    if (!file_.Open(path)) {
+        openError_ = errno != 0 ? std::strerror(errno) : "not a readable file";
+        status_->setStatusLine("Opening file failed...");
+        return false;
+    }
+    status_->setStatusLine("Opened file successfully...");
+    return true;
+}
+
+void CDbReader::CloseDatabaseFile() { file_.Close(); }
+
+int CDbReader::ReadAt(PageBuffer& buffer, std::int64_t position) const {
+    buffer.fill(0);
+    if (!file_.IsOpen()) return -1;
+    return static_cast<int>(file_.ReadAt(position, buffer.data(), buffer.size()));
+}
+
+bool CDbReader::MatchSignature(int pageSize) {
+    if (!file_.IsOpen() || (pageSize != 2048 && pageSize != 4096)) return false;
+    const SignatureRow* rows = pageSize == 2048 ? kSignature2048 : kSignature4096;
+    std::vector<std::uint8_t> page(static_cast<std::size_t>(pageSize));
+    int mismatches = 0;
+    for (int k = 0; k < 6; ++k) {
+        std::fill(page.begin(), page.end(), 0);
+        file_.ReadAt(static_cast<std::int64_t>(k) * pageSize, page.data(), page.size());
+        ByteView view(page);
+        if (static_cast<std::uint16_t>(ReadUInt16(view, 0)) != rows[k].word0) {
+            ++mismatches;
+        } else if (rows[k].word2 != kAnyWord && static_cast<std::uint16_t>(ReadUInt16(view, 2)) != rows[k].word2) {
+            ++mismatches;
+        }
+    }
+    return mismatches == 0;
+}
+
+void CDbReader::Refuse(const std::string& message) {
+    status_->RequestStop();
+    status_->SetRecoveryTbl();
+    ShowMessage(message);
+}
+
+int CDbReader::CheckFileFormat() {
+    if (MatchSignature(2048)) {
+        Refuse(kFormatNotSupported);
+        return 0;
+    }
+    if (MatchSignature(4096)) {
+        LoadPageLayout();
+        return 4;
+    }
+    return -1;
+}
+
+std::int64_t CDbReader::LocatePageOne() const {
+    if (!file_.IsOpen()) return -1;
+    const std::int64_t size = file_.Size();
+    if (size <= 0) return -1;
+
+    // The file is read once, block by block, with enough of what follows kept
+    // in memory to compare a candidate's five pages without reading again.
+    constexpr std::int64_t kChunk = 8 << 20;
+    constexpr std::int64_t kLookahead = 4 * kPageSize + 4;
+    std::vector<std::uint8_t> window(static_cast<std::size_t>(kChunk + kLookahead));
+
+    for (std::int64_t chunkStart = 0; chunkStart < size; chunkStart += kChunk) {
+        std::fill(window.begin(), window.end(), 0);
+        std::int64_t got = file_.ReadAt(chunkStart, window.data(), window.size());
+        if (got <= 0) break;
+        const std::uint8_t* w = window.data();
+        const std::int64_t chunkEnd = std::min<std::int64_t>(kChunk, got);
+        for (std::int64_t i = 0; i < chunkEnd; ++i) {
+            // A candidate word starts with 0x01 and must be 0x0101 to pass.
+            const void* hit = std::memchr(w + i, 0x01, static_cast<std::size_t>(chunkEnd - i));
+            if (hit == nullptr) break;
+            i = static_cast<const std::uint8_t*>(hit) - w;
+            const std::int64_t position = chunkStart + i;
+            if (position % kPageSize == kPageSize - 1) continue;
+            if (w[i + 1] != 0x01) continue;
+            bool passes = true;
+            for (int k = 2; k <= 5 && passes; ++k) {
+                const std::int64_t at = i + static_cast<std::int64_t>(k - 1) * kPageSize;
+                const std::uint16_t word0 = static_cast<std::uint16_t>(w[at] | (w[at + 1] << 8));
+                const std::uint16_t word2 = static_cast<std::uint16_t>(w[at + 2] | (w[at + 3] << 8));
+                passes = word0 == kSignature4096[k].word0 && word2 == kSignature4096[k].word2;
+            }
+            if (passes) return position;
+        }
+    }
+    return -1;
+}
+
+bool CDbReader::AnalyseDatabase(const std::string& path) {
+    pageOneOffset_ = -1;
+    scanKind_ = ScanKind::None;
+    path_ = path;
+    if (path.empty()) return false;
+
+    status_->setStorageFormat(StorageFormatLabel(path));
+
+    if (!OpenDatabaseFile(path)) {
+        // Release whoever waits for tables, as the refusals do.
+        status_->RequestStop();
+        status_->SetRecoveryTbl();
+        return false;
+    }
+
+    const int rc = CheckFileFormat();
+    if (rc == 0) return false;
+    if (rc == -1) {
+        pageOneOffset_ = LocatePageOne();
+        if (pageOneOffset_ == -1 || pageOneOffset_ > kLastPageOnePosition) {
+            Refuse(kHighlyCorrupted);
+            return false;
+        }
+    }
+
+    version_ = 4;
+    LoadPageLayout();
+
+    status_->setStatusLine("Analyzing started");
+    status_->PostStatus();
+    if (status_->StopRequested()) return false;
+
+    if (rc == 4 || pageOneOffset_ == kPageSize) {
+        ScanPages();
+    } else {
+        // Page 1 somewhere in the first 24576 bytes other than at 4096: the
+        // start of the file is damaged or missing, pages follow page 1.
+        ScanShiftedPages(pageOneOffset_);
+    }
+
+    DiscoverTables();
+    SortColumns();
+    BuildTableSql();
+
+    status_->setStatusLine("Initializing Tables.....");
+    status_->SetUpdateProgStatus();
+    return true;
+}
+
+}  // namespace pw

@@ -1,0 +1,23 @@
+#pragma once
+
+#include <cstdint>
+
+#include "pagestore/ByteView.h"
+#include "pagestore/PageMap.h"
+
+namespace pw {
+
+// Read access to the pages of an analysed file. The reader implements it over
+// the file; tests implement it over pages held in memory.
+class PageSource {
+public:
+    virtual ~PageSource() = default;
+    virtual const PageMap& Map() const = 0;
+    // Zeroes the buffer and reads page n through the map. Returns the number of
+    // bytes read; -1 when the page is absent or nothing is open.
+    virtual int ReadPage(PageBuffer& buffer, std::int32_t n) const = 0;
+    // Zeroes the buffer and reads the 4096 bytes at a file position.
+    virtual int ReadAt(PageBuffer& buffer, std::int64_t position) const = 0;
+};
+
+}  // namespace pw

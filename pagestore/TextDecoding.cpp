@@ -1,0 +1,129 @@
+#include "pagestore/TextDecoding.h"
+
+#include <algorithm>
+#include <vector>
+
+namespace pw {
+namespace {
+
+constexpr char32_t kReplacement = 0xFFFD;
+
+struct Range {
+    std::size_t first = 0;
+    std::size_t last = 0;
+};
+
+Range Clamp(ByteView buffer, std::int64_t start, std::int64_t count) {
+    if (count <= 0) return {};
+    const std::int64_t size = static_cast<std::int64_t>(buffer.size());
+    std::int64_t first = std::max<std::int64_t>(start, 0);
+    std::int64_t last = start > size - count ? size : start + count;
+    if (first >= last) return {};
+    return {static_cast<std::size_t>(first), static_cast<std::size_t>(last)};
+}
+
+// Joins UTF-16 code units into code points.
+class Utf16Joiner {
+public:
+    explicit Utf16Joiner(std::string& out) : out_(out) {}
+    void Add(std::uint16_t unit) {
+        if (pendingHigh_ != 0) {
+            if (unit >= 0xDC00 && unit <= 0xDFFF) {
+                AppendUtf8(out_, 0x10000 + ((static_cast<char32_t>(pendingHigh_) - 0xD800) << 10) + (unit - 0xDC00));
+                pendingHigh_ = 0;
+                return;
+            }
+            AppendUtf8(out_, kReplacement);
+            pendingHigh_ = 0;
+        }
+        if (unit >= 0xD800 && unit <= 0xDBFF) {
+            pendingHigh_ = unit;
+        } else if (unit >= 0xDC00 && unit <= 0xDFFF) {
+            AppendUtf8(out_, kReplacement);
+        } else {
+            AppendUtf8(out_, unit);
+        }
+    }
+    void Finish() {
+        if (pendingHigh_ != 0) AppendUtf8(out_, kReplacement);
+        pendingHigh_ = 0;
+    }
+
+private:
+    std::string& out_;
+    std::uint16_t pendingHigh_ = 0;
+};
+
+}  // namespace
+
+void AppendUtf8(std::string& out, char32_t cp) {
+    if (cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) cp = kReplacement;
+    if (cp < 0x80) {
+        out.push_back(static_cast<char>(cp));
+    } else if (cp < 0x800) {
+        out.push_back(static_cast<char>(0xC0 | (cp >> 6)));
+        out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+    } else if (cp < 0x10000) {
+        out.push_back(static_cast<char>(0xE0 | (cp >> 12)));
+        out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
+        out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+    } else {
+        out.push_back(static_cast<char>(0xF0 | (cp >> 18)));
+        out.push_back(static_cast<char>(0x80 | ((cp >> 12) & 0x3F)));
+        out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
+        out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+    }
+}
+
+std::string DecodeUcs2(ByteView buffer, std::int64_t start, std::int64_t count) {
+    std::string out;
+    Range r = Clamp(buffer, start, count);
+    // Pairs are counted from the value's own start, even when its head lies
+    // outside the buffer.
+    std::size_t first = r.first;
+    if (start < 0 && (-start) % 2 == 1) ++first;
+    out.reserve((r.last - std::min(first, r.last)) / 2);
+    Utf16Joiner joiner(out);
+    for (std::size_t i = first; i + 1 < r.last; i += 2)
+        joiner.Add(static_cast<std::uint16_t>(buffer[i] | (buffer[i + 1] << 8)));
+    joiner.Finish();
+    return out;
+}
+
+std::string DecodeCompressedText(ByteView buffer, std::int64_t start, std::int64_t count) {
+    std::string out;
+    Range r = Clamp(buffer, start, count);
+    out.reserve(r.last - r.first);
+    Utf16Joiner joiner(out);
+    bool compressed = true;
+    std::size_t i = r.first;
+    while (i < r.last) {
+        if (buffer[i] == 0) {
+            compressed = !compressed;
+            ++i;
+            continue;
+        }
+        if (compressed) {
+            joiner.Add(buffer[i]);
+            ++i;
+        } else {
+            if (i + 1 >= r.last) break;
+            joiner.Add(static_cast<std::uint16_t>(buffer[i] | (buffer[i + 1] << 8)));
+            i += 2;
+        }
+    }
+    joiner.Finish();
+    return out;
+}
+
+bool HasCompressedTextMarker(ByteView buffer, std::int64_t start, std::int64_t count) {
+    if (count < 2 || start < 0 || start + 2 > static_cast<std::int64_t>(buffer.size())) return false;
+    return buffer[static_cast<std::size_t>(start)] == 0xFF && buffer[static_cast<std::size_t>(start) + 1] == 0xFE;
+}
+
+std::string DecodeJetText(ByteView buffer, std::int64_t start, std::int64_t count) {
+    if (HasCompressedTextMarker(buffer, start, count)) return DecodeCompressedText(buffer, start + 2, count - 2);
+    return DecodeUcs2(buffer, start, count);
+}
+
+}  // namespace pw
