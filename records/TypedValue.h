@@ -1,0 +1,83 @@
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <string>
+
+namespace pw {
+
+// A decoded value as what it is, beside the cell text that the preview and the
+// CSV export show. Exports read this, never the display text.
+struct TypedValue {
+    enum class Kind { Null, Boolean, Integer, Float, Currency, Decimal, Date, Text, Bytes, Guid };
+
+    Kind kind = Kind::Null;
+    bool boolean = false;
+    // Integer: the value. Currency: count of ten-thousandths (signed).
+    std::int64_t integer = 0;
+    // Float: the value (a single widened exactly). Date: the stored double,
+    // days since 1899-12-30 with the time of day as fraction.
+    double real = 0.0;
+    bool isSingle = false;
+    // Decimal: magnitude, scale (digits after the point) and sign.
+    unsigned __int128 decimalMagnitude = 0;
+    std::int32_t decimalScale = 0;
+    bool decimalNegative = false;
+    // Text: UTF-8. Bytes: the raw stored bytes.
+    std::string text;
+    // Guid: the 16 bytes as stored.
+    std::array<std::uint8_t, 16> guid{};
+
+    static TypedValue Null() { return {}; }
+    static TypedValue Boolean(bool b) {
+        TypedValue v;
+        v.kind = Kind::Boolean;
+        v.boolean = b;
+        return v;
+    }
+    static TypedValue Integer(std::int64_t i) {
+        TypedValue v;
+        v.kind = Kind::Integer;
+        v.integer = i;
+        return v;
+    }
+    static TypedValue Float(double d, bool single) {
+        TypedValue v;
+        v.kind = Kind::Float;
+        v.real = d;
+        v.isSingle = single;
+        return v;
+    }
+    static TypedValue Currency(std::int64_t tenThousandths) {
+        TypedValue v;
+        v.kind = Kind::Currency;
+        v.integer = tenThousandths;
+        return v;
+    }
+    static TypedValue Date(double serial) {
+        TypedValue v;
+        v.kind = Kind::Date;
+        v.real = serial;
+        return v;
+    }
+    static TypedValue Text(std::string utf8) {
+        TypedValue v;
+        v.kind = Kind::Text;
+        v.text = std::move(utf8);
+        return v;
+    }
+    static TypedValue Bytes(std::string raw) {
+        TypedValue v;
+        v.kind = Kind::Bytes;
+        v.text = std::move(raw);
+        return v;
+    }
+};
+
+// What a value decoder produces: the cell text and the typed value.
+struct DecodedCell {
+    std::string text;
+    TypedValue value;
+};
+
+}  // namespace pw
