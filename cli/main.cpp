@@ -10,6 +10,8 @@ int main(int argc, char** argv) {
     app.require_subcommand(1);
     int exitCode = 0;
     pw::cli::AddInfoCommand(app, exitCode);
+    pw::cli::AddTablesCommand(app, exitCode);
+    pw::cli::AddSchemaCommand(app, exitCode);
     CLI11_PARSE(app, argc, argv);
     return exitCode;
 }

@@ -116,6 +116,39 @@ std::string DecodeCompressedText(ByteView buffer, std::int64_t start, std::int64
     return out;
 }
 
+std::u32string Utf8CodePoints(const std::string& utf8) {
+    std::u32string out;
+    out.reserve(utf8.size());
+    std::size_t i = 0;
+    while (i < utf8.size()) {
+        const unsigned char lead = static_cast<unsigned char>(utf8[i]);
+        int extra = lead < 0x80 ? 0 : (lead >> 5) == 0x6 ? 1 : (lead >> 4) == 0xE ? 2 : (lead >> 3) == 0x1E ? 3 : -1;
+        if (extra < 0 || i + static_cast<std::size_t>(extra) >= utf8.size()) {
+            out.push_back(kReplacement);
+            ++i;
+            continue;
+        }
+        char32_t cp = extra == 0 ? lead : lead & (0x3F >> extra);
+        bool valid = true;
+        for (int k = 1; k <= extra; ++k) {
+            const unsigned char c = static_cast<unsigned char>(utf8[i + static_cast<std::size_t>(k)]);
+            if ((c & 0xC0) != 0x80) {
+                valid = false;
+                break;
+            }
+            cp = (cp << 6) | (c & 0x3F);
+        }
+        if (!valid) {
+            out.push_back(kReplacement);
+            ++i;
+            continue;
+        }
+        out.push_back(cp);
+        i += static_cast<std::size_t>(extra) + 1;
+    }
+    return out;
+}
+
 bool HasCompressedTextMarker(ByteView buffer, std::int64_t start, std::int64_t count) {
     if (count < 2 || start < 0 || start + 2 > static_cast<std::int64_t>(buffer.size())) return false;
     return buffer[static_cast<std::size_t>(start)] == 0xFF && buffer[static_cast<std::size_t>(start) + 1] == 0xFE;

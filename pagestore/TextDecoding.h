@@ -24,6 +24,9 @@ std::string DecodeJetText(ByteView buffer, std::int64_t start, std::int64_t coun
 // Compressed text as it follows the 0xFF 0xFE marker.
 std::string DecodeCompressedText(ByteView buffer, std::int64_t start, std::int64_t count);
 
+// The code points of a UTF-8 string; malformed sequences become U+FFFD.
+std::u32string Utf8CodePoints(const std::string& utf8);
+
 bool HasCompressedTextMarker(ByteView buffer, std::int64_t start, std::int64_t count);
 
 }  // namespace pw

@@ -1,0 +1,131 @@
+#include <iostream>
+#include <memory>
+#include <nlohmann/json.hpp>
+
+#include "cli/AnalysisRun.h"
+#include "cli/Commands.h"
+#include "schema/ColumnTypes.h"
+
+namespace pw::cli {
+namespace {
+
+struct SchemaOptions {
+    std::string file;
+    bool json = false;
+    bool sql = false;
+    bool quiet = false;
+};
+
+nlohmann::ordered_json ColumnJson(const ColumnInfo& column) {
+    nlohmann::ordered_json out;
+    out["name"] = column.name;
+    out["type"] = ColumnTypeName(column);
+    out["typeCode"] = column.typeCode;
+    out["length"] = column.length;
+    out["columnNumber"] = column.columnNumber;
+    out["fixed"] = column.isFixed != 0;
+    out["precision"] = column.precision;
+    out["scale"] = column.scale;
+    return out;
+}
+
+int RunTables(const SchemaOptions& options) {
+    AnalysisRun run;
+    AnalysisOptions analysis;
+    analysis.quiet = options.quiet || options.json;
+    const int rc = run.Run(options.file, analysis);
+    if (rc != kExitOk) return rc;
+    const auto& tables = run.reader().tables();
+    if (options.json) {
+        nlohmann::ordered_json out;
+        out["file"] = options.file;
+        out["tables"] = nlohmann::ordered_json::array();
+        for (const TableInfo& t : tables) {
+            nlohmann::ordered_json j;
+            j["name"] = t.name;
+            j["columns"] = t.columns.size();
+            j["dataPages"] = t.dataPages.size();
+            j["rowCount"] = t.rowCount;
+            j["generatedName"] = t.generatedName;
+            j["tdefPage"] = t.tdefPage;
+            out["tables"].push_back(j);
+        }
+        std::cout << out.dump(2) << std::endl;
+        return kExitOk;
+    }
+    for (const TableInfo& t : tables) {
+        std::cout << t.name << '\t' << t.columns.size() << " columns\t" << t.dataPages.size() << " data pages\t"
+                  << t.rowCount << " rows (definition)\t" << (t.generatedName ? "generated name" : "catalog name")
+                  << '\n';
+    }
+    return kExitOk;
+}
+
+int RunSchema(const SchemaOptions& options) {
+    AnalysisRun run;
+    AnalysisOptions analysis;
+    analysis.quiet = options.quiet || options.json;
+    const int rc = run.Run(options.file, analysis);
+    if (rc != kExitOk) return rc;
+    const auto& tables = run.reader().tables();
+    if (options.json) {
+        nlohmann::ordered_json out;
+        out["file"] = options.file;
+        out["tables"] = nlohmann::ordered_json::array();
+        for (const TableInfo& t : tables) {
+            nlohmann::ordered_json j;
+            j["name"] = t.name;
+            j["generatedName"] = t.generatedName;
+            j["tdefPage"] = t.tdefPage;
+            j["columns"] = nlohmann::ordered_json::array();
+            for (const ColumnInfo& c : t.columns) j["columns"].push_back(ColumnJson(c));
+            if (options.sql) {
+                j["createSql"] = t.createSql;
+                j["insertSql"] = t.insertSql;
+            }
+            out["tables"].push_back(j);
+        }
+        std::cout << out.dump(2) << std::endl;
+        return kExitOk;
+    }
+    for (const TableInfo& t : tables) {
+        if (options.sql) {
+            std::cout << t.createSql << "\n" << t.insertSql << "\n\n";
+            continue;
+        }
+        std::cout << t.name << (t.generatedName ? "  (generated name)" : "") << '\n';
+        for (const ColumnInfo& c : t.columns) {
+            std::cout << "  " << c.name << '\t' << ColumnTypeName(c) << '\t' << "length " << c.length << '\t'
+                      << "column " << c.columnNumber << '\t' << (c.isFixed ? "fixed" : "variable");
+            if (c.precision != 0 || c.scale != 0)
+                std::cout << '\t' << "precision " << c.precision << " scale " << c.scale;
+            std::cout << '\n';
+        }
+    }
+    return kExitOk;
+}
+
+void AddFileAndCommonFlags(CLI::App* cmd, SchemaOptions& options) {
+    cmd->add_option("FILE", options.file, "The Access database (.mdb or .accdb) to read")->required();
+    cmd->add_flag("--json", options.json, "Print the result as JSON on stdout");
+    cmd->add_flag("-q,--quiet", options.quiet, "No status lines on stderr");
+}
+
+}  // namespace
+
+void AddTablesCommand(CLI::App& app, int& exitCode) {
+    auto options = std::make_shared<SchemaOptions>();
+    CLI::App* cmd = app.add_subcommand("tables", "List the recovered tables");
+    AddFileAndCommonFlags(cmd, *options);
+    cmd->callback([options, &exitCode] { exitCode = RunTables(*options); });
+}
+
+void AddSchemaCommand(CLI::App& app, int& exitCode) {
+    auto options = std::make_shared<SchemaOptions>();
+    CLI::App* cmd = app.add_subcommand("schema", "Show the columns of every recovered table");
+    AddFileAndCommonFlags(cmd, *options);
+    cmd->add_flag("--sql", options->sql, "Print each table's CREATE TABLE and INSERT INTO text");
+    cmd->callback([options, &exitCode] { exitCode = RunSchema(*options); });
+}
+
+}  // namespace pw::cli

@@ -1,0 +1,83 @@
+#include "schema/TableDefinitionParser.h"
+
+#include "pagestore/FieldReaders.h"
+#include "pagestore/PageLayout.h"
+#include "pagestore/TextDecoding.h"
+
+namespace pw {
+namespace {
+
+constexpr int kTextType = 10;
+constexpr int kNumericType = 16;
+constexpr int kMaxTextLength = 255;
+
+void AppendCodePoint(std::string& out, char32_t cp) { AppendUtf8(out, cp); }
+
+}  // namespace
+
+std::string CleanColumnName(const std::string& utf8) {
+    constexpr std::size_t kMaxBytes = kColumnNameFieldSize - 1;
+    std::string cleaned;
+    for (char32_t cp : Utf8CodePoints(utf8)) {
+        std::string piece;
+        if ((cp >= 0x20 && cp <= 0x7E) || cp == 0xA0) {
+            AppendCodePoint(piece, cp);
+        } else {
+            piece = "_";
+        }
+        if (cleaned.size() + piece.size() > kMaxBytes) break;
+        cleaned += piece;
+    }
+    return cleaned;
+}
+
+int ParseColumnRecord(ByteView definition, TableInfo& table, std::int64_t p) {
+    ColumnInfo column;
+    column.typeCode = ReadInt8(definition, p);
+    column.columnNumber = ReadUInt16(definition, p + 5);
+    column.varIndex = ReadUInt16(definition, p + 7);
+    column.columnIndex = ReadUInt16(definition, p + 9);
+    if (column.typeCode == kNumericType) {
+        column.precision = ReadInt8(definition, p + 11);
+        column.scale = ReadInt8(definition, p + 12);
+    }
+    column.isFixed = static_cast<std::uint8_t>(ReadInt8(definition, p + 15) & 1);
+    column.fixedOffset = ReadUInt16(definition, p + 21);
+    column.length = ReadUInt16(definition, p + 23);
+    if (column.typeCode == kTextType && column.length > kMaxTextLength) column.length = kMaxTextLength;
+    table.columns.push_back(std::move(column));
+    return 1;
+}
+
+int ParseTableDefinition(ByteView definition, TableInfo& table, const PageMap& map) {
+    const PageLayout layout = PageLayout::Jet4();
+    table.rowCount = ReadInt32(definition, layout.tdefRowCountOffset);
+    table.tableType = ReadInt8(definition, layout.tableTypeOffset);
+    table.maxColumns = ReadUInt16(definition, layout.maxColumnsOffset);
+    table.varColumnCount = ReadUInt16(definition, layout.varColumnsOffset);
+    table.columnCount = ReadUInt16(definition, layout.columnCountOffset);
+    const std::int64_t realIndexCount = ReadInt32(definition, layout.realIndexCountOffset);
+    if (table.columnCount == 0) return 0;
+
+    table.columns.clear();
+    table.columns.reserve(static_cast<std::size_t>(table.columnCount));
+    const std::int64_t firstRecord = 63 + layout.realIndexEntrySize * realIndexCount;
+    std::int64_t position = firstRecord;
+    for (int i = 0; i < table.columnCount; ++i, position += layout.columnRecordSize)
+        ParseColumnRecord(definition, table, position);
+
+    int unnamedColumns = 0;
+    for (ColumnInfo& column : table.columns) {
+        const std::int32_t length = ReadUInt16(definition, position);
+        column.name = CleanColumnName(DecodeJetText(definition, position + 2, length));
+        if (column.name.empty()) column.name = "Recovered Column " + std::to_string(++unnamedColumns);
+        position += 2 + length;
+    }
+
+    table.dataPages.clear();
+    for (const PageMapEntry& entry : map)
+        if (entry.pageType == 1 && entry.link == table.tdefPage) table.dataPages.push_back(entry.pageNumber);
+    return 1;
+}
+
+}  // namespace pw
