@@ -9,5 +9,6 @@ namespace pw::cli {
 void AddInfoCommand(CLI::App& app, int& exitCode);
 void AddTablesCommand(CLI::App& app, int& exitCode);
 void AddSchemaCommand(CLI::App& app, int& exitCode);
+void AddDumpCommand(CLI::App& app, int& exitCode);
 
 }  // namespace pw::cli

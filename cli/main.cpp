@@ -12,6 +12,7 @@ int main(int argc, char** argv) {
     pw::cli::AddInfoCommand(app, exitCode);
     pw::cli::AddTablesCommand(app, exitCode);
     pw::cli::AddSchemaCommand(app, exitCode);
+    pw::cli::AddDumpCommand(app, exitCode);
     CLI11_PARSE(app, argc, argv);
     return exitCode;
 }

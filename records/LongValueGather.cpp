@@ -1,0 +1,126 @@
+#include "records/LongValueGather.h"
+
+#include <set>
+#include <utility>
+
+#include "pagestore/FieldReaders.h"
+
+namespace pw {
+namespace {
+
+constexpr std::int32_t kRowSlotTableOffset = 14;
+constexpr std::int32_t kRowStartMask = 0x1FFF;
+constexpr std::int64_t kChainPointerSize = 4;
+
+// A row's first and last byte on its page, both inclusive. last < first means
+// the slot table describes a row without bytes.
+struct RowSpan {
+    std::int64_t first = 0;
+    std::int64_t last = -1;
+};
+
+// Where a long-value pointer leads.
+struct PointerTarget {
+    std::int32_t row = 0;
+    std::int64_t page = 0;
+};
+
+PointerTarget ReadPointer(ByteView bytes, std::int64_t offset) {
+    return {ReadInt8(bytes, offset), ReadUInt24(bytes, offset + 1)};
+}
+
+// Reads the page a pointer names into `buffer` and finds the row in it. The
+// result is Chain when the row was found (the form is only used as a reason).
+LongValueForm LoadRow(const PageSource& pages, PointerTarget target, PageBuffer& buffer, RowSpan& span) {
+    const PageMap& map = pages.Map();
+    if (target.page < 0 || target.page >= static_cast<std::int64_t>(map.size()))
+        return LongValueForm::PageOutsideMap;
+    const PageMapEntry& entry = map[static_cast<std::size_t>(target.page)];
+    if (entry.link != kLongValueLink) return LongValueForm::NotLongValuePage;
+    if (target.row < 0 || target.row >= entry.rowCount) return LongValueForm::RowNotOnPage;
+    if (entry.fileOffset < 0 || pages.ReadAt(buffer, entry.fileOffset) <= 0) return LongValueForm::PageOutsideMap;
+
+    const ByteView view(buffer);
+    span.first = ReadUInt16(view, kRowSlotTableOffset + 2 * target.row) & kRowStartMask;
+    // Rows fill the page from its end, so a row ends where the row before it starts.
+    span.last = target.row == 0
+                    ? kPageSize - 1
+                    : (ReadUInt16(view, kRowSlotTableOffset + 2 * (target.row - 1)) & kRowStartMask) - 1;
+    if (span.first >= kPageSize || span.last >= kPageSize) return LongValueForm::RowOutsidePage;
+    return LongValueForm::Chain;
+}
+
+std::string RowBytes(const PageBuffer& buffer, std::int64_t first, std::int64_t last) {
+    if (last < first) return {};
+    return ExtractRawText(ByteView(buffer), first, last - first + 1);
+}
+
+void CutToDeclaredLength(std::string& bytes, std::int64_t declared) {
+    if (static_cast<std::int64_t>(bytes.size()) > declared) bytes.resize(static_cast<std::size_t>(declared));
+}
+
+std::string GatherSingleRow(const PageSource& pages, PointerTarget target, std::int64_t declared,
+                            LongValueForm& form) {
+    PageBuffer buffer{};
+    RowSpan span;
+    const LongValueForm found = LoadRow(pages, target, buffer, span);
+    if (found != LongValueForm::Chain) {
+        form = found;
+        return {};
+    }
+    form = LongValueForm::SingleRow;
+    std::string bytes = RowBytes(buffer, span.first, span.last);
+    CutToDeclaredLength(bytes, declared);
+    return bytes;
+}
+
+std::string GatherChain(const PageSource& pages, PointerTarget target, std::int64_t declared) {
+    std::string bytes;
+    // Each row is read at most once, so a chain that points back on itself
+    // ends, and the walk is bounded by the rows of the file.
+    std::set<std::pair<std::int64_t, std::int32_t>> visited;
+    PageBuffer buffer{};
+    while (target.page != 0 && static_cast<std::int64_t>(bytes.size()) < declared) {
+        if (!visited.insert({target.page, target.row}).second) break;
+        RowSpan span;
+        if (LoadRow(pages, target, buffer, span) != LongValueForm::Chain) break;
+        // A row too small for its own next pointer has no trustworthy pointer.
+        if (span.last - span.first + 1 < kChainPointerSize) break;
+        bytes += RowBytes(buffer, span.first + kChainPointerSize, span.last);
+        target = ReadPointer(ByteView(buffer), span.first);
+    }
+    CutToDeclaredLength(bytes, declared);
+    return bytes;
+}
+
+}  // namespace
+
+std::int32_t LongValueFlagWord(ByteView page, std::int64_t position) { return ReadUInt16(page, position + 2); }
+
+std::string GatherLongValue(const PageSource& pages, ByteView page, std::int64_t position, std::int64_t length,
+                            LongValueForm& form) {
+    // A header outside the page cannot be read at all; that is no different
+    // from a field too short to hold one.
+    if (length < kLongValueHeaderSize || position < 0 || position > static_cast<std::int64_t>(page.size())) {
+        form = LongValueForm::TooShort;
+        return {};
+    }
+    const std::int64_t declared = ReadUInt24(page, position);
+    const auto flag = static_cast<std::uint8_t>(ReadInt8(page, position + 3));
+    const PointerTarget first = ReadPointer(page, position + 4);
+    switch (flag) {
+        case kLongValueInline:
+            form = LongValueForm::Inline;
+            return ExtractRawText(page, position + kLongValueHeaderSize, length - kLongValueHeaderSize);
+        case kLongValueSingleRow:
+            return GatherSingleRow(pages, first, declared, form);
+        case kLongValueChain:
+            form = LongValueForm::Chain;
+            return GatherChain(pages, first, declared);
+        default:
+            form = LongValueForm::Unhandled;
+            return {};
+    }
+}
+
+}  // namespace pw
