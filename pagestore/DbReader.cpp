@@ -22,6 +22,7 @@ constexpr SignatureRow kSignature4096[6] = {{0x0100, 0x0000}, {0x0101, kAnyWord}
                                             {0x0102, 0x0EA9}, {0x0102, 0x0DEB}, {0x0102, 0x0CCB}};
 
 constexpr std::int64_t kLastPageOnePosition = 24576;
+constexpr int kPagesThatMustMatch = 4;  // of pages 1 to 5
 
 std::string StorageFormatLabel(const std::string& path) {
     std::string lower = path;
@@ -126,13 +127,17 @@ std::int64_t CDbReader::LocatePageOne() const {
             const std::int64_t position = chunkStart + i;
             if (position % kPageSize == kPageSize - 1) continue;
             if (w[i + 1] != 0x01) continue;
-            bool passes = true;
-            for (int k = 2; k <= 5 && passes; ++k) {
+            // Page 1 itself must be there; of the four system pages after it
+            // one may be damaged without the file being given up.
+            int matching = 1;
+            for (int k = 2; k <= 5; ++k) {
                 const std::int64_t at = i + static_cast<std::int64_t>(k - 1) * kPageSize;
                 const std::uint16_t word0 = static_cast<std::uint16_t>(w[at] | (w[at + 1] << 8));
                 const std::uint16_t word2 = static_cast<std::uint16_t>(w[at + 2] | (w[at + 3] << 8));
-                passes = word0 == kSignature4096[k].word0 && word2 == kSignature4096[k].word2;
+                if (word0 == kSignature4096[k].word0 && word2 == kSignature4096[k].word2) ++matching;
+                if (matching + (5 - k) < kPagesThatMustMatch) break;
             }
+            const bool passes = matching >= kPagesThatMustMatch;
             if (passes) return position;
         }
     }

@@ -46,10 +46,11 @@ public:
     // Recognition.
     bool MatchSignature(int pageSize);
     int CheckFileFormat();
-    // The first file position at which pages 1 to 5 of the 4096-byte
-    // signature follow one another, or -1. Candidates are the positions of the
-    // words 0x0101 and 0x0102 inside each 4096-byte block (the last byte of a
-    // block starts none); only a 0x0101 word can pass, so only those are tested.
+    // The first file position at which page 1 of the 4096-byte signature is
+    // followed by at least three of the signature pages 2 to 5, or -1.
+    // Candidates are the positions of the words 0x0101 and 0x0102 inside each
+    // 4096-byte block (the last byte of a block starts none); only a 0x0101
+    // word can be page 1, so only those are tested.
     std::int64_t LocatePageOne() const;
     void LoadPageLayout() { layout_ = PageLayout::Jet4(); }
 

@@ -1,0 +1,221 @@
+// Schema recovery from corpus files damaged in the test: lost catalog rows,
+// a lost catalog definition, multi-page definitions, looping chains, and stop
+// requests at each point where discovery looks for one.
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <map>
+
+#include "pagestore/FieldReaders.h"
+#include "tests/support/Analysis.h"
+#include "tests/support/CorpusFiles.h"
+#include "tests/support/FileTools.h"
+
+namespace pw {
+namespace {
+
+using testing::AnalysedFile;
+
+// Four user tables; Table2 (89 columns) has its definition on pages 30 and 708.
+const char* kFile = "andipaetzold__test_data_V2003_test.mdb";
+
+std::filesystem::path CorpusPath(const char* name) { return testing::CorpusDir() / "files" / name; }
+
+std::map<std::int32_t, std::vector<std::string>> ColumnsByPage(AnalysedFile& file) {
+    std::map<std::int32_t, std::vector<std::string>> out;
+    for (const TableInfo& t : file.tables())
+        for (const ColumnInfo& c : t.columns) out[t.tdefPage].push_back(c.name + ":" + std::to_string(c.typeCode));
+    return out;
+}
+
+std::vector<std::int32_t> CatalogDataPages(AnalysedFile& file) {
+    std::vector<std::int32_t> pages;
+    for (const PageMapEntry& e : file.reader.Map())
+        if (e.pageType == 1 && e.link == 2) pages.push_back(e.pageNumber);
+    return pages;
+}
+
+class SchemaDamage : public ::testing::Test {
+protected:
+    void SetUp() override {
+        PW_REQUIRE_CORPUS();
+        original = testing::ReadFile(CorpusPath(kFile));
+        intact = std::make_unique<AnalysedFile>(CorpusPath(kFile));
+        ASSERT_TRUE(intact->ok);
+        ASSERT_EQ(intact->tables().size(), 4u);
+    }
+    std::filesystem::path Write(const std::vector<std::uint8_t>& bytes) {
+        const auto path = dir / kFile;
+        testing::WriteFile(path, bytes);
+        return path;
+    }
+
+    testing::TempDir dir;
+    std::vector<std::uint8_t> original;
+    std::unique_ptr<AnalysedFile> intact;
+};
+
+TEST_F(SchemaDamage, LostCatalogRowsLeaveEveryTableUnderAGeneratedName) {
+    auto bytes = original;
+    for (std::int32_t page : CatalogDataPages(*intact)) testing::ZeroPage(bytes, page);
+    AnalysedFile damaged(Write(bytes));
+    ASSERT_TRUE(damaged.ok);
+    // Without the catalog, Access's own user-type tables (MSysAccessObjects and
+    // the like) cannot be told apart and survive as orphans too.
+    const std::size_t n = damaged.tables().size();
+    ASSERT_GE(n, 4u);
+    for (std::size_t i = 0; i < n; ++i) {
+        char expected[40];
+        std::snprintf(expected, sizeof expected, "Recovered Table %02d", static_cast<int>(n - i));
+        EXPECT_EQ(damaged.tables()[i].name, expected);  // numbered from the end of the list
+        EXPECT_TRUE(damaged.tables()[i].generatedName);
+    }
+    EXPECT_EQ(damaged.status.unnamedTables, static_cast<int>(n));
+    const auto recovered = ColumnsByPage(damaged);
+    for (const auto& [page, columns] : ColumnsByPage(*intact)) {
+        ASSERT_EQ(recovered.count(page), 1u) << "table of page " << page;
+        EXPECT_EQ(recovered.at(page), columns);
+    }
+}
+
+TEST_F(SchemaDamage, LostCatalogDefinitionStillNamesTheTablesFromTheCatalogRows) {
+    auto bytes = original;
+    testing::ZeroPage(bytes, 2);
+    AnalysedFile damaged(Write(bytes));
+    ASSERT_TRUE(damaged.ok);
+    // The signature no longer matches at the start: page 1 is searched and found in place.
+    EXPECT_EQ(damaged.reader.pageOneOffset(), 4096);
+    EXPECT_EQ(damaged.reader.scanKind(), ScanKind::Standard);
+    std::vector<std::string> names;
+    for (const TableInfo& t : damaged.tables()) names.push_back(t.name);
+    EXPECT_EQ(names, (std::vector<std::string>{"Table1", "Table2", "Table4", "Table3"}));
+    EXPECT_EQ(ColumnsByPage(damaged), ColumnsByPage(*intact));
+}
+
+TEST_F(SchemaDamage, ADeletedCatalogRowStillNamesItsTable) {
+    auto bytes = original;
+    // Flag Table1's catalog row as deleted.
+    const TableInfo* table1 = intact->Find("Table1");
+    ASSERT_NE(table1, nullptr);
+    bool flagged = false;
+    for (std::int32_t page : CatalogDataPages(*intact)) {
+        const std::size_t base = static_cast<std::size_t>(page) * kPageSize;
+        ByteView view(bytes.data() + base, kPageSize);
+        const int rows = ReadUInt16(view, 12);
+        for (int i = 0; i < rows; ++i) {
+            const int start = ReadUInt16(view, 14 + 2 * i) & 0x1FFF;
+            if (ReadInt32(view, start + 2) == table1->tdefPage && (ReadUInt16(view, start + 10) & 0x7F) == 1) {
+                bytes[base + 14 + 2 * i + 1] |= 0x40;
+                flagged = true;
+            }
+        }
+    }
+    ASSERT_TRUE(flagged);
+    AnalysedFile damaged(Write(bytes));
+    ASSERT_TRUE(damaged.ok);
+    ASSERT_NE(damaged.Find("Table1"), nullptr);
+    EXPECT_FALSE(damaged.Find("Table1")->generatedName);
+    EXPECT_EQ(damaged.status.unnamedTables, 0);
+}
+
+TEST_F(SchemaDamage, ADefinitionOverTwoPagesIsMergedInChainOrder) {
+    const TableInfo* wide = intact->Find("Table2");
+    ASSERT_NE(wide, nullptr);
+    ASSERT_EQ(wide->continuationPages.size(), 1u);
+    EXPECT_EQ(wide->tdefPage, 30);
+    EXPECT_EQ(wide->continuationPages[0].tdefPage, 708);
+    ASSERT_EQ(wide->columns.size(), 89u);
+    EXPECT_EQ(wide->columns.front().name, "column1");
+    EXPECT_EQ(wide->columns.back().name, "column89");
+}
+
+TEST_F(SchemaDamage, ADefinitionChainThatLoopsEndsAndKeepsWhatItCollected) {
+    auto bytes = original;
+    // Page 708 continues the definition of page 30; make it point back to 30.
+    const std::size_t link = 708 * static_cast<std::size_t>(kPageSize) + 4;
+    bytes[link] = 30;
+    bytes[link + 1] = bytes[link + 2] = bytes[link + 3] = 0;
+    AnalysedFile damaged(Write(bytes));
+    ASSERT_TRUE(damaged.ok);
+    const TableInfo* wide = damaged.Find("Table2");
+    ASSERT_NE(wide, nullptr);
+    ASSERT_EQ(wide->continuationPages.size(), 1u);
+    EXPECT_EQ(wide->columns.size(), 89u);
+}
+
+TEST_F(SchemaDamage, AChainToItselfEndsAtOnce) {
+    auto bytes = original;
+    const std::size_t link = 30 * static_cast<std::size_t>(kPageSize) + 4;
+    bytes[link] = 30;
+    bytes[link + 1] = bytes[link + 2] = bytes[link + 3] = 0;
+    AnalysedFile damaged(Write(bytes));
+    ASSERT_TRUE(damaged.ok);
+    const TableInfo* wide = damaged.Find("Table2");
+    ASSERT_NE(wide, nullptr);
+    EXPECT_TRUE(wide->continuationPages.empty());
+    // The columns whose records lay on the lost page come out with generated names or type 0;
+    // those on the first page survive.
+    ASSERT_EQ(wide->columns.size(), 89u);
+}
+
+struct StopRun {
+    RecoveryStatus status;
+    CDbReader reader{status};
+    RecordingNotifier notifier;
+    std::vector<std::string> published;
+};
+
+TEST_F(SchemaDamage, StopBeforeTheSchemaLoopLeavesTheTablesUnread) {
+    StopRun run;
+    run.reader.SetNotifier(&run.notifier);
+    StatusConsumer consumer(
+        run.status,
+        [&run](const StatusSnapshot& s) {
+            if (s.statusLine.rfind("User tables found", 0) == 0) run.status.RequestStop();
+        },
+        [&run](const TableInfo& t) { run.published.push_back(t.name); });
+    EXPECT_TRUE(run.reader.AnalyseDatabase(CorpusPath(kFile).string()));
+    consumer.Shutdown();
+    ASSERT_EQ(run.reader.tables().size(), 4u);
+    for (const TableInfo& t : run.reader.tables()) EXPECT_TRUE(t.columns.empty()) << t.name;
+    EXPECT_TRUE(run.published.empty());
+}
+
+TEST_F(SchemaDamage, StopAtTheStartOfTheThirdPassKeepsThreeTablesTheThirdUnread) {
+    StopRun run;
+    run.reader.SetNotifier(&run.notifier);
+    StatusConsumer consumer(run.status, nullptr, [&run](const TableInfo& t) {
+        run.published.push_back(t.name);
+        if (run.published.size() == 2) run.status.RequestStop();
+    });
+    EXPECT_TRUE(run.reader.AnalyseDatabase(CorpusPath(kFile).string()));
+    consumer.Shutdown();
+    ASSERT_EQ(run.reader.tables().size(), 3u);
+    EXPECT_FALSE(run.reader.tables()[0].columns.empty());
+    EXPECT_FALSE(run.reader.tables()[1].columns.empty());
+    EXPECT_TRUE(run.reader.tables()[2].columns.empty());
+    EXPECT_EQ(run.published, (std::vector<std::string>{"Table1", "Table2"}));
+}
+
+TEST_F(SchemaDamage, StopAfterTheSecondTablesStatusLineKeepsEveryTable) {
+    StopRun run;
+    run.reader.SetNotifier(&run.notifier);
+    StatusConsumer consumer(
+        run.status,
+        [&run](const StatusSnapshot& s) {
+            if (s.statusLine == "Schema read of table : Table2") run.status.RequestStop();
+        },
+        [&run](const TableInfo& t) { run.published.push_back(t.name); });
+    EXPECT_TRUE(run.reader.AnalyseDatabase(CorpusPath(kFile).string()));
+    consumer.Shutdown();
+    ASSERT_EQ(run.reader.tables().size(), 4u);
+    EXPECT_FALSE(run.reader.tables()[1].columns.empty());
+    EXPECT_TRUE(run.reader.tables()[2].columns.empty());
+    EXPECT_TRUE(run.reader.tables()[3].columns.empty());
+    // Table2 was read but the stop came before it was published.
+    EXPECT_EQ(run.published, (std::vector<std::string>{"Table1"}));
+}
+
+}  // namespace
+}  // namespace pw
