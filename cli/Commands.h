@@ -10,5 +10,7 @@ void AddInfoCommand(CLI::App& app, int& exitCode);
 void AddTablesCommand(CLI::App& app, int& exitCode);
 void AddSchemaCommand(CLI::App& app, int& exitCode);
 void AddDumpCommand(CLI::App& app, int& exitCode);
+void AddPreviewCommand(CLI::App& app, int& exitCode);
+void AddExportCommand(CLI::App& app, int& exitCode);
 
 }  // namespace pw::cli

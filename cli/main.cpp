@@ -13,6 +13,8 @@ int main(int argc, char** argv) {
     pw::cli::AddTablesCommand(app, exitCode);
     pw::cli::AddSchemaCommand(app, exitCode);
     pw::cli::AddDumpCommand(app, exitCode);
+    pw::cli::AddPreviewCommand(app, exitCode);
+    pw::cli::AddExportCommand(app, exitCode);
     CLI11_PARSE(app, argc, argv);
     return exitCode;
 }
