@@ -150,7 +150,7 @@ std::u32string Utf8CodePoints(const std::string& utf8) {
 }
 
 bool HasCompressedTextMarker(ByteView buffer, std::int64_t start, std::int64_t count) {
-    if (count < 2 || start < 0 || start + 2 > static_cast<std::int64_t>(buffer.size())) return false;
+    if (count < 2 || start < 0 || start > static_cast<std::int64_t>(buffer.size()) - 2) return false;
     return buffer[static_cast<std::size_t>(start)] == 0xFF && buffer[static_cast<std::size_t>(start) + 1] == 0xFE;
 }
 

@@ -56,7 +56,8 @@ CivilDate CivilFromDayCount(std::int64_t n) {
 }  // namespace
 
 std::string FormatDateSerial(double serial) {
-    if (!std::isfinite(serial) || serial <= kFirstSerialDay - 1.0 || serial >= kLastSerialDay + 1.0) return {};
+    if (!std::isfinite(serial) || serial <= kFirstSerialDay - 1.0 || serial >= kLastSerialDay + 1.0)
+        return {};
 
     const double wholeDays = std::trunc(serial);
     std::int64_t days = static_cast<std::int64_t>(wholeDays);

@@ -38,7 +38,8 @@ LongValueForm LoadRow(const PageSource& pages, PointerTarget target, PageBuffer&
     const PageMapEntry& entry = map[static_cast<std::size_t>(target.page)];
     if (entry.link != kLongValueLink) return LongValueForm::NotLongValuePage;
     if (target.row < 0 || target.row >= entry.rowCount) return LongValueForm::RowNotOnPage;
-    if (entry.fileOffset < 0 || pages.ReadAt(buffer, entry.fileOffset) <= 0) return LongValueForm::PageOutsideMap;
+    if (entry.fileOffset < 0 || pages.ReadAt(buffer, entry.fileOffset) <= 0)
+        return LongValueForm::PageOutsideMap;
 
     const ByteView view(buffer);
     span.first = ReadUInt16(view, kRowSlotTableOffset + 2 * target.row) & kRowStartMask;
@@ -95,10 +96,12 @@ std::string GatherChain(const PageSource& pages, PointerTarget target, std::int6
 
 }  // namespace
 
-std::int32_t LongValueFlagWord(ByteView page, std::int64_t position) { return ReadUInt16(page, position + 2); }
+std::int32_t LongValueFlagWord(ByteView page, std::int64_t position) {
+    return ReadUInt16(page, position + 2);
+}
 
-std::string GatherLongValue(const PageSource& pages, ByteView page, std::int64_t position, std::int64_t length,
-                            LongValueForm& form) {
+std::string GatherLongValue(const PageSource& pages, ByteView page, std::int64_t position,
+                            std::int64_t length, LongValueForm& form) {
     // A header outside the page cannot be read at all; that is no different
     // from a field too short to hold one.
     if (length < kLongValueHeaderSize || position < 0 || position > static_cast<std::int64_t>(page.size())) {

@@ -47,8 +47,8 @@ enum class LongValueForm {
 // count or the page, or back to a row already visited); what was gathered up
 // to then is the value. Returns the bytes (empty when there are none) and
 // reports the form.
-std::string GatherLongValue(const PageSource& pages, ByteView page, std::int64_t position, std::int64_t length,
-                            LongValueForm& form);
+std::string GatherLongValue(const PageSource& pages, ByteView page, std::int64_t position,
+                            std::int64_t length, LongValueForm& form);
 
 // The 16-bit word at header offset 2, as the "Unhandled ..." messages show it.
 std::int32_t LongValueFlagWord(ByteView page, std::int64_t position);

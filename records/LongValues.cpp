@@ -20,7 +20,8 @@ DecodedCell UnhandledFlagsCell(ByteView page, std::int64_t position) {
 
 }  // namespace
 
-DecodedCell DecodeMemoValue(const PageSource& pages, ByteView page, std::int64_t position, std::int64_t length) {
+DecodedCell DecodeMemoValue(const PageSource& pages, ByteView page, std::int64_t position,
+                            std::int64_t length) {
     LongValueForm form = LongValueForm::TooShort;
     const std::string stored = GatherLongValue(pages, page, position, length, form);
     switch (form) {

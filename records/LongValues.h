@@ -22,6 +22,7 @@ namespace pw {
 //   "Unhandled memo field flags = %04x\n"     an unknown flag byte; the number is the
 //   (typed Null)                              16-bit word at header offset 2
 // Long-value pages are read into a buffer of the decoder's own.
-DecodedCell DecodeMemoValue(const PageSource& pages, ByteView page, std::int64_t position, std::int64_t length);
+DecodedCell DecodeMemoValue(const PageSource& pages, ByteView page, std::int64_t position,
+                            std::int64_t length);
 
 }  // namespace pw

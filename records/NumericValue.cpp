@@ -43,7 +43,8 @@ DecodedCell DecodeNumericValue(ByteView page, std::int64_t position, std::int32_
     // A damaged column record may carry any precision and scale: a scale that
     // cannot be meant is ignored, and an unusable precision pads nothing.
     const std::int32_t usedScale = scale >= 0 && scale <= kMaxPrecision ? scale : 0;
-    const bool precisionUsable = precision > 0 && precision <= kMaxPrecision && scale >= 0 && scale <= precision;
+    const bool precisionUsable =
+        precision > 0 && precision <= kMaxPrecision && scale >= 0 && scale <= precision;
     const std::size_t width = static_cast<std::size_t>(precisionUsable ? precision : usedScale);
 
     std::string digits = DecimalDigits(magnitude);

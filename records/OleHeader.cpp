@@ -22,7 +22,9 @@ ByteView AsBytes(const std::string& bytes) {
 }
 
 bool NameIs(const std::string& bytes, std::string_view prefix) {
-    return std::string_view(bytes).substr(std::min<std::size_t>(kObjectNameOffset, bytes.size())).starts_with(prefix);
+    return std::string_view(bytes)
+        .substr(std::min<std::size_t>(kObjectNameOffset, bytes.size()))
+        .starts_with(prefix);
 }
 
 // Reads a zero-terminated text of at most `maxLength` characters starting at
@@ -42,7 +44,8 @@ bool ReadZeroTerminated(const std::string& bytes, std::int64_t& position, std::i
 // Keeps `count` bytes from `first` on (all that remain when count does not fit).
 void Cut(std::string& bytes, std::int64_t first, std::int64_t count) {
     bytes.erase(0, static_cast<std::size_t>(first));
-    if (count >= 0 && count < static_cast<std::int64_t>(bytes.size())) bytes.resize(static_cast<std::size_t>(count));
+    if (count >= 0 && count < static_cast<std::int64_t>(bytes.size()))
+        bytes.resize(static_cast<std::size_t>(count));
 }
 
 // Package native data: 2 bytes, label, optional source path, 4 bytes, a
@@ -85,7 +88,8 @@ int ParseOleHeader(std::string& objectBytes, std::string& extension) {
     const std::int64_t headerLength = ReadUInt16(view, 2);
     if (headerLength + 12 >= size || headerLength > kMaxHeaderLength) return -1;
     const std::int64_t classNameLength = ReadInt32(view, headerLength + 8);
-    if (classNameLength < 0 || classNameLength > kMaxClassNameLength || classNameLength + headerLength + 24 >= size)
+    if (classNameLength < 0 || classNameLength > kMaxClassNameLength ||
+        classNameLength + headerLength + 24 >= size)
         return -1;
     const std::int64_t nativeLength = ReadInt32(view, classNameLength + headerLength + 20);
     const std::int64_t nativeStart = classNameLength + headerLength + 24;

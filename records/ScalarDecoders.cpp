@@ -11,9 +11,7 @@
 namespace pw {
 namespace {
 
-DecodedCell IntegerCell(std::int64_t value) {
-    return {std::to_string(value), TypedValue::Integer(value)};
-}
+DecodedCell IntegerCell(std::int64_t value) { return {std::to_string(value), TypedValue::Integer(value)}; }
 
 DecodedCell EmptyCell() { return {}; }
 
@@ -68,7 +66,10 @@ DecodedCell DecodeBinaryValue(ByteView page, std::int64_t position, std::int64_t
 }
 
 DecodedCell DecodeTextValue(ByteView page, std::int64_t position, std::int64_t length) {
-    std::string text = DecodeJetText(page, position, length);
+    // A value that starts past the page has nothing inside it; the text
+    // reader is not handed such positions at all.
+    const bool startsInside = position < static_cast<std::int64_t>(page.size());
+    std::string text = startsInside ? DecodeJetText(page, position, length) : std::string();
     std::string cell = text.empty() || text == "#TEXT" ? std::string("NULL") : text;
     return {std::move(cell), TypedValue::Text(std::move(text))};
 }
@@ -78,11 +79,13 @@ DecodedCell DecodeGuidValue(ByteView page, std::int64_t position) {
     value.kind = TypedValue::Kind::Guid;
     if (position <= std::numeric_limits<std::int64_t>::max() - 16)
         for (std::size_t i = 0; i < value.guid.size(); ++i)
-            value.guid[i] = static_cast<std::uint8_t>(ReadInt8(page, position + static_cast<std::int64_t>(i)));
+            value.guid[i] =
+                static_cast<std::uint8_t>(ReadInt8(page, position + static_cast<std::int64_t>(i)));
     const auto& g = value.guid;
     char text[40];
-    std::snprintf(text, sizeof text, "{%02X%02X%02X%02X-%02X%02X-%02X%02X-%02X%02X-%02X%02X%02X%02X%02X%02X}", g[3],
-                  g[2], g[1], g[0], g[5], g[4], g[7], g[6], g[8], g[9], g[10], g[11], g[12], g[13], g[14], g[15]);
+    std::snprintf(text, sizeof text, "{%02X%02X%02X%02X-%02X%02X-%02X%02X-%02X%02X-%02X%02X%02X%02X%02X%02X}",
+                  g[3], g[2], g[1], g[0], g[5], g[4], g[7], g[6], g[8], g[9], g[10], g[11], g[12], g[13],
+                  g[14], g[15]);
     return {text, std::move(value)};
 }
 
