@@ -78,6 +78,15 @@ int CutPackage(std::string& bytes, std::int64_t nativeStart, std::string& extens
     return 1;
 }
 
+// A picture's native data may carry padding after the bitmap; the file keeps
+// the size the bitmap's own header states, so that it is the bitmap exactly.
+void TrimToBitmapSize(std::string& payload) {
+    const ByteView view = AsBytes(payload);
+    if (payload.size() < 14 || payload[0] != 'B' || payload[1] != 'M') return;
+    const std::int64_t stated = static_cast<std::uint32_t>(ReadInt32(view, 2));
+    if (stated >= 14 && stated < static_cast<std::int64_t>(payload.size())) payload.resize(static_cast<std::size_t>(stated));
+}
+
 }  // namespace
 
 int ParseOleHeader(std::string& objectBytes, std::string& extension) {
@@ -102,6 +111,7 @@ int ParseOleHeader(std::string& objectBytes, std::string& extension) {
         extension = "pdf";
     }
     Cut(objectBytes, nativeStart, acrobat ? -1 : nativeLength);
+    if (extension == "bmp") TrimToBitmapSize(objectBytes);
     return 1;
 }
 

@@ -85,6 +85,7 @@ private:
     ValueContext context_;
     std::recursive_mutex mutex_;
     std::vector<CellValue> rowValues_;
+    CellValue scratchCell_;
     bool lastRowLookup_ = false;
     bool lastRowDeleted_ = false;
 };

@@ -130,22 +130,25 @@ int RecordReader::DecodeRowText(const TableInfo& table, std::int32_t start, std:
     for (std::size_t c = 0; c < rowValues_.size(); ++c) {
         CellValue& cell = rowValues_[c];
         cell.present = MaskBit(page, row, static_cast<std::int32_t>(c)) ? 1 : 0;
-        cell.text = kNullCell;
-        cell.value = TypedValue::Null();
+        cell.text.assign(kNullCell, 4);
+        cell.value.kind = TypedValue::Kind::Null;
     }
 
     std::string result;
+    result.reserve(static_cast<std::size_t>(end - start) * 2 + 16);
     const std::size_t columns = ColumnsInUse(table);
     for (std::size_t i = 0; i < columns; ++i) {
         if (status_.StopRequested()) return -1;
         const ColumnInfo& column = table.columns[i];
         const bool inRowValues = column.columnNumber >= 0 && static_cast<std::size_t>(column.columnNumber) < rowValues_.size();
-        CellValue scratch;
-        CellValue& cell = inRowValues ? rowValues_[static_cast<std::size_t>(column.columnNumber)] : scratch;
+        // A column number the table's counts do not cover still gets a cell.
+        if (!inRowValues) {
+            scratchCell_.text.assign(kNullCell, 4);
+            scratchCell_.value.kind = TypedValue::Kind::Null;
+        }
+        CellValue& cell = inRowValues ? rowValues_[static_cast<std::size_t>(column.columnNumber)] : scratchCell_;
         const bool hasValue = MaskBit(page, row, column.columnNumber);
         cell.present = hasValue ? 1 : 0;
-        cell.text = kNullCell;
-        cell.value = TypedValue::Null();
 
         if (column.typeCode == ColumnType::Bit) {
             // The mask bit is the value itself.

@@ -23,8 +23,7 @@ DecodedCell DecodeOleWithoutFile(const PageSource& pages, ByteView page, std::in
 
 int DecodeValue(const ValueContext& context, ByteView page, const ColumnInfo& column, std::int64_t position,
                 std::int64_t length, DecodedCell& out) {
-    out.text = ColumnTypeName(column);
-    out.value = TypedValue::Null();
+    out.value.kind = TypedValue::Kind::Null;
     switch (column.typeCode) {
         case ColumnType::Byte: out = DecodeByteValue(page, position); break;
         case ColumnType::Int: out = DecodeIntValue(page, position); break;
@@ -39,16 +38,23 @@ int DecodeValue(const ValueContext& context, ByteView page, const ColumnInfo& co
         case ColumnType::Numeric: out = DecodeNumericValue(page, position, column.precision, column.scale); break;
         case ColumnType::BigInt: out = DecodeBigIntValue(page, position); break;
         case ColumnType::Memo:
-            if (context.pages != nullptr) out = DecodeMemoValue(*context.pages, page, position, length);
+            if (context.pages == nullptr) out.text = "MEMO";
+            else out = DecodeMemoValue(*context.pages, page, position, length);
             break;
         case ColumnType::OleObject:
-            if (context.pages == nullptr) break;
+            if (context.pages == nullptr) {
+                out.text = "OLEOBJECT";
+                break;
+            }
             out = context.ole != nullptr ? context.ole->Decode(*context.pages, page, position, length)
                                          : DecodeOleWithoutFile(*context.pages, page, position, length);
             break;
         case ColumnType::Bit:
-        case ColumnType::Attachment: break;
-        default: return -1;
+        case ColumnType::Attachment: out.text = ColumnTypeName(column); break;
+        default:
+            // The type's name is the cell of a type without a decoder.
+            out.text = ColumnTypeName(column);
+            return -1;
     }
     return 1;
 }
