@@ -2,6 +2,7 @@
 
 #include <openssl/evp.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 
@@ -68,18 +69,25 @@ std::string CurrencyText(std::int64_t value) {
 }
 
 std::string DecimalText(unsigned __int128 magnitude, std::int32_t scale, bool negative) {
-    std::string digits;
+    // 39 digits hold any 128-bit magnitude; the scale adds leading zeros.
+    char digits[64];
+    int count = 0;
     do {
-        digits.insert(digits.begin(), static_cast<char>('0' + static_cast<int>(magnitude % 10)));
+        digits[count++] = static_cast<char>('0' + static_cast<int>(magnitude % 10));
         magnitude /= 10;
     } while (magnitude != 0);
-    if (scale > 0) {
-        if (digits.size() <= static_cast<std::size_t>(scale))
-            digits.insert(0, static_cast<std::size_t>(scale) + 1 - digits.size(), '0');
-        digits.insert(digits.size() - static_cast<std::size_t>(scale), ".");
+    const int fraction = scale > 0 ? std::min(scale, 60) : 0;
+    while (count < fraction + 1) digits[count++] = '0';
+    std::string text;
+    text.reserve(static_cast<std::size_t>(count) + 2);
+    bool nonZero = false;
+    for (int i = count - 1; i >= 0; --i) {
+        if (i == fraction - 1) text.push_back('.');
+        text.push_back(digits[i]);
+        nonZero = nonZero || digits[i] != '0';
     }
-    if (negative && digits.find_first_not_of("0.") != std::string::npos) digits.insert(0, "-");
-    return digits;
+    if (negative && nonZero) text.insert(text.begin(), '-');
+    return text;
 }
 
 std::string Sha256Hex(const std::string& bytes) {

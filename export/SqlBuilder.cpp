@@ -15,12 +15,12 @@ void BuildTableSql(TableInfo& table) {
             definitions += ", ";
             names += ", ";
         }
-        definitions += "\r\n\t[" + column.name + "] " + word;
-        if (word == "TEXT") definitions += "(" + std::to_string(column.length) + ")";
-        names += "[" + column.name + "]";
+        definitions.append("\r\n\t[").append(column.name).append("] ").append(word);
+        if (word == "TEXT") definitions.append("(").append(std::to_string(column.length)).append(")");
+        names.append("[").append(column.name).append("]");
     }
-    table.createSql = "CREATE TABLE [" + table.name + "] \r\n(" + definitions + "\r\n);";
-    table.insertSql = "INSERT INTO [" + table.name + "] (" + names + ") VALUES (";
+    table.createSql.assign("CREATE TABLE [").append(table.name).append("] \r\n(").append(definitions).append("\r\n);");
+    table.insertSql.assign("INSERT INTO [").append(table.name).append("] (").append(names).append(") VALUES (");
 }
 
 int CDbReader::BuildTableSql() {

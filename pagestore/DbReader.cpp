@@ -121,9 +121,11 @@ std::int64_t CDbReader::LocatePageOne() const {
         const std::int64_t chunkEnd = std::min<std::int64_t>(kChunk, got);
         for (std::int64_t i = 0; i < chunkEnd; ++i) {
             // A candidate word starts with 0x01 and must be 0x0101 to pass.
-            const void* hit = std::memchr(w + i, 0x01, static_cast<std::size_t>(chunkEnd - i));
-            if (hit == nullptr) break;
-            i = static_cast<const std::uint8_t*>(hit) - w;
+            if (w[i] != 0x01) {
+                const void* hit = std::memchr(w + i, 0x01, static_cast<std::size_t>(chunkEnd - i));
+                if (hit == nullptr) break;
+                i = static_cast<const std::uint8_t*>(hit) - w;
+            }
             const std::int64_t position = chunkStart + i;
             if (position % kPageSize == kPageSize - 1) continue;
             if (w[i + 1] != 0x01) continue;

@@ -84,7 +84,8 @@ public:
 private:
     void ShowMessage(const std::string& text) const { notifier_->ShowMessage(text); }
     void Refuse(const std::string& message);
-    int AppendScannedPage(const PageBuffer& page, std::int32_t number, std::int64_t offset);
+    int AppendScannedPage(ByteView page, std::int32_t number, std::int64_t offset);
+    int ScanFrom(std::int64_t position, std::int32_t firstNumber);
 
     std::string path_;
     std::string openError_;

@@ -1,21 +1,57 @@
 #include "pagestore/DbReader.h"
 #include "pagestore/FieldReaders.h"
 
+#include <algorithm>
+#include <vector>
+
 namespace pw {
 
-int CDbReader::AppendScannedPage(const PageBuffer& page, std::int32_t number, std::int64_t offset) {
-    ByteView view(page);
+int CDbReader::AppendScannedPage(ByteView page, std::int32_t number, std::int64_t offset) {
     PageMapEntry entry;
     entry.pageNumber = number;
     entry.fileOffset = offset;
-    entry.pageType = static_cast<std::int16_t>(ReadInt8(view, 0));
+    entry.pageType = static_cast<std::int16_t>(ReadInt8(page, 0));
     if (entry.pageType == 1 || entry.pageType == 2) {
-        entry.freeSpace = static_cast<std::uint16_t>(ReadUInt16(view, 2));
-        entry.link = ReadInt32(view, 4);
+        entry.freeSpace = static_cast<std::uint16_t>(ReadUInt16(page, 2));
+        entry.link = ReadInt32(page, 4);
         const int rowCountAt = entry.pageType == 1 ? layout_.dataRowCountOffset : layout_.tdefRowCountOffset;
-        entry.rowCount = static_cast<std::int16_t>(ReadUInt16(view, rowCountAt));
+        entry.rowCount = static_cast<std::int16_t>(ReadUInt16(page, rowCountAt));
     }
     pageMap_.push_back(entry);
+    return static_cast<int>(pageMap_.size());
+}
+
+int CDbReader::ScanFrom(std::int64_t position, std::int32_t firstNumber) {
+    const std::int64_t pageSize = layout_.pageSize;
+    const std::int64_t totalPages = file_.Size() / pageSize;
+    status_->pagesTotal = static_cast<std::int32_t>(totalPages);
+    status_->pagesRead = 0;
+    pageMap_.reserve(pageMap_.size() + static_cast<std::size_t>(totalPages + 1));
+
+    // Pages are read in large blocks and cut apart: every page is still read
+    // once and acknowledged one by one.
+    constexpr std::int64_t kPagesPerRead = 256;
+    std::vector<std::uint8_t> block(static_cast<std::size_t>(kPagesPerRead * pageSize));
+    std::int32_t number = firstNumber;
+    for (std::int64_t blockStart = position;; blockStart += kPagesPerRead * pageSize) {
+        std::fill(block.begin(), block.end(), 0);
+        const std::int64_t got = file_.ReadAt(blockStart, block.data(), block.size());
+        if (got <= 0) {
+            status_->pagesRead = static_cast<std::int32_t>(totalPages);
+            break;
+        }
+        const std::int64_t pagesInBlock = (got + pageSize - 1) / pageSize;
+        for (std::int64_t k = 0; k < pagesInBlock; ++k, ++number) {
+            ByteView page(block.data() + k * pageSize, static_cast<std::size_t>(pageSize));
+            status_->pagesRead = AppendScannedPage(page, number, blockStart + k * pageSize);
+            status_->PostStatus();
+            if (status_->StopRequested()) return static_cast<int>(pageMap_.size());
+        }
+        if (got < static_cast<std::int64_t>(block.size())) {
+            status_->pagesRead = static_cast<std::int32_t>(totalPages);
+            break;
+        }
+    }
     return static_cast<int>(pageMap_.size());
 }
 
@@ -23,25 +59,8 @@ int CDbReader::ScanPages() {
     if (!file_.IsOpen()) return -1;
     if (layout_.pageSize == 0) LoadPageLayout();
     scanKind_ = ScanKind::Standard;
-    const std::int64_t totalPages = file_.Size() / layout_.pageSize;
-    status_->pagesTotal = static_cast<std::int32_t>(totalPages);
-    status_->pagesRead = 0;
     pageMap_.clear();
-    pageMap_.reserve(static_cast<std::size_t>(totalPages + 1));
-
-    PageBuffer page;
-    for (std::int64_t n = 0;; ++n) {
-        const std::int64_t offset = n * layout_.pageSize;
-        page.fill(0);
-        if (file_.ReadAt(offset, page.data(), page.size()) <= 0) {
-            status_->pagesRead = static_cast<std::int32_t>(totalPages);
-            break;
-        }
-        status_->pagesRead = AppendScannedPage(page, static_cast<std::int32_t>(n), offset);
-        status_->PostStatus();
-        if (status_->StopRequested()) break;
-    }
-    return static_cast<int>(pageMap_.size());
+    return ScanFrom(0, 0);
 }
 
 int CDbReader::ScanShiftedPages(std::int64_t position) {
@@ -54,22 +73,7 @@ int CDbReader::ScanShiftedPages(std::int64_t position) {
     if (!file_.IsOpen()) return -1;
     if (layout_.pageSize == 0) LoadPageLayout();
     scanKind_ = ScanKind::Shifted;
-    const std::int64_t totalPages = file_.Size() / layout_.pageSize;
-    status_->pagesTotal = static_cast<std::int32_t>(totalPages);
-    status_->pagesRead = 0;
-    pageMap_.reserve(static_cast<std::size_t>(totalPages + 2));
-
-    PageBuffer page;
-    for (std::int64_t n = 1, p = position;; ++n, p += layout_.pageSize) {
-        if (ReadAt(page, p) <= 0) {
-            status_->pagesRead = static_cast<std::int32_t>(totalPages);
-            break;
-        }
-        status_->pagesRead = AppendScannedPage(page, static_cast<std::int32_t>(n), p);
-        status_->PostStatus();
-        if (status_->StopRequested()) break;
-    }
-    return static_cast<int>(pageMap_.size());
+    return ScanFrom(position, 1);
 }
 
 int CDbReader::ReadPage(PageBuffer& buffer, std::int32_t n) const {

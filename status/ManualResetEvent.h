@@ -1,5 +1,6 @@
 #pragma once
 
+#include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <mutex>
@@ -20,7 +21,7 @@ public:
 private:
     mutable std::mutex mutex_;
     std::condition_variable changed_;
-    bool set_ = false;
+    std::atomic<bool> set_{false};
 };
 
 }  // namespace pw

@@ -1,0 +1,164 @@
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+
+#include <algorithm>
+#include <cstdint>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <nlohmann/json.hpp>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "tests/support/FileTools.h"
+
+namespace pw {
+namespace {
+
+namespace fs = std::filesystem;
+using Bytes = std::vector<std::uint8_t>;
+
+constexpr std::size_t kPage = 4096;
+
+void Put16(Bytes& b, std::size_t at, std::uint16_t v) {
+    b[at] = static_cast<std::uint8_t>(v);
+    b[at + 1] = static_cast<std::uint8_t>(v >> 8);
+}
+
+// A file the recognition takes for a 4096-byte database: its six signature
+// pages, then two data pages and a page of an unknown type.
+Bytes Jet4File() {
+    Bytes b(9 * kPage, 0);
+    const std::uint16_t word2[6] = {0x0000, 0x0042, 0x0BDE, 0x0EA9, 0x0DEB, 0x0CCB};
+    for (std::size_t n = 0; n < 6; ++n) {
+        Put16(b, n * kPage, n == 0 ? 0x0100 : n == 1 ? 0x0101 : 0x0102);
+        Put16(b, n * kPage + 2, word2[n]);
+    }
+    b[6 * kPage] = 1;
+    b[7 * kPage] = 1;
+    b[8 * kPage] = 0x80;
+    return b;
+}
+
+// The same start with 2048-byte pages (Jet 3).
+Bytes Jet3File() {
+    Bytes b(8 * 2048, 0);
+    Put16(b, 0, 0x0100);
+    Put16(b, 2048, 0x0101);
+    for (std::size_t n = 2; n < 6; ++n) {
+        Put16(b, n * 2048, 0x0102);
+        Put16(b, n * 2048 + 2, 0x4356);
+    }
+    return b;
+}
+
+std::string Quoted(const std::string& text) {
+    std::string q = "'";
+    for (char c : text) q += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    return q + "'";
+}
+
+std::string Slurp(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream s;
+    s << in.rdbuf();
+    return s.str();
+}
+
+struct CliResult {
+    int exitCode = -1;
+    std::string out;
+    std::string err;
+};
+
+class InfoCommand : public ::testing::Test {
+protected:
+    CliResult Run(const std::string& arguments) {
+        const fs::path out = dir / "stdout.txt";
+        const fs::path err = dir / "stderr.txt";
+        const std::string command = Quoted(PAGEWRIGHT_CLI_PATH) + " info " + arguments + " </dev/null >" +
+                                    Quoted(out.string()) + " 2>" + Quoted(err.string());
+        const int status = std::system(command.c_str());
+        CliResult r;
+        r.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+        r.out = Slurp(out);
+        r.err = Slurp(err);
+        return r;
+    }
+
+    std::string Write(const std::string& name, const Bytes& bytes) {
+        const fs::path path = dir / name;
+        pw::testing::WriteFile(path, bytes);
+        return path.string();
+    }
+
+    pw::testing::TempDir dir;
+};
+
+TEST_F(InfoCommand, DescribesARecognisedFileAsJson) {
+    const std::string path = Write("Shop.mdb", Jet4File());
+    const CliResult r = Run("--json " + Quoted(path));
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+
+    const nlohmann::json info = nlohmann::json::parse(r.out, nullptr, /*allow_exceptions=*/false);
+    ASSERT_TRUE(info.is_object()) << r.out;
+    std::vector<std::string> keys;
+    for (auto it = info.begin(); it != info.end(); ++it) keys.push_back(it.key());
+    std::sort(keys.begin(), keys.end());
+    EXPECT_EQ(keys, (std::vector<std::string>{"file", "fileSize", "format", "pageOneOffset", "pageTypes", "pages",
+                                              "scan"}));
+    EXPECT_EQ(info["file"], path);
+    EXPECT_EQ(info["format"], "MS-Access 2003/2000");
+    EXPECT_EQ(info["fileSize"], 9 * 4096);
+    EXPECT_EQ(info["pages"], 9);
+    EXPECT_EQ(info["pageOneOffset"], 4096);
+    EXPECT_EQ(info["scan"], "standard");
+    EXPECT_EQ(info["pageTypes"], (nlohmann::json{{"-128", 1}, {"0", 1}, {"1", 3}, {"2", 4}}));
+}
+
+TEST_F(InfoCommand, AFileWithoutItsStartIsScannedFromPageOne) {
+    const Bytes intact = Jet4File();
+    const std::string path = Write("cut.accdb", Bytes(intact.begin() + 1000, intact.end()));
+    const CliResult r = Run("--json " + Quoted(path));
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    const nlohmann::json info = nlohmann::json::parse(r.out, nullptr, false);
+    ASSERT_TRUE(info.is_object()) << r.out;
+    EXPECT_EQ(info["format"], "MS-Access 2007");
+    EXPECT_EQ(info["scan"], "shifted");
+    EXPECT_EQ(info["pageOneOffset"], 3096);
+    EXPECT_EQ(info["pages"], 8);  // the absent page 0 is not counted
+    EXPECT_EQ(info["pageTypes"], (nlohmann::json{{"-128", 1}, {"1", 3}, {"2", 4}}));
+}
+
+TEST_F(InfoCommand, RefusalsExitWithTwoAndTheSystemsMessage) {
+    const CliResult jet3 = Run(Quoted(Write("old.mdb", Jet3File())));
+    EXPECT_EQ(jet3.exitCode, 2);
+    EXPECT_NE(jet3.err.find("File format not Supported."), std::string::npos) << jet3.err;
+    EXPECT_EQ(jet3.out, "");
+
+    const CliResult zeros = Run("--json " + Quoted(Write("zeros.mdb", Bytes(10 * kPage, 0))));
+    EXPECT_EQ(zeros.exitCode, 2);
+    EXPECT_NE(zeros.err.find(" This file is highly corrupted and cannot be recovered. "), std::string::npos)
+        << zeros.err;
+    EXPECT_EQ(zeros.out, "");
+}
+
+TEST_F(InfoCommand, AMissingFileExitsWithOneAndNamesThePath) {
+    const std::string missing = (dir / "no such file.mdb").string();
+    const CliResult r = Run(Quoted(missing));
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_NE(r.err.find(missing), std::string::npos) << r.err;
+    EXPECT_EQ(r.out, "");
+}
+
+TEST_F(InfoCommand, TheTextSummaryNamesScanAndPageTypes) {
+    const CliResult r = Run("-q " + Quoted(Write("Shop.mdb", Jet4File())));
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_NE(r.out.find("MS-Access 2003/2000"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("standard scan"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("-128 (unknown): 1"), std::string::npos) << r.out;
+}
+
+}  // namespace
+}  // namespace pw

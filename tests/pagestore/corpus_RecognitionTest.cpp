@@ -1,0 +1,233 @@
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdint>
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "pagestore/DbReader.h"
+#include "status/StatusConsumer.h"
+#include "tests/support/CorpusFiles.h"
+#include "tests/support/FileTools.h"
+
+namespace pw {
+namespace {
+
+namespace fs = std::filesystem;
+using Bytes = std::vector<std::uint8_t>;
+using pw::testing::CorpusFile;
+
+// What one run of the analysis driver left behind.
+struct Outcome {
+    bool ok = false;
+    ScanKind scan = ScanKind::None;
+    std::int64_t pageOne = -1;
+    PageMap map;
+    std::int64_t fileSize = -1;
+    int messages = 0;
+    std::string message;
+    bool stopRaised = false;
+    std::string label;
+};
+
+Outcome Analyse(const fs::path& path) {
+    RecoveryStatus status;
+    CDbReader reader(status);
+    RecordingNotifier notifier;
+    reader.SetNotifier(&notifier);
+    Outcome out;
+    {
+        StatusConsumer consumer(status, nullptr, nullptr);
+        out.ok = reader.AnalyseDatabase(path.string());
+        consumer.Shutdown();
+    }
+    out.scan = reader.scanKind();
+    out.pageOne = reader.pageOneOffset();
+    out.map = reader.Map();
+    out.fileSize = reader.FileSize();
+    out.messages = notifier.count;
+    out.message = notifier.last;
+    out.stopRaised = status.StopRequested();
+    out.label = status.storageFormat();
+    return out;
+}
+
+bool IsPage4096Format(const std::string& format) { return format == "JET4" || format.rfind("ACE", 0) == 0; }
+
+std::vector<CorpusFile> FilesOf(bool (*wanted)(const CorpusFile&)) {
+    std::vector<CorpusFile> files;
+    for (CorpusFile& f : pw::testing::ListCorpusFiles())
+        if (wanted(f)) files.push_back(std::move(f));
+    return files;
+}
+
+TEST(CorpusRecognition, EveryJet4AndAceFileGetsTheStandardScan) {
+    PW_REQUIRE_CORPUS();
+    const auto files = FilesOf([](const CorpusFile& f) { return IsPage4096Format(f.format); });
+    ASSERT_FALSE(files.empty());
+    for (const CorpusFile& file : files) {
+        SCOPED_TRACE(file.name);
+        const Outcome out = Analyse(file.path);
+        ASSERT_TRUE(out.ok);
+        EXPECT_EQ(out.messages, 0) << out.message;
+        EXPECT_EQ(out.scan, ScanKind::Standard);
+        EXPECT_EQ(out.pageOne, -1);  // recognised at once, no search
+        ASSERT_EQ(out.map.size(), static_cast<std::size_t>(out.fileSize / kPageSize));
+        for (std::size_t n = 0; n < out.map.size(); ++n) {
+            ASSERT_EQ(out.map[n].pageNumber, static_cast<std::int32_t>(n));
+            ASSERT_EQ(out.map[n].fileOffset, static_cast<std::int64_t>(n) * kPageSize);
+        }
+        // Pages 0 to 2 are the header, a data page and a definition page.
+        EXPECT_EQ(out.map[0].pageType, 0);
+        EXPECT_EQ(out.map[1].pageType, 1);
+        EXPECT_EQ(out.map[2].pageType, 2);
+        EXPECT_EQ(out.label, file.name.ends_with(".mdb") ? kLabelAccess2000 : kLabelAccess2007);
+    }
+}
+
+TEST(CorpusRecognition, EveryJet3FileIsRefused) {
+    PW_REQUIRE_CORPUS();
+    const auto files = FilesOf([](const CorpusFile& f) { return f.format == "JET3"; });
+    ASSERT_FALSE(files.empty());
+    for (const CorpusFile& file : files) {
+        SCOPED_TRACE(file.name);
+        const Outcome out = Analyse(file.path);
+        EXPECT_FALSE(out.ok);
+        EXPECT_EQ(out.messages, 1);
+        EXPECT_EQ(out.message, kFormatNotSupported);
+        EXPECT_TRUE(out.stopRaised);
+        EXPECT_TRUE(out.map.empty());
+    }
+}
+
+// Files the reference reader could not decode. The encrypted ones keep a
+// readable header page but their other pages are ciphertext, so the page-2 to
+// page-5 words never match and no page 1 is found anywhere: they are refused
+// as highly corrupted. The one that is merely unusual (a column type the
+// reference does not know) is an ordinary file to the page store.
+TEST(CorpusRecognition, FilesTheReferenceCouldNotReadBehaveAsRecorded) {
+    PW_REQUIRE_CORPUS();
+    const auto files = FilesOf([](const CorpusFile& f) { return f.format == "error"; });
+    ASSERT_FALSE(files.empty());
+    for (const CorpusFile& file : files) {
+        SCOPED_TRACE(file.name);
+        const bool encrypted = file.name.find("office-agile") != std::string::npos ||
+                               file.name.find("password-protected") != std::string::npos;
+        const Outcome out = Analyse(file.path);
+        if (encrypted) {
+            EXPECT_FALSE(out.ok);
+            EXPECT_EQ(out.message, kHighlyCorrupted);
+            EXPECT_TRUE(out.stopRaised);
+            EXPECT_EQ(out.pageOne, -1);
+            EXPECT_TRUE(out.map.empty());
+        } else {
+            ASSERT_TRUE(out.ok) << out.message;
+            EXPECT_EQ(out.scan, ScanKind::Standard);
+            EXPECT_EQ(out.map.size(), static_cast<std::size_t>(out.fileSize / kPageSize));
+        }
+    }
+}
+
+// Damaged copies of one real file of each page family.
+class CorpusDamagedStart : public ::testing::TestWithParam<const char*> {
+protected:
+    void SetUp() override {
+        PW_REQUIRE_CORPUS();
+        const std::string family = GetParam();
+        for (const CorpusFile& f : pw::testing::ListCorpusFiles()) {
+            if (f.format.rfind(family, 0) == 0) {
+                source_ = f;
+                break;
+            }
+        }
+        ASSERT_TRUE(source_.has_value()) << "no " << family << " file in the corpus";
+        intact_ = pw::testing::ReadFile(source_->path);
+        ASSERT_GE(intact_.size(), 8u * kPageSize);
+        const Outcome out = Analyse(source_->path);
+        ASSERT_TRUE(out.ok);
+        intactMap_ = out.map;
+    }
+
+    Outcome AnalyseCopy(const Bytes& bytes) {
+        const fs::path path = dir_ / ("copy-" + source_->name);
+        pw::testing::WriteFile(path, bytes);
+        return Analyse(path);
+    }
+
+    // Page n of `map` must be page n of the intact file, read from
+    // `delta` bytes further on.
+    void ExpectIntactPages(const PageMap& map, std::int64_t delta) {
+        ASSERT_EQ(map.size(), intactMap_.size());
+        for (std::size_t n = 1; n < map.size(); ++n) {
+            const PageMapEntry& got = map[n];
+            const PageMapEntry& want = intactMap_[n];
+            ASSERT_EQ(got.pageNumber, want.pageNumber);
+            ASSERT_EQ(got.fileOffset, want.fileOffset + delta) << "page " << n;
+            ASSERT_EQ(got.pageType, want.pageType) << "page " << n;
+            ASSERT_EQ(got.freeSpace, want.freeSpace) << "page " << n;
+            ASSERT_EQ(got.link, want.link) << "page " << n;
+            ASSERT_EQ(got.rowCount, want.rowCount) << "page " << n;
+        }
+    }
+
+    static Bytes AfterZeros(std::size_t zeros, const Bytes& file) {
+        Bytes b(zeros + file.size(), 0);
+        std::copy(file.begin(), file.end(), b.begin() + static_cast<std::ptrdiff_t>(zeros));
+        return b;
+    }
+
+    std::optional<CorpusFile> source_;
+    Bytes intact_;
+    PageMap intactMap_;
+    pw::testing::TempDir dir_;
+};
+
+TEST_P(CorpusDamagedStart, AMissingStartIsFoundAndThePagesKeepTheirNumbers) {
+    for (std::int64_t missing : {1000, 3096}) {
+        SCOPED_TRACE(missing);
+        const Outcome out = AnalyseCopy(pw::testing::CutStart(intact_, static_cast<std::size_t>(missing)));
+        ASSERT_TRUE(out.ok) << out.message;
+        EXPECT_EQ(out.pageOne, kPageSize - missing);
+        EXPECT_EQ(out.scan, ScanKind::Shifted);
+        ASSERT_FALSE(out.map.empty());
+        EXPECT_EQ(out.map[0].fileOffset, -1);
+        ExpectIntactPages(out.map, -missing);
+    }
+}
+
+TEST_P(CorpusDamagedStart, ASpoiltHeaderPageKeepsTheStandardScan) {
+    Bytes copy = intact_;
+    pw::testing::ZeroPage(copy, 0);
+    const Outcome out = AnalyseCopy(copy);
+    ASSERT_TRUE(out.ok) << out.message;
+    EXPECT_EQ(out.pageOne, kPageSize);
+    EXPECT_EQ(out.scan, ScanKind::Standard);
+    ExpectIntactPages(out.map, 0);
+    EXPECT_EQ(out.map[0].fileOffset, 0);
+}
+
+TEST_P(CorpusDamagedStart, PageOneBehindAnExtraPageIsScannedFromWhereItIs) {
+    Bytes copy = intact_;
+    pw::testing::ZeroPage(copy, 0);
+    const Outcome out = AnalyseCopy(AfterZeros(kPageSize, copy));
+    ASSERT_TRUE(out.ok) << out.message;
+    EXPECT_EQ(out.pageOne, 2 * kPageSize);
+    EXPECT_EQ(out.scan, ScanKind::Shifted);
+    ExpectIntactPages(out.map, kPageSize);
+}
+
+TEST_P(CorpusDamagedStart, PageOneTooFarIntoTheFileIsRefused) {
+    const Outcome out = AnalyseCopy(AfterZeros(30000, pw::testing::CutStart(intact_, kPageSize)));
+    EXPECT_FALSE(out.ok);
+    EXPECT_EQ(out.pageOne, 30000);
+    EXPECT_EQ(out.message, kHighlyCorrupted);
+    EXPECT_TRUE(out.stopRaised);
+    EXPECT_TRUE(out.map.empty());
+}
+
+INSTANTIATE_TEST_SUITE_P(Families, CorpusDamagedStart, ::testing::Values("JET4", "ACE12", "ACE14"));
+
+}  // namespace
+}  // namespace pw
