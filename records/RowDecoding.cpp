@@ -152,8 +152,9 @@ int RecordReader::DecodeRowText(const TableInfo& table, std::int32_t start, std:
 
         if (column.typeCode == ColumnType::Bit) {
             // The mask bit is the value itself.
-            cell.text = hasValue ? "1" : "0";
-            cell.value = TypedValue::Boolean(hasValue);
+            cell.text.assign(1, hasValue ? '1' : '0');
+            cell.value.kind = TypedValue::Kind::Boolean;
+            cell.value.boolean = hasValue;
         } else if (column.isFixed != 0) {
             // A fixed value is read where the definition places it, and only
             // while it lies inside the row's fixed area.
