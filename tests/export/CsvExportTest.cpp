@@ -1,0 +1,231 @@
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "export/CsvExport.h"
+#include "tests/export/ExportTestSupport.h"
+#include "tests/support/DatabaseBuilder.h"
+
+namespace pw::testing {
+namespace {
+
+using namespace exportsupport;
+
+// A built database written to a temporary folder and analysed; exports go
+// to <temp>/out, OLE objects to <temp>/ole.
+class BuiltDatabase {
+public:
+    explicit BuiltDatabase(const DatabaseBuilder& db) {
+        WriteFile(dir_ / "test.mdb", db.Build());
+        file_ = std::make_unique<AnalysedForExport>(dir_ / "test.mdb", dir_ / "ole");
+    }
+    AnalysedForExport& file() { return *file_; }
+    std::filesystem::path out() const { return dir_ / "out"; }
+    std::filesystem::path ole() const { return dir_ / "ole"; }
+    const TempDir& dir() const { return dir_; }
+
+    // Exports one table with a fresh exporter; returns its result.
+    int Export(const std::string& table, int content = kContentSchemaAndData) {
+        CsvExporter exporter(file_->records(), {out(), content});
+        return exporter.ExportTableToCsv(file_->Table(table));
+    }
+    std::vector<std::string> Lines(const std::string& fileName) const {
+        return CrLfLines(ReadText(out() / fileName));
+    }
+
+private:
+    TempDir dir_;
+    std::unique_ptr<AnalysedForExport> file_;
+};
+
+TEST(CsvExport, DataFileHasLowerCaseHeaderAndOneRenderedFieldPerColumn) {
+    DatabaseBuilder db;
+    const auto t = db.AddTable(
+        "Mixed", {Column("ID", type::kLong), Column("IsActive", type::kBit), Column("Name", type::kText),
+                  Column("Raw", type::kBinary), Column("Notes", type::kMemo), Column("Picture", type::kOle)});
+    const Cell picture = db.LongBinary({'n', 'o', 't', ' ', 'a', 'n', ' ', 'O', 'L', 'E'});
+    db.AddRow(t, {Long(1), Bit(true), Text("He said \"hi\"\r\nbye"), Binary({1, 2}), Null, picture});
+    db.AddRow(t,
+              {Long(2), Bit(false), Text("O'Brien C:\\dir"), Null, db.Memo("x, y", TextStorage::Ucs2), Null});
+    // An empty text keeps its column; so does a text holding the cell separator.
+    db.AddRow(t, {Long(3), Bit(false), Text(""), Null, db.Memo("after", TextStorage::Ucs2), Null});
+    db.AddRow(t, {Long(4), Bit(true), Text("a@##@#$~##%b"), Null, Null, Null});
+    BuiltDatabase built(db);
+    ASSERT_TRUE(built.file().analysed());
+
+    EXPECT_EQ(built.Export("Mixed"), 1);
+    EXPECT_EQ(built.file().Table("Mixed").exportedRows, 4);
+    const std::vector<std::string> oleFiles = FilesIn(built.ole());
+    ASSERT_EQ(oleFiles.size(), 1u);
+    const std::string olePath = (built.ole() / oleFiles[0]).string();
+
+    const std::vector<std::string> lines = built.Lines("Mixed.csv");
+    ASSERT_EQ(lines.size(), 5u);
+    EXPECT_EQ(lines[0], "id, isactive, name, raw, notes, picture");
+    EXPECT_EQ(lines[1], "1, Yes, He said ;hi;;;bye,  , , ?{file '" + olePath + "'}");
+    EXPECT_EQ(lines[2], "2, No, O`Brien C:\\\\dir, , \"x, y\", ");
+    EXPECT_EQ(lines[3], "3, No, , , after, ");
+    EXPECT_EQ(lines[4], "4, Yes, a@##@#$~##%b, , , ");
+    for (std::size_t i = 1; i < lines.size(); ++i) EXPECT_EQ(SplitCsvLine(lines[i]).size(), 6u) << lines[i];
+}
+
+TEST(CsvExport, DeletedUnreadableAndAllEmptyRows) {
+    DatabaseBuilder db;
+    const auto t = db.AddTable("Sparse", {Column("A", type::kText), Column("B", type::kBinary)});
+    db.AddRow(t, {Text("one"), Binary({1})});
+    RowOptions deleted;
+    deleted.deleted = true;
+    db.AddRow(t, {Text("gone"), Binary({1})}, deleted);
+    db.AddRawRow(t, Bytes(6, 0xFF));  // rejected by the row layout checks
+    db.AddRow(t, {Null, Binary({2})});
+    // A zero-length binary value is the one cell a decoder leaves empty: a
+    // row of nothing else is counted but not written.
+    const auto blank = db.AddTable("Blank", {Column("B", type::kBinary), Column("C", type::kBinary)});
+    db.AddRow(blank, {Binary({}), Binary({})});
+    db.AddRow(blank, {Binary({7}), Binary({})});
+    // An empty cell keeps its column: the text after it is not moved left.
+    const auto shift = db.AddTable("Shift", {Column("B", type::kBinary), Column("T", type::kText)});
+    db.AddRow(shift, {Binary({}), Text("x")});
+    BuiltDatabase built(db);
+
+    EXPECT_EQ(built.Export("Sparse"), 1);
+    EXPECT_EQ(built.file().Table("Sparse").exportedRows, 2);
+    EXPECT_EQ(built.Lines("Sparse.csv"), (std::vector<std::string>{"a, b", "one,  ", ",  "}));
+    EXPECT_EQ(built.Export("Blank"), 1);
+    EXPECT_EQ(built.file().Table("Blank").exportedRows, 2);
+    EXPECT_EQ(built.Lines("Blank.csv"), (std::vector<std::string>{"b, c", " ,  "}));
+    EXPECT_EQ(built.Export("Shift"), 1);
+    EXPECT_EQ(built.Lines("Shift.csv"), (std::vector<std::string>{"b, t", " , x"}));
+}
+
+TEST(CsvExport, RowsPastEveryBlockOf65535GoToNumberedFilesWithTheHeader) {
+    DatabaseBuilder db;
+    const auto t = db.AddTable("Big", {Column("N", type::kLong)});
+    const int rows = kRowsPerCsvFile + 3;
+    for (int i = 0; i < rows; ++i) db.AddRow(t, {Long(i)});
+    BuiltDatabase built(db);
+
+    EXPECT_EQ(built.Export("Big"), 1);
+    EXPECT_EQ(built.file().Table("Big").exportedRows, rows);
+    EXPECT_EQ(FilesIn(built.out()), (std::vector<std::string>{"Big.csv", "Big_1.csv"}));
+    const std::vector<std::string> first = built.Lines("Big.csv");
+    ASSERT_EQ(first.size(), static_cast<std::size_t>(kRowsPerCsvFile) + 1);
+    EXPECT_EQ(first.front(), "n");
+    EXPECT_EQ(first[1], "0");
+    EXPECT_EQ(first.back(), std::to_string(kRowsPerCsvFile - 1));
+    EXPECT_EQ(built.Lines("Big_1.csv"), (std::vector<std::string>{"n", "65535", "65536", "65537"}));
+}
+
+TEST(CsvExport, SchemaOnlyWritesOneLinePerColumnWithItsWord) {
+    DatabaseBuilder db;
+    ColumnSpec unknown = Column("Huge", type::kBigInt);
+    db.AddTable("Shape",
+                {Column("Id", type::kLong), Column("Count", type::kLong), Column("Title", type::kText),
+                 NumericColumn("Amount", 18, 2), unknown, Column("Odd, name", type::kBit)});
+    BuiltDatabase built(db);
+
+    EXPECT_EQ(built.Export("Shape", kContentSchemaOnly), 1);
+    EXPECT_EQ(built.file().Table("Shape").exportedRows, 0);
+    EXPECT_EQ(built.Lines("Shape.csv"),
+              (std::vector<std::string>{"Id,COUNTER,", "Count,LONG,", "Title,TEXT,", "Amount,LONG,",
+                                        "Huge,UNKNOWN-DATATYPE,", "\"Odd, name\",BIT,"}));
+}
+
+TEST(CsvExport, FolderIsMadeWhenMissingAndUnknownContentWritesNothing) {
+    DatabaseBuilder db;
+    const auto t = db.AddTable("T", {Column("A", type::kLong)});
+    db.AddRow(t, {Long(5)});
+    BuiltDatabase built(db);
+
+    EXPECT_EQ(built.Export("T", 12), -1);
+    EXPECT_FALSE(std::filesystem::exists(built.out()));
+
+    CsvExporter exporter(built.file().records(), {built.out() / "deeper", kContentSchemaAndData});
+    EXPECT_EQ(exporter.ExportTableToCsv(built.file().Table("T")), 1);
+    EXPECT_EQ(CrLfLines(ReadText(built.out() / "deeper" / "T.csv")), (std::vector<std::string>{"a", "5"}));
+}
+
+TEST(CsvExport, TableWithoutDataPagesGivesHeaderOnlyAndFails) {
+    DatabaseBuilder db;
+    db.AddTable("Empty", {Column("First", type::kLong), Column("Second", type::kText)});
+    BuiltDatabase built(db);
+    ASSERT_TRUE(built.file().Table("Empty").dataPages.empty());
+
+    EXPECT_EQ(built.Export("Empty"), -1);
+    EXPECT_EQ(built.Lines("Empty.csv"), (std::vector<std::string>{"first, second"}));
+}
+
+TEST(CsvExport, StopBeforeTheWalkKeepsOnlyTheHeader) {
+    DatabaseBuilder db;
+    const auto t = db.AddTable("T", {Column("A", type::kLong)});
+    db.AddRow(t, {Long(5)});
+    BuiltDatabase built(db);
+    built.file().status().RequestStop();
+
+    EXPECT_EQ(built.Export("T"), -1);
+    EXPECT_EQ(built.Lines("T.csv"), (std::vector<std::string>{"a"}));
+    EXPECT_EQ(built.file().Table("T").exportedRows, 0);
+}
+
+TEST(CsvExport, UnsafeAndCollidingTableNamesStayInsideTheFolder) {
+    DatabaseBuilder db;
+    for (const char* name : {"../x", "a/b", "a_b", "..", "/etc/passwd"}) {
+        const auto t = db.AddTable(name, {Column("A", type::kLong)});
+        db.AddRow(t, {Long(1)});
+    }
+    BuiltDatabase built(db);
+    ASSERT_TRUE(built.file().analysed());
+    CsvExporter exporter(built.file().records(), {built.out(), kContentSchemaAndData});
+    std::vector<std::string> names;
+    for (TableInfo& table : built.file().reader().tables()) {
+        if (table.name.rfind("MSys", 0) == 0) continue;
+        names.push_back(table.name);
+        EXPECT_EQ(exporter.ExportTableToCsv(table), 1) << table.name;
+    }
+    ASSERT_EQ(names.size(), 5u);
+
+    EXPECT_EQ(FilesIn(built.out()),
+              (std::vector<std::string>{".._x.csv", "__.csv", "_etc_passwd.csv", "a_b (2).csv", "a_b.csv"}));
+    // Nothing else appeared anywhere under the temporary folder.
+    std::vector<std::string> everything;
+    for (const auto& entry : std::filesystem::recursive_directory_iterator(built.dir().path()))
+        if (entry.is_regular_file())
+            everything.push_back(entry.path().lexically_relative(built.dir().path()).string());
+    std::sort(everything.begin(), everything.end());
+    EXPECT_EQ(everything, (std::vector<std::string>{"out/.._x.csv", "out/__.csv", "out/_etc_passwd.csv",
+                                                    "out/a_b (2).csv", "out/a_b.csv", "test.mdb"}));
+}
+
+TEST(CsvRendering, LowerCasingWorksPerCharacterOnUtf8) {
+    EXPECT_EQ(LowerCaseUtf8("ID, NAME"), "id, name");
+    EXPECT_EQ(LowerCaseUtf8("ÄÖÜ ÉÈ ÇŒ"), "äöü éè çœ");
+    EXPECT_EQ(LowerCaseUtf8("ИМЯ ΣΟΦΙΑ Ёж"), "имя σοφια ёж");
+    // Bytes that are not UTF-8 pass unchanged; a capital after them is still lowered.
+    EXPECT_EQ(LowerCaseUtf8(std::string("\xC3(A\xFF", 4)), std::string("\xC3(a\xFF", 4));
+}
+
+TEST(CsvRendering, FieldsFollowTheirColumnType) {
+    ColumnInfo bit;
+    bit.typeCode = 1;
+    ColumnInfo binary;
+    binary.typeCode = 9;
+    ColumnInfo ole;
+    ole.typeCode = 11;
+    ColumnInfo text;
+    text.typeCode = 10;
+    EXPECT_EQ(RenderCsvField(bit, "1"), "Yes");
+    EXPECT_EQ(RenderCsvField(bit, "0"), "No");
+    EXPECT_EQ(RenderCsvField(binary, "anything"), " ");
+    EXPECT_EQ(RenderCsvField(binary, "NULL"), "");
+    EXPECT_EQ(RenderCsvField(ole, "/tmp/a,b/Ole1.bmp"), "\"?{file '/tmp/a,b/Ole1.bmp'}\"");
+    EXPECT_EQ(RenderCsvField(ole, "NULL"), "");
+    EXPECT_EQ(RenderCsvField(text, "NULL"), "");
+    EXPECT_EQ(RenderCsvField(text, ""), "");
+    EXPECT_EQ(RenderCsvField(text, "it's \"x\"\n\\"), "it`s ;x;;\\\\");
+    EXPECT_EQ(RenderCsvField(text, "1,2"), "\"1,2\"");
+    EXPECT_EQ(QuoteCsvField("say \"a,b\""), "\"say \"\"a,b\"\"\"");
+}
+
+}  // namespace
+}  // namespace pw::testing
