@@ -2,6 +2,7 @@
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <csignal>
 #include <cstdio>
@@ -39,6 +40,21 @@ void InstallInterruptHandler(RecoveryStatus& status) {
 }
 
 bool WasInterrupted() { return gInterrupted != 0; }
+
+bool ChooseTables(CDbReader& reader, const std::vector<std::string>& names, std::vector<TableInfo*>& chosen) {
+    for (const std::string& wanted : names) {
+        const bool found = std::any_of(reader.tables().begin(), reader.tables().end(),
+                                       [&](const TableInfo& t) { return t.name == wanted; });
+        if (!found) {
+            std::cerr << "pagewright: no recovered table is named '" << wanted << "'" << std::endl;
+            return false;
+        }
+    }
+    for (TableInfo& table : reader.tables())
+        if (names.empty() || std::find(names.begin(), names.end(), table.name) != names.end())
+            chosen.push_back(&table);
+    return true;
+}
 
 AnalysisRun::AnalysisRun(RecoveryStatus& status) : status_(status), reader_(status) {
     reader_.SetNotifier(&notifier_);

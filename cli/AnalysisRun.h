@@ -2,6 +2,7 @@
 
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "pagestore/DbReader.h"
 #include "status/RecoveryStatus.h"
@@ -41,6 +42,10 @@ private:
     StderrNotifier notifier_;
     CDbReader reader_;
 };
+
+// Every recovered table in list order, or only those named (still in list
+// order). False, after naming the culprit on stderr, when a name matches no table.
+bool ChooseTables(CDbReader& reader, const std::vector<std::string>& names, std::vector<TableInfo*>& chosen);
 
 // Raises the stop flag on SIGINT/SIGTERM so long work ends cleanly.
 void InstallInterruptHandler(RecoveryStatus& status);

@@ -14,7 +14,6 @@ namespace {
 struct DumpOptions {
     std::string file;
     std::vector<std::string> tables;
-    bool quiet = false;
 };
 
 int RunDump(const DumpOptions& options) {
@@ -24,24 +23,16 @@ int RunDump(const DumpOptions& options) {
     const int rc = run.Run(options.file, analysis);
     if (rc != kExitOk) return rc;
     CDbReader& reader = run.reader();
-    for (const std::string& wanted : options.tables) {
-        const bool found = std::any_of(reader.tables().begin(), reader.tables().end(),
-                                       [&](const TableInfo& t) { return t.name == wanted; });
-        if (!found) {
-            std::cerr << "pagewright: no recovered table is named '" << wanted << "'" << std::endl;
-            return kExitErrors;
-        }
-    }
+    std::vector<TableInfo*> chosen;
+    if (!ChooseTables(reader, options.tables, chosen)) return kExitErrors;
     // OLE objects are hashed from the stored bytes; nothing is extracted to files.
     RecordReader records(reader, reader.status(), nullptr);
     nlohmann::ordered_json out;
     out["file"] = options.file;
     out["format"] = reader.status().storageFormat();
     out["tables"] = nlohmann::ordered_json::array();
-    for (TableInfo& table : reader.tables()) {
-        if (!options.tables.empty() &&
-            std::find(options.tables.begin(), options.tables.end(), table.name) == options.tables.end())
-            continue;
+    for (TableInfo* chosenTable : chosen) {
+        TableInfo& table = *chosenTable;
         nlohmann::ordered_json t;
         t["name"] = table.name;
         t["columns"] = nlohmann::ordered_json::array();

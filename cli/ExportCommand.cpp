@@ -25,23 +25,6 @@ struct ExportOptions {
     bool schemaOnly = false;
 };
 
-// Every recovered table in list order, or those named, still in list order.
-// Empty (and a message) when a name matches no table.
-bool ChooseTables(CDbReader& reader, const std::vector<std::string>& names, std::vector<TableInfo*>& chosen) {
-    for (const std::string& wanted : names) {
-        const bool found = std::any_of(reader.tables().begin(), reader.tables().end(),
-                                       [&](const TableInfo& t) { return t.name == wanted; });
-        if (!found) {
-            std::cerr << "pagewright: no recovered table is named '" << wanted << "'" << std::endl;
-            return false;
-        }
-    }
-    for (TableInfo& table : reader.tables())
-        if (names.empty() || std::find(names.begin(), names.end(), table.name) != names.end())
-            chosen.push_back(&table);
-    return true;
-}
-
 int RunExport(const ExportOptions& options) {
     AnalysisRun run;
     AnalysisOptions analysis;

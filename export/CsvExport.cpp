@@ -123,38 +123,11 @@ std::filesystem::path DataFilePath(const std::filesystem::path& folder, const st
 }  // namespace
 
 std::string CsvSchemaWord(const ColumnInfo& column) {
-    switch (column.typeCode) {
-        case ColumnType::Bit:
-            return "BIT";
-        case ColumnType::Byte:
-            return "BYTE";
-        case ColumnType::Int:
-            return "INT";
-        case ColumnType::Long:
-            return column.columnNumber == 0 ? "COUNTER" : "LONG";
-        case ColumnType::Currency:
-            return "CURRENCY";
-        case ColumnType::Single:
-            return "SINGLE";
-        case ColumnType::Double:
-            return "DOUBLE";
-        case ColumnType::Date:
-            return "DATE";
-        case ColumnType::Binary:
-            return "BINARY";
-        case ColumnType::Text:
-            return "TEXT";
-        case ColumnType::OleObject:
-            return "OLEOBJECT";
-        case ColumnType::Memo:
-            return "MEMO";
-        case ColumnType::Guid:
-            return "GUID";
-        case ColumnType::Numeric:
-            return "LONG";
-        default:
-            return "UNKNOWN-DATATYPE";
-    }
+    // The SQL word, except that types without one (attachments included)
+    // are listed under a word without their code.
+    std::string word = ColumnTypeName(column);
+    if (word == "ATTACHMENT" || word.rfind("UNKNOWN", 0) == 0) return "UNKNOWN-DATATYPE";
+    return word;
 }
 
 std::string LowerCaseUtf8(const std::string& utf8) {
