@@ -7,4 +7,5 @@ here=$(cd "$(dirname "$0")/.." && pwd)
 "$here/scripts/build.sh" build
 out="$here/out"
 mkdir -p "$out"
+"$here/build/pagewright" info --quiet "$here/build/sample/Shop-damaged.mdb"
 "$here/build/pagewright" export "$here/build/sample/Shop-damaged.mdb" --csv "$out"
