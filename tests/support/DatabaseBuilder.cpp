@@ -83,20 +83,20 @@ Bytes EncodeDefinition(const TableLayout& layout, const TableOptions& options) {
     for (const ColumnLayout& c : layout.columns) {
         const std::size_t at = d.size();
         d.resize(at + 25, 0);
-        d[at] = static_cast<std::uint8_t>(c.spec.typeCode);
+        d[at] = static_cast<std::uint8_t>(c.declared.typeCode);
         PutU16(d, at + 5, static_cast<std::uint32_t>(c.columnNumber));
         PutU16(d, at + 7, static_cast<std::uint32_t>(c.varIndex));
         PutU16(d, at + 9, static_cast<std::uint32_t>(c.columnIndex));
-        if (c.spec.typeCode == type::kNumeric) {
-            d[at + 11] = static_cast<std::uint8_t>(c.spec.precision);
-            d[at + 12] = static_cast<std::uint8_t>(c.spec.scale);
+        if (c.declared.typeCode == type::kNumeric) {
+            d[at + 11] = static_cast<std::uint8_t>(c.declared.precision);
+            d[at + 12] = static_cast<std::uint8_t>(c.declared.scale);
         }
         d[at + 15] = c.flags;
         PutU16(d, at + 21, static_cast<std::uint32_t>(c.fixedOffset));
         PutU16(d, at + 23, static_cast<std::uint32_t>(c.length));
     }
     for (const ColumnLayout& c : layout.columns) {
-        const Bytes name = Ucs2(c.spec.name);
+        const Bytes name = Ucs2(c.declared.name);
         AppendU16(d, static_cast<std::uint32_t>(name.size()));
         d.insert(d.end(), name.begin(), name.end());
     }

@@ -70,7 +70,7 @@ TableLayout LayoutColumns(const std::vector<ColumnSpec>& specs) {
     TableLayout layout;
     for (std::size_t i = 0; i < specs.size(); ++i) {
         ColumnLayout c;
-        c.spec = specs[i];
+        c.declared = specs[i];
         c.length = specs[i].length >= 0 ? specs[i].length : DefaultLength(specs[i].typeCode);
         c.fixed = specs[i].fixed.value_or(DefaultFixed(specs[i].typeCode));
         c.columnNumber = specs[i].columnNumber >= 0 ? specs[i].columnNumber : static_cast<int>(i);
@@ -85,7 +85,7 @@ TableLayout LayoutColumns(const std::vector<ColumnSpec>& specs) {
         ColumnLayout& c = layout.columns[i];
         if (c.fixed) {
             c.fixedOffset = layout.fixedAreaSize;
-            if (c.spec.typeCode != type::kBit) layout.fixedAreaSize += c.length;
+            if (c.declared.typeCode != type::kBit) layout.fixedAreaSize += c.length;
         } else {
             c.varIndex = layout.variableCount++;
         }
@@ -117,7 +117,7 @@ Bytes EncodeRow(const TableLayout& layout, const std::vector<Cell>& cells,
         const ColumnLayout& c = layout.columns[i];
         const Cell& cell = cellOf(i);
         if (!c.fixed || !cell) continue;
-        if (c.spec.typeCode == type::kBit) {
+        if (c.declared.typeCode == type::kBit) {
             if (!cell->empty() && (*cell)[0] != 0) setBit(c.columnNumber);
             continue;
         }

@@ -29,7 +29,7 @@ ColumnSpec NumericColumn(std::string name, int precision, int scale);
 
 // A column with every field resolved, as written into the column record.
 struct ColumnLayout {
-    ColumnSpec spec;
+    ColumnSpec declared;
     int length = 0;
     bool fixed = true;
     int columnNumber = 0;
