@@ -76,37 +76,6 @@ char32_t LowerCodePoint(char32_t c) {
     return static_cast<char32_t>(towlower_l(static_cast<wint_t>(c), locale));
 }
 
-// Length of the valid UTF-8 sequence at text[i], or 0.
-std::size_t SequenceLength(const std::string& text, std::size_t i, char32_t& codePoint) {
-    const auto byte = [&](std::size_t k) { return static_cast<unsigned char>(text[k]); };
-    const unsigned char lead = byte(i);
-    std::size_t length = 0;
-    if (lead < 0x80) {
-        codePoint = lead;
-        return 1;
-    }
-    if ((lead & 0xE0) == 0xC0) {
-        length = 2;
-        codePoint = lead & 0x1F;
-    } else if ((lead & 0xF0) == 0xE0) {
-        length = 3;
-        codePoint = lead & 0x0F;
-    } else if ((lead & 0xF8) == 0xF0) {
-        length = 4;
-        codePoint = lead & 0x07;
-    } else {
-        return 0;
-    }
-    if (i + length > text.size()) return 0;
-    for (std::size_t k = 1; k < length; ++k) {
-        if ((byte(i + k) & 0xC0) != 0x80) return 0;
-        codePoint = (codePoint << 6) | (byte(i + k) & 0x3F);
-    }
-    static constexpr char32_t kSmallest[] = {0, 0, 0x80, 0x800, 0x10000};
-    if (codePoint < kSmallest[length] || codePoint > 0x10FFFF || (codePoint >= 0xD800 && codePoint <= 0xDFFF))
-        return 0;
-    return length;
-}
 
 const std::string& CellText(const std::vector<CellValue>& cells, const ColumnInfo& column) {
     static const std::string kEmpty;
@@ -135,7 +104,7 @@ std::string LowerCaseUtf8(const std::string& utf8) {
     lower.reserve(utf8.size());
     for (std::size_t i = 0; i < utf8.size();) {
         char32_t c = 0;
-        const std::size_t length = SequenceLength(utf8, i, c);
+        const std::size_t length = Utf8SequenceAt(utf8, i, c);
         if (length == 0) {
             lower.push_back(utf8[i]);
             ++i;

@@ -24,6 +24,10 @@ std::string DecodeJetText(ByteView buffer, std::int64_t start, std::int64_t coun
 // Compressed text as it follows the 0xFF 0xFE marker.
 std::string DecodeCompressedText(ByteView buffer, std::int64_t start, std::int64_t count);
 
+// Length of the valid UTF-8 sequence at text[i] (its code point in
+// codePoint), or 0 for a malformed, overlong or cut sequence.
+std::size_t Utf8SequenceAt(const std::string& text, std::size_t i, char32_t& codePoint);
+
 // The code points of a UTF-8 string; malformed sequences become U+FFFD.
 std::u32string Utf8CodePoints(const std::string& utf8);
 
