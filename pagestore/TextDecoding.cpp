@@ -81,7 +81,7 @@ std::string DecodeUcs2(ByteView buffer, std::int64_t start, std::int64_t count) 
     // Pairs are counted from the value's own start, even when its head lies
     // outside the buffer.
     std::size_t first = r.first;
-    if (start < 0 && (-start) % 2 == 1) ++first;
+    if (start < 0 && start % 2 != 0) ++first;
     out.reserve((r.last - std::min(first, r.last)) / 2);
     Utf16Joiner joiner(out);
     for (std::size_t i = first; i + 1 < r.last; i += 2)
