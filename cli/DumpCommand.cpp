@@ -18,9 +18,7 @@ struct DumpOptions {
 
 int RunDump(const DumpOptions& options) {
     AnalysisRun run;
-    AnalysisOptions analysis;
-    analysis.quiet = true;
-    const int rc = run.Run(options.file, analysis);
+    const int rc = run.Run(options.file, AnalysisOptions{.quiet = true});
     if (rc != kExitOk) return rc;
     CDbReader& reader = run.reader();
     std::vector<TableInfo*> chosen;

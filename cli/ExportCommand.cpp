@@ -27,9 +27,7 @@ struct ExportOptions {
 
 int RunExport(const ExportOptions& options) {
     AnalysisRun run;
-    AnalysisOptions analysis;
-    analysis.quiet = true;
-    const int rc = run.Run(options.file, analysis);
+    const int rc = run.Run(options.file, AnalysisOptions{.quiet = true});
     if (rc != kExitOk) return rc;
     CDbReader& reader = run.reader();
 

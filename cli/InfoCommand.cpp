@@ -38,9 +38,7 @@ const char* ScanName(ScanKind kind) {
 
 int RunInfo(const InfoOptions& options) {
     AnalysisRun run;
-    AnalysisOptions analysis;
-    analysis.quiet = options.quiet || options.json;
-    const int rc = run.Run(options.file, analysis);
+    const int rc = run.Run(options.file, AnalysisOptions{.quiet = options.quiet || options.json});
     if (rc != kExitOk) return rc;
 
     CDbReader& reader = run.reader();

@@ -39,9 +39,7 @@ int RunPreview(const PreviewOptions& options) {
         return kExitErrors;
     }
     AnalysisRun run;
-    AnalysisOptions analysis;
-    analysis.quiet = true;
-    const int rc = run.Run(options.file, analysis);
+    const int rc = run.Run(options.file, AnalysisOptions{.quiet = true});
     if (rc != kExitOk) return rc;
     TableInfo* table = nullptr;
     for (TableInfo& t : run.reader().tables())

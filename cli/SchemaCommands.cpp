@@ -31,9 +31,7 @@ nlohmann::ordered_json ColumnJson(const ColumnInfo& column) {
 
 int RunTables(const SchemaOptions& options) {
     AnalysisRun run;
-    AnalysisOptions analysis;
-    analysis.quiet = options.quiet || options.json;
-    const int rc = run.Run(options.file, analysis);
+    const int rc = run.Run(options.file, AnalysisOptions{.quiet = options.quiet || options.json});
     if (rc != kExitOk) return rc;
     const auto& tables = run.reader().tables();
     if (options.json) {
@@ -63,9 +61,7 @@ int RunTables(const SchemaOptions& options) {
 
 int RunSchema(const SchemaOptions& options) {
     AnalysisRun run;
-    AnalysisOptions analysis;
-    analysis.quiet = options.quiet || options.json;
-    const int rc = run.Run(options.file, analysis);
+    const int rc = run.Run(options.file, AnalysisOptions{.quiet = options.quiet || options.json});
     if (rc != kExitOk) return rc;
     const auto& tables = run.reader().tables();
     if (options.json) {
