@@ -70,10 +70,19 @@ std::string FormatDateSerial(double serial) {
 
     const CivilDate date = CivilFromDayCount(days + kDayZero);
     const std::int64_t shownYear = date.year == 1899 ? 2001 : date.year;
-    char text[64];
-    std::snprintf(text, sizeof text, "%02d/%02d/%02d %02d:%02d:%02d", date.month, date.day,
-                  static_cast<int>(shownYear % 100), static_cast<int>(seconds / 3600),
-                  static_cast<int>(seconds / 60 % 60), static_cast<int>(seconds % 60));
+    // "%02d/%02d/%02d %02d:%02d:%02d", written directly: every field is 0-99
+    // here and this runs once per date cell.
+    const int fields[6] = {date.month,
+                           date.day,
+                           static_cast<int>(shownYear % 100),
+                           static_cast<int>(seconds / 3600),
+                           static_cast<int>(seconds / 60 % 60),
+                           static_cast<int>(seconds % 60)};
+    std::string text = "00/00/00 00:00:00";
+    for (int i = 0; i < 6; ++i) {
+        text[static_cast<std::size_t>(3 * i)] = static_cast<char>('0' + fields[i] / 10 % 10);
+        text[static_cast<std::size_t>(3 * i + 1)] = static_cast<char>('0' + fields[i] % 10);
+    }
     return text;
 }
 

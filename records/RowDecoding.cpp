@@ -75,6 +75,7 @@ bool IsNonRecordText(const std::string& text) {
 }
 
 void SanitizeCellText(std::string& text) {
+    if (text.find_first_of("\n\r\"\\'") == std::string::npos) return;
     std::string out;
     out.reserve(text.size());
     for (char c : text) {
