@@ -117,7 +117,7 @@ std::string LowerCaseUtf8(const std::string& utf8) {
 }
 
 std::string QuoteCsvField(const std::string& field) {
-    if (field.find_first_of(",\"") == std::string::npos) return field;
+    if (std::none_of(field.begin(), field.end(), [](char c) { return c == ',' || c == '"'; })) return field;
     std::string quoted = "\"";
     for (char c : field) {
         if (c == '"') quoted.push_back('"');

@@ -75,7 +75,10 @@ bool IsNonRecordText(const std::string& text) {
 }
 
 void SanitizeCellText(std::string& text) {
-    if (text.find_first_of("\n\r\"\\'") == std::string::npos) return;
+    const bool clean = std::none_of(text.begin(), text.end(), [](char c) {
+        return c == '\n' || c == '\r' || c == '"' || c == '\\' || c == '\'';
+    });
+    if (clean) return;
     std::string out;
     out.reserve(text.size());
     for (char c : text) {
