@@ -5,6 +5,7 @@
 #include <string>
 
 #include "tests/export/ExportTestSupport.h"
+#include "tests/support/CliRun.h"
 #include "tests/support/DatabaseBuilder.h"
 
 namespace pw::testing {
@@ -12,16 +13,11 @@ namespace {
 
 using namespace exportsupport;
 
-std::string Quoted(const std::filesystem::path& path) { return "'" + path.string() + "'"; }
+std::string Quoted(const std::filesystem::path& path) { return ShellQuoted(path); }
 
-// Runs the built program with the application folder in `dir`; returns its
-// exit code and leaves its standard output in <dir>/stdout.
+// The exit code; standard output stays in <dir>/stdout.
 int RunPagewright(const TempDir& dir, const std::string& arguments) {
-    const std::string command = "PAGEWRIGHT_STATE_DIR=" + Quoted(dir / "app") + " " +
-                                Quoted(PAGEWRIGHT_CLI_PATH) + " " + arguments + " >" +
-                                Quoted(dir / "stdout") + " 2>" + Quoted(dir / "stderr");
-    const int status = std::system(command.c_str());
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    return testing::RunPagewright(dir.path(), arguments).exitCode;
 }
 
 class ExportCommandTest : public ::testing::Test {

@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "tests/support/CliRun.h"
 #include "tests/support/FileTools.h"
 
 namespace pw {
@@ -53,39 +54,13 @@ Bytes Jet3File() {
     return b;
 }
 
-std::string Quoted(const std::string& text) {
-    std::string q = "'";
-    for (char c : text) q += c == '\'' ? std::string("'\\''") : std::string(1, c);
-    return q + "'";
-}
+std::string Quoted(const std::string& text) { return pw::testing::ShellQuoted(text); }
 
-std::string Slurp(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
-
-struct CliResult {
-    int exitCode = -1;
-    std::string out;
-    std::string err;
-};
+using pw::testing::CliResult;
 
 class InfoCommand : public ::testing::Test {
 protected:
-    CliResult Run(const std::string& arguments) {
-        const fs::path out = dir / "stdout.txt";
-        const fs::path err = dir / "stderr.txt";
-        const std::string command = Quoted(PAGEWRIGHT_CLI_PATH) + " info " + arguments + " </dev/null >" +
-                                    Quoted(out.string()) + " 2>" + Quoted(err.string());
-        const int status = std::system(command.c_str());
-        CliResult r;
-        r.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-        r.out = Slurp(out);
-        r.err = Slurp(err);
-        return r;
-    }
+    CliResult Run(const std::string& arguments) { return pw::testing::RunPagewright(dir.path(), "info " + arguments); }
 
     std::string Write(const std::string& name, const Bytes& bytes) {
         const fs::path path = dir / name;
