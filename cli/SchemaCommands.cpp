@@ -1,3 +1,4 @@
+#include <functional>
 #include <iostream>
 #include <memory>
 #include <nlohmann/json.hpp>
@@ -29,16 +30,28 @@ nlohmann::ordered_json ColumnJson(const ColumnInfo& column) {
     return out;
 }
 
-int RunTables(const SchemaOptions& options) {
+// Analyses the file, then prints every table as JSON (one document) or as text.
+int PrintTables(const SchemaOptions& options, const std::function<nlohmann::ordered_json(const TableInfo&)>& json,
+                const std::function<void(const TableInfo&)>& text) {
     AnalysisRun run;
     const int rc = run.Run(options.file, AnalysisOptions{.quiet = options.quiet || options.json});
     if (rc != kExitOk) return rc;
-    const auto& tables = run.reader().tables();
     if (options.json) {
         nlohmann::ordered_json out;
         out["file"] = options.file;
         out["tables"] = nlohmann::ordered_json::array();
-        for (const TableInfo& t : tables) {
+        for (const TableInfo& t : run.reader().tables()) out["tables"].push_back(json(t));
+        std::cout << out.dump(2) << std::endl;
+    } else {
+        for (const TableInfo& t : run.reader().tables()) text(t);
+    }
+    return kExitOk;
+}
+
+int RunTables(const SchemaOptions& options) {
+    return PrintTables(
+        options,
+        [](const TableInfo& t) {
             nlohmann::ordered_json j;
             j["name"] = t.name;
             j["columns"] = t.columns.size();
@@ -46,29 +59,19 @@ int RunTables(const SchemaOptions& options) {
             j["rowCount"] = t.rowCount;
             j["generatedName"] = t.generatedName;
             j["tdefPage"] = t.tdefPage;
-            out["tables"].push_back(j);
-        }
-        std::cout << out.dump(2) << std::endl;
-        return kExitOk;
-    }
-    for (const TableInfo& t : tables) {
-        std::cout << t.name << '\t' << t.columns.size() << " columns\t" << t.dataPages.size() << " data pages\t"
-                  << t.rowCount << " rows (definition)\t" << (t.generatedName ? "generated name" : "catalog name")
-                  << '\n';
-    }
-    return kExitOk;
+            return j;
+        },
+        [](const TableInfo& t) {
+            std::cout << t.name << '\t' << t.columns.size() << " columns\t" << t.dataPages.size()
+                      << " data pages\t" << t.rowCount << " rows (definition)\t"
+                      << (t.generatedName ? "generated name" : "catalog name") << '\n';
+        });
 }
 
 int RunSchema(const SchemaOptions& options) {
-    AnalysisRun run;
-    const int rc = run.Run(options.file, AnalysisOptions{.quiet = options.quiet || options.json});
-    if (rc != kExitOk) return rc;
-    const auto& tables = run.reader().tables();
-    if (options.json) {
-        nlohmann::ordered_json out;
-        out["file"] = options.file;
-        out["tables"] = nlohmann::ordered_json::array();
-        for (const TableInfo& t : tables) {
+    return PrintTables(
+        options,
+        [&options](const TableInfo& t) {
             nlohmann::ordered_json j;
             j["name"] = t.name;
             j["generatedName"] = t.generatedName;
@@ -79,26 +82,22 @@ int RunSchema(const SchemaOptions& options) {
                 j["createSql"] = t.createSql;
                 j["insertSql"] = t.insertSql;
             }
-            out["tables"].push_back(j);
-        }
-        std::cout << out.dump(2) << std::endl;
-        return kExitOk;
-    }
-    for (const TableInfo& t : tables) {
-        if (options.sql) {
-            std::cout << t.createSql << "\n" << t.insertSql << "\n\n";
-            continue;
-        }
-        std::cout << t.name << (t.generatedName ? "  (generated name)" : "") << '\n';
-        for (const ColumnInfo& c : t.columns) {
-            std::cout << "  " << c.name << '\t' << ColumnTypeName(c) << '\t' << "length " << c.length << '\t'
-                      << "column " << c.columnNumber << '\t' << (c.isFixed ? "fixed" : "variable");
-            if (c.precision != 0 || c.scale != 0)
-                std::cout << '\t' << "precision " << c.precision << " scale " << c.scale;
-            std::cout << '\n';
-        }
-    }
-    return kExitOk;
+            return j;
+        },
+        [&options](const TableInfo& t) {
+            if (options.sql) {
+                std::cout << t.createSql << "\n" << t.insertSql << "\n\n";
+                return;
+            }
+            std::cout << t.name << (t.generatedName ? "  (generated name)" : "") << '\n';
+            for (const ColumnInfo& c : t.columns) {
+                std::cout << "  " << c.name << '\t' << ColumnTypeName(c) << '\t' << "length " << c.length << '\t'
+                          << "column " << c.columnNumber << '\t' << (c.isFixed ? "fixed" : "variable");
+                if (c.precision != 0 || c.scale != 0)
+                    std::cout << '\t' << "precision " << c.precision << " scale " << c.scale;
+                std::cout << '\n';
+            }
+        });
 }
 
 void AddFileAndCommonFlags(CLI::App* cmd, SchemaOptions& options) {
