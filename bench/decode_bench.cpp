@@ -14,7 +14,7 @@
 #include <filesystem>
 #include <string>
 
-#include "records/RecordReader.h"
+#include "records/RowWalk.h"
 #include "tests/support/Analysis.h"
 #include "tests/support/CorpusFiles.h"
 #include "tests/support/FileTools.h"
@@ -41,7 +41,7 @@ int main(int argc, char** argv) {
     const fs::path work = argc > 4 ? fs::path(argv[4]) : fs::temp_directory_path();
 
     pw::testing::AnalysedFile original(source);
-    pw::TableInfo* table = original.Find(tableName);
+    const pw::TableInfo* table = original.Find(tableName);
     if (!original.ok || table == nullptr || table->dataPages.empty()) {
         std::fprintf(stderr, "decode_bench: no table '%s' with data pages in %s\n", tableName.c_str(),
                      source.c_str());
@@ -71,31 +71,22 @@ int main(int argc, char** argv) {
     auto start = std::chrono::steady_clock::now();
     pw::testing::AnalysedFile analysed(big);
     const double analysis = Seconds(start);
-    pw::TableInfo* large = analysed.Find(tableName);
+    const pw::TableInfo* large = analysed.Find(tableName);
     if (!analysed.ok || large == nullptr) {
         std::fprintf(stderr, "decode_bench: the large file was not analysed\n");
         fs::remove(big);
         return 1;
     }
 
-    pw::RecordReader reader(analysed.reader, analysed.status, nullptr);
     std::int64_t rows = 0;
     std::int64_t cellBytes = 0;
-    std::string text;
     start = std::chrono::steady_clock::now();
-    {
-        auto session = reader.Session();
-        reader.PrepareRowValues(*large);
-        for (std::size_t p = 0; p < large->dataPages.size(); ++p) {
-            const std::int32_t slots = reader.LoadDataPage(*large, p);
-            for (std::int32_t r = 0; r < slots; ++r) {
-                if (reader.ReadRowText(*large, r, text) == 1 && !pw::IsNonRecordText(text)) {
-                    ++rows;
-                    cellBytes += static_cast<std::int64_t>(text.size());
-                }
-            }
-        }
-    }
+    pw::ForEachRow(analysed.analysis.pages(), *large, {}, [&](const pw::WalkedRow& row) {
+        if (!row.IsRecord()) return true;
+        ++rows;
+        for (const pw::CellValue& cell : row.cells) cellBytes += static_cast<std::int64_t>(cell.text.size());
+        return true;
+    });
     const double decode = Seconds(start);
     const double dataMB = static_cast<double>(large->dataPages.size()) * pageBytes / 1e6;
     std::printf("file                 %s (%.0f MB, %zu data pages of '%s')\n", big.c_str(),

@@ -22,11 +22,9 @@
 
 #include "export/ExportJob.h"
 #include "pagestore/DbReader.h"
-#include "records/OleExtraction.h"
-#include "records/RecordReader.h"
+#include "salvage/Analysis.h"
 #include "schema/ColumnTypes.h"
 #include "status/AppPaths.h"
-#include "status/StatusConsumer.h"
 #include "tests/support/CorpusFiles.h"
 #include "tests/support/DatabaseBuilder.h"
 #include "tests/support/FileTools.h"
@@ -89,17 +87,8 @@ std::int64_t FolderBytes(const std::filesystem::path& folder) {
     return total;
 }
 
-bool Analyse(pw::CDbReader& reader, pw::RecoveryStatus& status, const std::filesystem::path& path) {
-    pw::StatusConsumer consumer(status, nullptr, nullptr);
-    const bool ok = reader.AnalyseDatabase(path.string());
-    consumer.Shutdown();
-    return ok;
-}
-
-pw::TableInfo* FindTable(pw::CDbReader& reader, const std::string& name) {
-    for (pw::TableInfo& table : reader.tables())
-        if (table.name == name) return &table;
-    return nullptr;
+bool Analyse(pw::Analysis& analysis, const std::filesystem::path& path) {
+    return analysis.Run(path.string(), {}) == pw::AnalysisOutcome::Completed;
 }
 
 }  // namespace
@@ -134,13 +123,12 @@ int main(int argc, char** argv) {
     std::vector<std::int32_t> dataPages;
     {
         pw::testing::WriteFile(dir / "original.mdb", source.file);
-        pw::RecoveryStatus status;
-        pw::CDbReader reader(status);
-        if (!Analyse(reader, status, dir / "original.mdb") || FindTable(reader, source.table) == nullptr) {
+        pw::Analysis analysis;
+        if (!Analyse(analysis, dir / "original.mdb") || analysis.Find(source.table) == nullptr) {
             std::fprintf(stderr, "export_bench: no table '%s' in the source file\n", source.table.c_str());
             return 1;
         }
-        dataPages = FindTable(reader, source.table)->dataPages;
+        dataPages = analysis.Find(source.table)->dataPages;
     }
     if (dataPages.empty()) {
         std::fprintf(stderr, "export_bench: the table has no data pages\n");
@@ -156,25 +144,23 @@ int main(int argc, char** argv) {
     source.file = Bytes();
     source.file.shrink_to_fit();
 
-    pw::RecoveryStatus status;
-    pw::CDbReader reader(status);
+    pw::Analysis analysis;
     const auto analysisStart = std::chrono::steady_clock::now();
-    if (!Analyse(reader, status, big)) {
+    if (!Analyse(analysis, big)) {
         std::fprintf(stderr, "export_bench: the made file could not be analysed\n");
         return 1;
     }
     const double analysisSeconds =
         std::chrono::duration<double>(std::chrono::steady_clock::now() - analysisStart).count();
-    pw::TableInfo* table = FindTable(reader, source.table);
+    const pw::TableInfo* table = analysis.Find(source.table);
     const std::int64_t tableBytes = static_cast<std::int64_t>(table->dataPages.size()) * kBuilderPageSize;
 
-    pw::OleExtractor ole(dir.path() / "app" / "TempOLeFiles");
-    pw::RecordReader records(reader, status, &ole);
     pw::ExportSettings settings;
-    settings.target = pw::kTargetCsv;
+    settings.target = pw::ExportTarget::Csv;
     settings.folder = dir.path() / "csv";
-    settings.tables = {table};
-    pw::ExportJob job(records, settings);
+    settings.oleFolder = dir.path() / "app" / "TempOLeFiles";
+    settings.tables = {*table};
+    pw::ExportJob job(analysis.pages(), settings);
     const auto exportStart = std::chrono::steady_clock::now();
     job.Run({}, pw::StatisticsFilePath());
     const double exportSeconds =
@@ -186,7 +172,7 @@ int main(int argc, char** argv) {
     std::printf("file              : %.1f MB (%lld bytes)\n", fileBytes / 1e6,
                 static_cast<long long>(fileBytes));
     std::printf("table data pages  : %zu (%.1f MB)\n", table->dataPages.size(), tableBytes / 1e6);
-    std::printf("rows exported     : %d\n", table->exportedRows);
+    std::printf("rows exported     : %lld\n", static_cast<long long>(job.results().at(0).exportedRows));
     std::printf("CSV written       : %.1f MB\n", csvBytes / 1e6);
     std::printf("analysis          : %.2f s\n", analysisSeconds);
     std::printf("export            : %.2f s, %.1f MB/s of table pages, %.1f MB/s of CSV\n", exportSeconds,

@@ -24,6 +24,7 @@
 
 #include "pagestore/DatabaseFile.h"
 #include "pagestore/DbReader.h"
+#include "salvage/Analysis.h"
 #include "status/StatusConsumer.h"
 #include "tests/support/CorpusFiles.h"
 #include "tests/support/FileTools.h"
@@ -124,26 +125,27 @@ struct AnalysisResult {
     std::size_t pages = 0;
 };
 
+// The whole analysis with someone watching its progress, as the command line runs it.
 AnalysisResult TimeAnalysis(const fs::path& path) {
     pw::RecoveryStatus status;
-    pw::CDbReader reader(status);
-    pw::RecordingNotifier notifier;
-    reader.SetNotifier(&notifier);
     pw::StatusConsumer consumer(status, nullptr, nullptr);
+    pw::Analysis analysis;
     AnalysisResult r;
-    r.seconds = Seconds([&] { r.ok = reader.AnalyseDatabase(path.string()); });
+    pw::AnalysisOutcome outcome = pw::AnalysisOutcome::NoPath;
+    r.seconds = Seconds([&] { outcome = analysis.Run(path.string(), status.Control()); });
     consumer.Shutdown();
-    r.message = notifier.last;
-    r.pages = reader.Map().size();
+    r.ok = outcome == pw::AnalysisOutcome::Completed;
+    r.message = pw::OutcomeMessage(outcome);
+    r.pages = analysis.reader().Map().size();
     return r;
 }
 
 double TimeScanOnly(const fs::path& path, std::size_t& pages) {
     pw::RecoveryStatus status;
-    pw::CDbReader reader(status);
+    pw::CDbReader reader;
     if (!reader.OpenDatabaseFile(path.string())) throw std::runtime_error("cannot open " + path.string());
     pw::StatusConsumer consumer(status, nullptr, nullptr);
-    const double s = Seconds([&] { pages = static_cast<std::size_t>(reader.ScanPages()); });
+    const double s = Seconds([&] { pages = static_cast<std::size_t>(reader.ScanPages(status.Control())); });
     consumer.Shutdown();
     return s;
 }
@@ -169,15 +171,12 @@ double TimeCat(const fs::path& path) {
     return best;
 }
 
-// Round trips of the progress hand-shake alone, as the scan makes one per page.
-double TimeHandShakes(int count) {
+// Progress posts alone, one per page, with a consumer watching.
+double TimeProgressPosts(int count) {
     pw::RecoveryStatus status;
     pw::StatusConsumer consumer(status, nullptr, nullptr);
     const double s = Seconds([&] {
-        for (int i = 0; i < count; ++i) {
-            status.pagesRead = i;
-            status.PostStatus();
-        }
+        for (int i = 0; i < count; ++i) status.OnProgress(pw::ProgressStage::Pages, i, count);
     });
     consumer.Shutdown();
     return s;
@@ -211,12 +210,12 @@ int main(int argc, char** argv) {
         rows.push_back({"standard scan (ScanPages + consumer)", grownSize, scan,
                         std::to_string(scanned) + " pages, " + std::to_string(scan / cat).substr(0, 5) + " x cat"});
         const AnalysisResult standard = TimeAnalysis(grown);
-        rows.push_back({"AnalyseDatabase, standard scan", grownSize, standard.seconds,
+        rows.push_back({"analysis, standard scan", grownSize, standard.seconds,
                         std::string(standard.ok ? "analysed, " : "REFUSED, ") + std::to_string(standard.pages) +
                             " pages, " + std::to_string(standard.seconds / cat).substr(0, 5) + " x cat"});
         const int shakes = static_cast<int>(scanned);
-        const double shakeSeconds = TimeHandShakes(shakes);
-        rows.push_back({"hand-shakes alone (one per page)", 0, shakeSeconds,
+        const double shakeSeconds = TimeProgressPosts(shakes);
+        rows.push_back({"progress posts alone (one per page)", 0, shakeSeconds,
                         std::to_string(shakeSeconds / shakes * 1e6).substr(0, 5) + " us each"});
         fs::remove(grown);
 

@@ -5,12 +5,7 @@
 #include <algorithm>
 #include <atomic>
 #include <csignal>
-#include <cstdio>
 #include <iostream>
-#include <mutex>
-
-#include "cli/ProgressBar.h"
-#include "status/StatusConsumer.h"
 
 namespace pw::cli {
 namespace {
@@ -20,15 +15,14 @@ volatile std::sig_atomic_t gInterrupted = 0;
 
 extern "C" void OnInterrupt(int) {
     gInterrupted = 1;
-    if (RecoveryStatus* s = gInterruptTarget.load()) s->stop.store(1);
+    // The stop flag is a lock-free atomic: safe to raise from a handler.
+    if (RecoveryStatus* s = gInterruptTarget.load()) s->RequestStop();
 }
+
+// Only a walk over this many pages is worth a bar.
+constexpr std::int64_t kWorthShowingDataPages = 256;
 
 }  // namespace
-
-void StderrNotifier::ShowMessage(const std::string& text) {
-    last = text;
-    std::cerr << text << std::endl;
-}
 
 void InstallInterruptHandler(RecoveryStatus& status) {
     gInterruptTarget = &status;
@@ -41,63 +35,83 @@ void InstallInterruptHandler(RecoveryStatus& status) {
 
 bool WasInterrupted() { return gInterrupted != 0; }
 
-bool ChooseTables(CDbReader& reader, const std::vector<std::string>& names, std::vector<TableInfo*>& chosen) {
+bool ChooseTables(const std::vector<TableInfo>& tables, const std::vector<std::string>& names,
+                  std::vector<TableInfo>& chosen) {
     for (const std::string& wanted : names) {
-        const bool found = std::any_of(reader.tables().begin(), reader.tables().end(),
-                                       [&](const TableInfo& t) { return t.name == wanted; });
+        const bool found =
+            std::any_of(tables.begin(), tables.end(), [&](const TableInfo& t) { return t.name == wanted; });
         if (!found) {
             std::cerr << "pagewright: no recovered table is named '" << wanted << "'" << std::endl;
             return false;
         }
     }
-    for (TableInfo& table : reader.tables())
+    for (const TableInfo& table : tables)
         if (names.empty() || std::find(names.begin(), names.end(), table.name) != names.end())
-            chosen.push_back(&table);
+            chosen.push_back(table);
     return true;
 }
 
-AnalysisRun::AnalysisRun(RecoveryStatus& status) : status_(status), reader_(status) {
-    reader_.SetNotifier(&notifier_);
+AnalysisRun::~AnalysisRun() {
+    StopWatching();
+    RecoveryStatus* self = &status_;
+    gInterruptTarget.compare_exchange_strong(self, nullptr);
+}
+
+void AnalysisRun::OnLine(const std::string& line) {
+    if (quiet_ || line.empty()) return;
+    std::lock_guard lock(printMutex_);
+    bar_->Clear();
+    std::cerr << line << '\n';
+}
+
+void AnalysisRun::OnProgress(const StatusSnapshot& s) {
+    std::lock_guard lock(printMutex_);
+    if (s.rowsTotal >= kWorthShowingDataPages && s.rowsRead < s.rowsTotal)
+        bar_->Update("data pages", s.rowsRead, s.rowsTotal);
+    else if (s.pagesTotal >= ProgressBar::kWorthShowingPages && s.pagesRead < s.pagesTotal)
+        bar_->Update("pages", s.pagesRead, s.pagesTotal);
+}
+
+void AnalysisRun::StopWatching() {
+    if (consumer_) consumer_->Shutdown();
+    std::lock_guard lock(printMutex_);
+    if (bar_) bar_->Clear();
 }
 
 int AnalysisRun::Run(const std::string& path, const AnalysisOptions& options) {
     status_.Reset();
+    quiet_ = options.quiet;
     InstallInterruptHandler(status_);
+    bar_ = std::make_unique<ProgressBar>(std::cerr, options.progress && ::isatty(STDERR_FILENO) != 0);
+    consumer_ = std::make_unique<StatusConsumer>(
+        status_, [this](const std::string& line) { OnLine(line); },
+        [this](const StatusSnapshot& s) { OnProgress(s); });
 
-    const bool showBar = options.progress && ::isatty(STDERR_FILENO) != 0;
-    ProgressBar bar(std::cerr, showBar);
-    std::mutex printMutex;
-    std::string lastLine;
-    StatusConsumer consumer(
-        status_,
-        [&](const StatusSnapshot& s) {
-            std::lock_guard lock(printMutex);
-            if (s.statusLine != lastLine) {
-                lastLine = s.statusLine;
-                if (!options.quiet && !s.statusLine.empty()) {
-                    bar.Clear();
-                    std::cerr << s.statusLine << '\n';
-                }
-            }
-            if (s.pagesTotal >= ProgressBar::kWorthShowingPages)
-                bar.Update("pages", s.pagesRead, s.pagesTotal);
-        },
-        [&](const TableInfo&) {});
-
-    const bool ok = reader_.AnalyseDatabase(path);
-    consumer.Shutdown();
-    bar.Clear();
-    if (!ok) {
-        if (!reader_.openError().empty()) {
-            std::cerr << "pagewright: cannot open '" << path << "': " << reader_.openError() << std::endl;
+    const AnalysisOutcome outcome = analysis_.Run(path, control());
+    if (outcome == AnalysisOutcome::Completed) return kExitOk;
+    StopWatching();
+    switch (outcome) {
+        case AnalysisOutcome::CannotOpen:
+            std::cerr << "pagewright: cannot open '" << path << "': " << analysis_.openError() << std::endl;
             return kExitErrors;
-        }
-        if (!notifier_.last.empty()) return kExitRefused;
-        if (WasInterrupted()) return kExitInterrupted;
-        return kExitErrors;
+        case AnalysisOutcome::FormatNotSupported:
+        case AnalysisOutcome::HighlyCorrupted:
+            std::cerr << OutcomeMessage(outcome) << std::endl;
+            return kExitRefused;
+        case AnalysisOutcome::Stopped:
+            return kExitInterrupted;
+        case AnalysisOutcome::NoPath:
+        case AnalysisOutcome::Completed:
+            break;
     }
-    if (WasInterrupted()) return kExitInterrupted;
-    return kExitOk;
+    return kExitErrors;
+}
+
+int AnalysisRun::FinishWithDamage(int exitCode) {
+    StopWatching();
+    damage_.WriteHuman(std::cerr);
+    std::cerr << std::flush;
+    return WasInterrupted() ? kExitInterrupted : exitCode;
 }
 
 }  // namespace pw::cli

@@ -1,25 +1,21 @@
 #pragma once
 
 #include <memory>
+#include <mutex>
 #include <string>
 #include <vector>
 
-#include "pagestore/DbReader.h"
+#include "cli/ProgressBar.h"
+#include "salvage/Analysis.h"
+#include "status/DamageReport.h"
 #include "status/RecoveryStatus.h"
-#include "status/UserNotifier.h"
+#include "status/StatusConsumer.h"
 
 namespace pw::cli {
 
-// Prints the system's messages on stderr, as the desktop window would show them.
-class StderrNotifier : public UserNotifier {
-public:
-    void ShowMessage(const std::string& text) override;
-    std::string last;
-};
-
 struct AnalysisOptions {
-    bool quiet = false;       // no status lines, only the result
-    bool progress = true;     // a progress bar when stderr is a terminal
+    bool quiet = false;     // no status lines, only the result
+    bool progress = true;   // a progress bar when stderr is a terminal
 };
 
 // Exit codes of every command.
@@ -28,24 +24,51 @@ inline constexpr int kExitErrors = 1;
 inline constexpr int kExitRefused = 2;
 inline constexpr int kExitInterrupted = 130;
 
-// Runs the whole analysis of a file with a consumer that acknowledges every
-// hand-shake at once. Returns kExitOk, or the exit code of the failure after
-// printing what went wrong.
+// One command's work on one file: the analysis, then whatever the command
+// walks. Status lines go to stderr (unless quiet), progress to a bar on a
+// terminal, damage into one report that FinishWithDamage prints at the end.
+// Ctrl-C raises the stop flag of the run control every walk is given.
 class AnalysisRun {
 public:
-    explicit AnalysisRun(RecoveryStatus& status = RecoveryStatus::Instance());
+    AnalysisRun() = default;
+    ~AnalysisRun();
+    AnalysisRun(const AnalysisRun&) = delete;
+    AnalysisRun& operator=(const AnalysisRun&) = delete;
+
+    // kExitOk, or the exit code of the failure after printing what went wrong.
     int Run(const std::string& path, const AnalysisOptions& options);
-    CDbReader& reader() { return reader_; }
+
+    Analysis& analysis() { return analysis_; }
+    const CDbReader& reader() const { return analysis_.reader(); }
+    const PageSource& pages() const { return analysis_.pages(); }
+    const std::vector<TableInfo>& tables() const { return analysis_.tables(); }
+    DamageReport& damage() { return damage_; }
+    // For the walks of the command: the same stop, progress and damage.
+    RunControl control() { return status_.Control(&damage_); }
+
+    // Ends progress output, prints the damage summary on stderr and returns
+    // kExitInterrupted when Ctrl-C came, else `exitCode`.
+    int FinishWithDamage(int exitCode);
+    // Ends progress output only.
+    void StopWatching();
 
 private:
-    RecoveryStatus& status_;
-    StderrNotifier notifier_;
-    CDbReader reader_;
+    void OnLine(const std::string& line);
+    void OnProgress(const StatusSnapshot& snapshot);
+
+    Analysis analysis_;
+    RecoveryStatus status_;
+    DamageReport damage_;
+    std::mutex printMutex_;
+    std::unique_ptr<ProgressBar> bar_;
+    std::unique_ptr<StatusConsumer> consumer_;
+    bool quiet_ = false;
 };
 
 // Every recovered table in list order, or only those named (still in list
 // order). False, after naming the culprit on stderr, when a name matches no table.
-bool ChooseTables(CDbReader& reader, const std::vector<std::string>& names, std::vector<TableInfo*>& chosen);
+bool ChooseTables(const std::vector<TableInfo>& tables, const std::vector<std::string>& names,
+                  std::vector<TableInfo>& chosen);
 
 // Raises the stop flag on SIGINT/SIGTERM so long work ends cleanly.
 void InstallInterruptHandler(RecoveryStatus& status);

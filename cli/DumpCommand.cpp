@@ -1,12 +1,10 @@
-#include <algorithm>
 #include <iostream>
 #include <memory>
-#include <nlohmann/json.hpp>
 
 #include "cli/AnalysisRun.h"
 #include "cli/Commands.h"
 #include "export/DumpJson.h"
-#include "records/RecordReader.h"
+#include "salvage/TableDamage.h"
 
 namespace pw::cli {
 namespace {
@@ -20,27 +18,25 @@ int RunDump(const DumpOptions& options) {
     AnalysisRun run;
     const int rc = run.Run(options.file, AnalysisOptions{.quiet = true});
     if (rc != kExitOk) return rc;
-    CDbReader& reader = run.reader();
-    std::vector<TableInfo*> chosen;
-    if (!ChooseTables(reader, options.tables, chosen)) return kExitErrors;
-    // OLE objects are hashed from the stored bytes; nothing is extracted to files.
-    RecordReader records(reader, reader.status(), nullptr);
-    nlohmann::ordered_json out;
-    out["file"] = options.file;
-    out["format"] = reader.status().storageFormat();
-    out["tables"] = nlohmann::ordered_json::array();
-    for (TableInfo* chosenTable : chosen) {
-        TableInfo& table = *chosenTable;
-        nlohmann::ordered_json t;
-        t["name"] = table.name;
-        t["columns"] = nlohmann::ordered_json::array();
-        for (const ColumnInfo& column : table.columns) t["columns"].push_back(ColumnJson(column));
-        t["rows"] = TableRowsJson(records, table);
-        out["tables"].push_back(std::move(t));
-        if (WasInterrupted()) return kExitInterrupted;
+    std::vector<TableInfo> chosen;
+    if (!ChooseTables(run.tables(), options.tables, chosen)) return kExitErrors;
+
+    // The document is written while the rows are walked; OLE objects are
+    // hashed from their stored bytes, nothing is extracted to files.
+    const RunControl control = run.control();
+    DumpWriter writer(std::cout, options.file, run.analysis().storageFormat());
+    for (const TableInfo& table : chosen) {
+        WalkTally tally;
+        const WalkOutcome outcome = writer.WriteTable(run.pages(), table, control, &tally);
+        TallyTableWalk(run.damage(), table, tally);
+        if (outcome == WalkOutcome::Stopped || WasInterrupted()) {
+            // What was written stays a whole document.
+            writer.Finish(run.damage().SummaryJson());
+            return run.FinishWithDamage(kExitInterrupted);
+        }
     }
-    std::cout << out.dump(-1, ' ', false, nlohmann::ordered_json::error_handler_t::replace) << std::endl;
-    return kExitOk;
+    writer.Finish(run.damage().SummaryJson());
+    return run.FinishWithDamage(kExitOk);
 }
 
 }  // namespace

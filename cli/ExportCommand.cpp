@@ -1,17 +1,13 @@
-#include <unistd.h>
-
 #include <algorithm>
 #include <iostream>
 #include <memory>
 
 #include "cli/AnalysisRun.h"
 #include "cli/Commands.h"
-#include "cli/ProgressBar.h"
 #include "export/CsvFolder.h"
 #include "export/ExportJob.h"
 #include "export/StatisticsLog.h"
-#include "records/OleExtraction.h"
-#include "records/RecordReader.h"
+#include "salvage/TableDamage.h"
 #include "status/AppPaths.h"
 #include "status/Logging.h"
 
@@ -29,38 +25,24 @@ int RunExport(const ExportOptions& options) {
     AnalysisRun run;
     const int rc = run.Run(options.file, AnalysisOptions{.quiet = true});
     if (rc != kExitOk) return rc;
-    CDbReader& reader = run.reader();
 
     ExportSettings settings;
-    settings.target = kTargetCsv;
-    settings.content = options.schemaOnly ? kContentSchemaOnly : kContentSchemaAndData;
-    if (!ChooseTables(reader, options.tables, settings.tables)) return kExitErrors;
+    settings.target = ExportTarget::Csv;
+    settings.content = options.schemaOnly ? ExportContent::SchemaOnly : ExportContent::SchemaAndData;
+    if (!ChooseTables(run.tables(), options.tables, settings.tables)) return kExitErrors;
     settings.folder = MakeCsvFolder(options.destination);
     if (settings.folder.empty()) {
         std::cerr << "pagewright: cannot create a folder under '" << options.destination << "'" << std::endl;
         return kExitErrors;
     }
+    settings.oleFolder = AppDirectory() / "TempOLeFiles";
 
     WriteLogHeader();
-    OleExtractor ole(AppDirectory() / "TempOLeFiles");
-    RecordReader records(reader, reader.status(), &ole);
-    ExportJob job(records, settings);
-
-    const bool showBar = ::isatty(STDERR_FILENO) != 0;
-    ProgressBar bar(std::cerr, showBar);
+    ExportJob job(run.pages(), settings);
     ExportCallbacks callbacks;
-    callbacks.onLine = [&](const std::string& line) {
-        bar.Clear();
-        std::cout << line << std::endl;
-    };
-    if (showBar) {
-        callbacks.onRow = [&](const TableInfo& table, std::int32_t rows) {
-            bar.Update("rows of " + table.name, rows, std::max(rows, table.rowCount));
-        };
-    }
-    job.Run(callbacks, StatisticsFilePath());
-    bar.Clear();
-
+    callbacks.onLine = [&](const std::string& line) { std::cout << line << std::endl; };
+    job.Run(callbacks, StatisticsFilePath(), run.control());
+    run.StopWatching();
     std::cout << "CSV folder: " << settings.folder.string() << '\n' << '\n';
     std::cout << kStatisticsHeader << '\n';
     for (const StatisticsRow& row : job.statistics()) {
@@ -69,15 +51,21 @@ int RunExport(const ExportOptions& options) {
         std::cout << line << '\n';
     }
     std::cout << std::flush;
+    if (settings.content == ExportContent::SchemaAndData) {
+        // The walks of a data export counted what each table held.
+        const std::vector<TableExportResult>& results = job.results();
+        for (std::size_t k = 0; k < results.size(); ++k)
+            TallyTableWalk(run.damage(), settings.tables[k], results[k].walk);
+    }
     switch (job.outcome()) {
         case ExportOutcome::Succeeded:
-            return kExitOk;
+            return run.FinishWithDamage(kExitOk);
         case ExportOutcome::Aborted:
-            return kExitInterrupted;
+            return run.FinishWithDamage(kExitInterrupted);
         case ExportOutcome::Failed:
             break;
     }
-    return kExitErrors;
+    return run.FinishWithDamage(kExitErrors);
 }
 
 }  // namespace

@@ -5,6 +5,7 @@
 
 #include "cli/AnalysisRun.h"
 #include "cli/Commands.h"
+#include "salvage/TableDamage.h"
 
 namespace pw::cli {
 namespace {
@@ -41,7 +42,10 @@ int RunInfo(const InfoOptions& options) {
     const int rc = run.Run(options.file, AnalysisOptions{.quiet = options.quiet || options.json});
     if (rc != kExitOk) return rc;
 
-    CDbReader& reader = run.reader();
+    const CDbReader& reader = run.reader();
+    // The rows are walked for their layout only: the damage summary counts
+    // what the tables hold without decoding a value.
+    if (!SurveyTables(run.pages(), run.tables(), run.control(), run.damage())) return run.FinishWithDamage(kExitInterrupted);
     std::map<int, std::int64_t> pageTypes;
     std::int64_t absent = 0;
     for (const PageMapEntry& e : reader.Map()) {
@@ -56,7 +60,7 @@ int RunInfo(const InfoOptions& options) {
     if (options.json) {
         nlohmann::ordered_json out;
         out["file"] = options.file;
-        out["format"] = RecoveryStatus::Instance().storageFormat();
+        out["format"] = run.analysis().storageFormat();
         out["fileSize"] = reader.FileSize();
         out["pages"] = pages;
         out["pageOneOffset"] = reader.scanKind() == ScanKind::Standard && reader.pageOneOffset() < 0
@@ -66,21 +70,23 @@ int RunInfo(const InfoOptions& options) {
         nlohmann::ordered_json types = nlohmann::ordered_json::object();
         for (auto [type, count] : pageTypes) types[std::to_string(type)] = count;
         out["pageTypes"] = types;
-        std::cout << out.dump(2) << std::endl;
-        return kExitOk;
+        out["damage"] = run.damage().SummaryJson();
+        std::cout << out.dump(2, ' ', false, nlohmann::ordered_json::error_handler_t::replace) << std::endl;
+        return run.FinishWithDamage(kExitOk);
     }
 
     const std::int64_t pageOne =
         reader.pageOneOffset() < 0 ? static_cast<std::int64_t>(kPageSize) : reader.pageOneOffset();
     std::cout << "File:           " << options.file << '\n'
-              << "Format:         " << RecoveryStatus::Instance().storageFormat() << '\n'
+              << "Format:         " << run.analysis().storageFormat() << '\n'
               << "File size:      " << reader.FileSize() << " bytes\n"
               << "Pages mapped:   " << pages << '\n'
               << "Page 1 found at " << pageOne << " (" << ScanName(reader.scanKind()) << " scan)\n"
               << "Pages by type:\n";
     for (auto [type, count] : pageTypes)
         std::cout << "  " << type << " (" << PageTypeName(type) << "): " << count << '\n';
-    return kExitOk;
+    std::cout << std::flush;
+    return run.FinishWithDamage(kExitOk);
 }
 
 }  // namespace

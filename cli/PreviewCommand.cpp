@@ -1,10 +1,10 @@
+#include <algorithm>
 #include <iostream>
 #include <memory>
 
 #include "cli/AnalysisRun.h"
 #include "cli/Commands.h"
-#include "records/FieldSplitter.h"
-#include "records/RecordReader.h"
+#include "records/RecordWindow.h"
 #include "schema/ColumnTypes.h"
 
 namespace pw::cli {
@@ -41,39 +41,39 @@ int RunPreview(const PreviewOptions& options) {
     AnalysisRun run;
     const int rc = run.Run(options.file, AnalysisOptions{.quiet = true});
     if (rc != kExitOk) return rc;
-    TableInfo* table = nullptr;
-    for (TableInfo& t : run.reader().tables())
-        if (t.name == options.table) table = &t;
+    const TableInfo* table = run.analysis().Find(options.table);
     if (table == nullptr) {
         std::cerr << "pagewright: no recovered table is named '" << options.table << "'" << std::endl;
         return kExitErrors;
     }
 
     // The preview pages forward from the start of the table, as the window
-    // does: each page continues where the one before it stopped.
-    RecordReader records(run.reader(), run.reader().status(), nullptr);
-    table->pageCursor = table->recordCursor = table->slotCursor = 0;
-    std::vector<std::string> texts;
+    // does: each page continues where the one before it stopped. Once a page
+    // reads nothing new, every later page is empty too.
+    RecordWindow window(run.pages(), *table, run.control());
+    std::vector<WalkedRow> records;
     for (int page = 1; page <= options.page; ++page) {
-        texts.assign(kWindow, std::string());
-        if (records.ReadRecordWindow(*table, texts) < 0) texts.clear();
-        if (WasInterrupted()) return kExitInterrupted;
+        const RecordWindow::Outcome outcome = window.ReadNext(records);
+        if (WasInterrupted()) return run.FinishWithDamage(kExitInterrupted);
+        if (outcome != RecordWindow::Outcome::Read || window.exhausted()) {
+            records.clear();
+            break;
+        }
     }
+    run.StopWatching();
 
     std::string header;
     for (const ColumnInfo& column : table->columns) header += (header.empty() ? "" : "\t") + ForTabSeparated(column.name);
     std::cout << header << '\n';
     int shown = 0;
-    for (const std::string& text : texts) {
-        if (IsNonRecordText(text)) continue;
-        const std::vector<std::string> cells = SplitRowText(text, kCellSeparator);
-        bool anyCell = false;
-        for (const std::string& c : cells) anyCell = anyCell || !c.empty();
+    for (const WalkedRow& row : records) {
+        const bool anyCell =
+            std::any_of(row.cells.begin(), row.cells.end(), [](const CellValue& c) { return !c.text.empty(); });
         if (!anyCell) continue;
         std::string line;
         for (std::size_t k = 0; k < table->columns.size(); ++k) {
             if (k > 0) line += '\t';
-            const std::string cell = k < cells.size() ? cells[k] : std::string();
+            const std::string cell = k < row.cells.size() ? row.cells[k].text : std::string();
             line += ForTabSeparated(DisplayCell(cell, table->columns[k]));
         }
         std::cout << line << '\n';

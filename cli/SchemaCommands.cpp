@@ -5,6 +5,7 @@
 
 #include "cli/AnalysisRun.h"
 #include "cli/Commands.h"
+#include "export/SqlBuilder.h"
 #include "schema/ColumnTypes.h"
 
 namespace pw::cli {
@@ -17,7 +18,8 @@ struct SchemaOptions {
     bool quiet = false;
 };
 
-nlohmann::ordered_json ColumnJson(const ColumnInfo& column) {
+// The schema's own view of a column: its stored codes as well as its type.
+nlohmann::ordered_json SchemaColumnJson(const ColumnInfo& column) {
     nlohmann::ordered_json out;
     out["name"] = column.name;
     out["type"] = ColumnTypeName(column);
@@ -40,10 +42,10 @@ int PrintTables(const SchemaOptions& options, const std::function<nlohmann::orde
         nlohmann::ordered_json out;
         out["file"] = options.file;
         out["tables"] = nlohmann::ordered_json::array();
-        for (const TableInfo& t : run.reader().tables()) out["tables"].push_back(json(t));
-        std::cout << out.dump(2) << std::endl;
+        for (const TableInfo& t : run.tables()) out["tables"].push_back(json(t));
+        std::cout << out.dump(2, ' ', false, nlohmann::ordered_json::error_handler_t::replace) << std::endl;
     } else {
-        for (const TableInfo& t : run.reader().tables()) text(t);
+        for (const TableInfo& t : run.tables()) text(t);
     }
     return kExitOk;
 }
@@ -77,16 +79,18 @@ int RunSchema(const SchemaOptions& options) {
             j["generatedName"] = t.generatedName;
             j["tdefPage"] = t.tdefPage;
             j["columns"] = nlohmann::ordered_json::array();
-            for (const ColumnInfo& c : t.columns) j["columns"].push_back(ColumnJson(c));
+            for (const ColumnInfo& c : t.columns) j["columns"].push_back(SchemaColumnJson(c));
             if (options.sql) {
-                j["createSql"] = t.createSql;
-                j["insertSql"] = t.insertSql;
+                const TableSql sql = BuildTableSql(t);
+                j["createSql"] = sql.createSql;
+                j["insertSql"] = sql.insertSql;
             }
             return j;
         },
         [&options](const TableInfo& t) {
             if (options.sql) {
-                std::cout << t.createSql << "\n" << t.insertSql << "\n\n";
+                const TableSql sql = BuildTableSql(t);
+                std::cout << sql.createSql << "\n" << sql.insertSql << "\n\n";
                 return;
             }
             std::cout << t.name << (t.generatedName ? "  (generated name)" : "") << '\n';

@@ -9,6 +9,7 @@
 #include <system_error>
 
 #include "pagestore/TextDecoding.h"
+#include "records/RowWalk.h"
 #include "schema/ColumnTypes.h"
 
 namespace pw {
@@ -77,11 +78,10 @@ char32_t LowerCodePoint(char32_t c) {
 }
 
 
-const std::string& CellText(const std::vector<CellValue>& cells, const ColumnInfo& column) {
-    static const std::string kEmpty;
-    if (column.columnNumber < 0 || static_cast<std::size_t>(column.columnNumber) >= cells.size())
-        return kEmpty;
-    return cells[static_cast<std::size_t>(column.columnNumber)].text;
+// Columns beyond those the definition counts have no cell: they show as NULL.
+const std::string& CellText(const std::vector<CellValue>& cells, std::size_t position) {
+    static const std::string kNull = kNullCell;
+    return position < cells.size() ? cells[position].text : kNull;
 }
 
 std::filesystem::path DataFilePath(const std::filesystem::path& folder, const std::string& stem,
@@ -153,93 +153,69 @@ std::string RenderCsvField(const ColumnInfo& column, const std::string& cellText
     }
 }
 
-CsvExporter::CsvExporter(RecordReader& reader, CsvExportSettings settings)
-    : reader_(reader), settings_(std::move(settings)) {}
+CsvExporter::CsvExporter(const PageSource& pages, CsvExportSettings settings, OleFileWriter* ole)
+    : pages_(pages), settings_(std::move(settings)), ole_(ole) {}
 
 std::string CsvExporter::FileStem(const TableInfo& table) {
-    auto found = stems_.find(&table);
-    if (found == stems_.end()) found = stems_.emplace(&table, namer_.Reserve(table.name)).first;
+    auto found = stems_.find(table.tdefPage);
+    if (found == stems_.end()) found = stems_.emplace(table.tdefPage, namer_.Reserve(table.name)).first;
     return found->second;
 }
 
-int CsvExporter::ExportTableToCsv(TableInfo& table) {
-    table.recordCursor = 0;
-    table.slotCursor = 0;
-    table.pageCursor = 0;
-    table.exportedRows = 0;
-    if (settings_.content != kContentSchemaOnly && settings_.content != kContentSchemaAndData) return -1;
+TableExportResult CsvExporter::ExportTableToCsv(const TableInfo& table, const RunControl& run) {
+    if (settings_.content != ExportContent::SchemaOnly && settings_.content != ExportContent::SchemaAndData)
+        return {};
     // A missing folder (deleted since the export began) is made again, so the
     // table is still written.
     std::error_code error;
     std::filesystem::create_directories(settings_.folder, error);
-    if (!std::filesystem::is_directory(settings_.folder, error)) return -1;
+    if (!std::filesystem::is_directory(settings_.folder, error)) return {};
     const std::string stem = FileStem(table);
-    return settings_.content == kContentSchemaOnly ? ExportSchema(table, stem) : ExportData(table, stem);
+    return settings_.content == ExportContent::SchemaOnly ? ExportSchema(table, stem) : ExportData(table, stem, run);
 }
 
-int CsvExporter::ExportSchema(const TableInfo& table, const std::string& stem) {
+TableExportResult CsvExporter::ExportSchema(const TableInfo& table, const std::string& stem) {
     CsvFile file;
-    if (!file.Open(DataFilePath(settings_.folder, stem, 0))) return -1;
+    if (!file.Open(DataFilePath(settings_.folder, stem, 0))) return {};
     for (const ColumnInfo& column : table.columns)
         file.Write(QuoteCsvField(column.name) + "," + CsvSchemaWord(column) + "," + kLineEnd);
     file.Close();
-    return file.failed() ? -1 : 1;
+    TableExportResult result;
+    result.outcome = file.failed() ? TableExportOutcome::Failed : TableExportOutcome::Completed;
+    return result;
 }
 
-int CsvExporter::ExportData(TableInfo& table, const std::string& stem) {
+TableExportResult CsvExporter::ExportData(const TableInfo& table, const std::string& stem, const RunControl& run) {
+    TableExportResult result;
     CsvFile file;
     unsigned fileNumber = 0;
-    if (!file.Open(DataFilePath(settings_.folder, stem, fileNumber))) return -1;
-    // The walk reads the reader's row state between calls.
-    auto session = reader_.Session();
-    reader_.PrepareRowValues(table);
+    if (!file.Open(DataFilePath(settings_.folder, stem, fileNumber))) return result;
     const std::string header = CsvHeaderLine(table);
     file.Write(header);
-    if (table.dataPages.empty()) return -1;
 
-    RecoveryStatus& status = reader_.status();
-    const std::size_t lastPage = table.dataPages.size() - 1;
-    std::int32_t slots = reader_.LoadDataPage(table, 0);
-    std::int32_t r = 0;
-    std::string text;
     std::string line;
-    for (;; ++r) {
-        if (status.StopRequested()) return -1;
-        bool exhausted = false;
-        while (r >= slots) {
-            if (static_cast<std::size_t>(table.pageCursor) >= lastPage) {
-                exhausted = true;
-                break;
-            }
-            ++table.pageCursor;
-            slots = reader_.LoadDataPage(table, static_cast<std::size_t>(table.pageCursor));
-            r = 0;
-        }
-        if (exhausted) break;
-        if (status.StopRequested()) return -1;
-
-        const int read = reader_.ReadRowText(table, r, text);
-        if (read == 0 && reader_.lastRowDeleted()) {
-            reader_.ClearLastRowDeleted();
-            continue;
-        }
-        if (read == 0) text = kErrorReadingRecord;
-        if (IsNonRecordText(text)) {
-            reader_.ClearLastRowDeleted();
-            continue;
-        }
-
-        const std::vector<CellValue>& cells = reader_.rowValues();
-        const bool allEmpty = std::all_of(table.columns.begin(), table.columns.end(),
-                                          [&](const ColumnInfo& c) { return CellText(cells, c).empty(); });
+    std::string oleField;
+    const WalkOutcome walked = ForEachRow(pages_, table, run, [&](const WalkedRow& row) {
+        if (!row.IsRecord()) return true;
+        const std::vector<CellValue>& cells = row.cells;
+        bool allEmpty = true;
+        for (std::size_t k = 0; k < table.columns.size() && allEmpty; ++k) allEmpty = CellText(cells, k).empty();
         if (!allEmpty) {
             line.clear();
             for (std::size_t k = 0; k < table.columns.size(); ++k) {
                 if (k != 0) line += kFieldJoin;
-                line += RenderCsvField(table.columns[k], CellText(cells, table.columns[k]));
+                const ColumnInfo& column = table.columns[k];
+                const bool object = column.typeCode == ColumnType::OleObject && ole_ != nullptr && k < cells.size() &&
+                                    cells[k].value.kind == TypedValue::Kind::Bytes;
+                if (object) {
+                    oleField = ole_->Write(cells[k].value.text);
+                    line += RenderCsvField(column, oleField);
+                } else {
+                    line += RenderCsvField(column, CellText(cells, k));
+                }
             }
             line += kLineEnd;
-            if (table.exportedRows != 0 && table.exportedRows % kRowsPerCsvFile == 0) {
+            if (result.exportedRows != 0 && result.exportedRows % kRowsPerCsvFile == 0) {
                 ++fileNumber;
                 // A part that cannot be opened loses its lines; counting goes
                 // on and the next part tries again.
@@ -247,11 +223,19 @@ int CsvExporter::ExportData(TableInfo& table, const std::string& stem) {
             }
             file.Write(line);
         }
-        ++table.exportedRows;
-        if (rowHook_) rowHook_(table, table.exportedRows);
-    }
+        ++result.exportedRows;
+        if (rowHook_) rowHook_(table, result.exportedRows);
+        return true;
+    }, {}, &result.walk);
     file.Close();
-    return file.failed() ? -1 : 1;
+    switch (walked) {
+        case WalkOutcome::NoDataPages: result.outcome = TableExportOutcome::NoDataPages; break;
+        case WalkOutcome::Stopped: result.outcome = TableExportOutcome::Stopped; break;
+        case WalkOutcome::Completed:
+            result.outcome = file.failed() ? TableExportOutcome::Failed : TableExportOutcome::Completed;
+            break;
+    }
+    return result;
 }
 
 }  // namespace pw

@@ -7,14 +7,30 @@
 #include <string>
 
 #include "export/CsvFileNames.h"
-#include "records/RecordReader.h"
+#include "export/OleFiles.h"
+#include "pagestore/PageSource.h"
+#include "records/RowWalk.h"
 #include "schema/TableInfo.h"
+#include "status/RunControl.h"
 
 namespace pw {
 
 // What an export writes for each table.
-inline constexpr int kContentSchemaOnly = 10;
-inline constexpr int kContentSchemaAndData = 11;
+enum class ExportContent { SchemaOnly = 10, SchemaAndData = 11 };
+
+// How the export of one table ended.
+enum class TableExportOutcome {
+    Completed,    // every record was written
+    Failed,       // the folder or a file could not be made or written, or the content is unknown
+    NoDataPages,  // the table owns no data page (a data file then holds the header only)
+    Stopped,      // a stop was requested; what was written stays
+};
+
+struct TableExportResult {
+    TableExportOutcome outcome = TableExportOutcome::Failed;
+    std::int64_t exportedRows = 0;  // records counted by the export
+    WalkTally walk;                 // what the walk over the rows met
+};
 
 // A data file holds the header and at most this many records; the next ones
 // go to "<stem>_1.csv", "<stem>_2.csv"…
@@ -22,7 +38,7 @@ inline constexpr std::int32_t kRowsPerCsvFile = 65535;
 
 struct CsvExportSettings {
     std::filesystem::path folder;
-    int content = kContentSchemaAndData;
+    ExportContent content = ExportContent::SchemaAndData;
 };
 
 // The word of a column in a schema-only file: the SQL type words, "COUNTER"
@@ -53,38 +69,36 @@ std::string RenderCsvField(const ColumnInfo& column, const std::string& cellText
 // stem is the table's name made safe (CsvFileNamer; one namer per exporter so
 // the tables of one export never share a file). Lines end in CR LF.
 //
-// Records come from the reader's row walk: ReadRowText decides which slots
-// are records, and the fields are the cells of the row just read, in the
-// order of table.columns (never a split of the row text, so an empty value
-// or a value holding the cell separator keeps its column).
+// Records are the live rows of the table's row walk, their fields the typed
+// cells in the order of table.columns. An OLE object is written to a file by
+// the OLE writer and the field names that file; without a writer the field
+// holds the cell text.
 class CsvExporter {
 public:
     // Called after every counted row of a data export, with the count so far.
-    using RowHook = std::function<void(const TableInfo&, std::int32_t exportedRows)>;
+    using RowHook = std::function<void(const TableInfo&, std::int64_t exportedRows)>;
 
-    CsvExporter(RecordReader& reader, CsvExportSettings settings);
+    CsvExporter(const PageSource& pages, CsvExportSettings settings, OleFileWriter* ole = nullptr);
 
     void SetRowHook(RowHook hook) { rowHook_ = std::move(hook); }
 
-    // 1 when the table's export ran to its end; -1 when the content is
-    // unknown, the folder cannot be made, the first file cannot be opened or
-    // written, the table has no data page (the file then holds the header
-    // only) or a stop was requested (the lines written so far stay). Resets
-    // the table's walk fields and counts its rows in exportedRows.
-    int ExportTableToCsv(TableInfo& table);
+    // Writes the table's file(s). A folder deleted since the export began is
+    // made again.
+    TableExportResult ExportTableToCsv(const TableInfo& table, const RunControl& run = {});
 
-    // The stem the table's files get (reserved on first use).
+    // The stem the table's files get (reserved on first use, per definition page).
     std::string FileStem(const TableInfo& table);
     const CsvExportSettings& settings() const { return settings_; }
 
 private:
-    int ExportSchema(const TableInfo& table, const std::string& stem);
-    int ExportData(TableInfo& table, const std::string& stem);
+    TableExportResult ExportSchema(const TableInfo& table, const std::string& stem);
+    TableExportResult ExportData(const TableInfo& table, const std::string& stem, const RunControl& run);
 
-    RecordReader& reader_;
+    const PageSource& pages_;
     CsvExportSettings settings_;
+    OleFileWriter* ole_;
     CsvFileNamer namer_;
-    std::map<const TableInfo*, std::string> stems_;
+    std::map<std::int32_t, std::string> stems_;
     RowHook rowHook_;
 };
 

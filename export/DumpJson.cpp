@@ -6,27 +6,11 @@
 #include <cmath>
 #include <cstdio>
 
+#include "records/DateText.h"
+#include "records/NumberText.h"
 #include "schema/ColumnTypes.h"
 
 namespace pw {
-namespace {
-
-// Days from 0000-03-01 based civil calendar arithmetic (proleptic Gregorian).
-void CivilFromDays(std::int64_t z, std::int64_t& year, int& month, int& day) {
-    z += 719468;
-    const std::int64_t era = (z >= 0 ? z : z - 146096) / 146097;
-    const std::int64_t doe = z - era * 146097;
-    const std::int64_t yoe = (doe - doe / 1460 + doe / 36524 - doe / 146096) / 365;
-    const std::int64_t doy = doe - (365 * yoe + yoe / 4 - yoe / 100);
-    const std::int64_t mp = (5 * doy + 2) / 153;
-    day = static_cast<int>(doy - (153 * mp + 2) / 5 + 1);
-    month = static_cast<int>(mp < 10 ? mp + 3 : mp - 9);
-    year = yoe + era * 400 + (month <= 2 ? 1 : 0);
-}
-
-constexpr std::int64_t kDaysFrom1970To1899_12_30 = -25569;
-
-}  // namespace
 
 std::string DumpTypeName(const ColumnInfo& column) {
     switch (column.typeCode) {
@@ -40,54 +24,12 @@ std::string DumpTypeName(const ColumnInfo& column) {
     return word;
 }
 
-std::string DateTimeText(double serial) {
-    if (!std::isfinite(serial) || std::fabs(serial) > 3.0e6) return {};
-    std::int64_t days = static_cast<std::int64_t>(serial);  // towards zero
-    std::int64_t seconds = static_cast<std::int64_t>(std::fabs(serial - static_cast<double>(days)) * 86400.0 + 0.5);
-    if (seconds >= 86400) {
-        seconds -= 86400;
-        ++days;
-    }
-    std::int64_t year = 0;
-    int month = 0;
-    int day = 0;
-    CivilFromDays(days + kDaysFrom1970To1899_12_30, year, month, day);
-    char text[64];
-    std::snprintf(text, sizeof text, "%04lld-%02d-%02d %02lld:%02lld:%02lld", static_cast<long long>(year), month,
-                  day, static_cast<long long>(seconds / 3600), static_cast<long long>(seconds / 60 % 60),
-                  static_cast<long long>(seconds % 60));
-    return text;
-}
+std::string DateTimeText(double serial) { return FormatDateSerialIso(serial); }
 
-std::string CurrencyText(std::int64_t value) {
-    const bool negative = value < 0;
-    const unsigned long long magnitude =
-        negative ? static_cast<unsigned long long>(-(value + 1)) + 1 : static_cast<unsigned long long>(value);
-    char text[48];
-    std::snprintf(text, sizeof text, "%s%llu.%04llu", negative ? "-" : "", magnitude / 10000, magnitude % 10000);
-    return text;
-}
+std::string CurrencyText(std::int64_t value) { return FormatCurrency(value); }
 
 std::string DecimalText(unsigned __int128 magnitude, std::int32_t scale, bool negative) {
-    // 39 digits hold any 128-bit magnitude; the scale adds leading zeros.
-    char digits[64];
-    int count = 0;
-    do {
-        digits[count++] = static_cast<char>('0' + static_cast<int>(magnitude % 10));
-        magnitude /= 10;
-    } while (magnitude != 0);
-    const int fraction = scale > 0 ? std::min(scale, 60) : 0;
-    while (count < fraction + 1) digits[count++] = '0';
-    std::string text;
-    text.reserve(static_cast<std::size_t>(count) + 2);
-    bool nonZero = false;
-    for (int i = count - 1; i >= 0; --i) {
-        if (i == fraction - 1) text.push_back('.');
-        text.push_back(digits[i]);
-        nonZero = nonZero || digits[i] != '0';
-    }
-    if (negative && nonZero) text.insert(text.begin(), '-');
-    return text;
+    return FormatDecimal(magnitude, scale, negative);
 }
 
 std::string Sha256Hex(const std::string& bytes) {
@@ -156,25 +98,68 @@ nlohmann::ordered_json ColumnJson(const ColumnInfo& column) {
     return out;
 }
 
-nlohmann::ordered_json TableRowsJson(RecordReader& reader, TableInfo& table) {
-    nlohmann::ordered_json rows = nlohmann::ordered_json::array();
-    ForEachRecord(reader, table, [&](const std::vector<CellValue>& cells) {
-        nlohmann::ordered_json row = nlohmann::ordered_json::array();
-        for (const ColumnInfo& column : table.columns) {
-            const bool known = column.columnNumber >= 0 && static_cast<std::size_t>(column.columnNumber) < cells.size();
-            if (!known || column.typeCode == ColumnType::Attachment) {
-                row.push_back(nullptr);
-                continue;
-            }
-            const TypedValue& value = cells[static_cast<std::size_t>(column.columnNumber)].value;
-            if (column.typeCode == ColumnType::BigInt && value.kind == TypedValue::Kind::Integer)
-                row.push_back(std::to_string(value.integer));
-            else
-                row.push_back(ValueJson(value));
+nlohmann::ordered_json RowJson(const TableInfo& table, const WalkedRow& row) {
+    nlohmann::ordered_json out = nlohmann::ordered_json::array();
+    for (std::size_t i = 0; i < table.columns.size(); ++i) {
+        const ColumnInfo& column = table.columns[i];
+        if (i >= row.cells.size() || column.typeCode == ColumnType::Attachment) {
+            out.push_back(nullptr);
+            continue;
         }
-        rows.push_back(std::move(row));
+        const TypedValue& value = row.cells[i].value;
+        if (column.typeCode == ColumnType::BigInt && value.kind == TypedValue::Kind::Integer)
+            out.push_back(std::to_string(value.integer));
+        else
+            out.push_back(ValueJson(value));
+    }
+    return out;
+}
+
+nlohmann::ordered_json TableRowsJson(const PageSource& pages, const TableInfo& table, const RunControl& run) {
+    nlohmann::ordered_json rows = nlohmann::ordered_json::array();
+    ForEachRow(pages, table, run, [&](const WalkedRow& row) {
+        if (row.IsRecord()) rows.push_back(RowJson(table, row));
+        return true;
     });
     return rows;
+}
+
+namespace {
+
+std::string Compact(const nlohmann::ordered_json& value) {
+    return value.dump(-1, ' ', false, nlohmann::ordered_json::error_handler_t::replace);
+}
+
+}  // namespace
+
+DumpWriter::DumpWriter(std::ostream& out, const std::string& file, const std::string& format) : out_(out) {
+    out_ << "{\"file\":" << Compact(file) << ",\"format\":" << Compact(format) << ",\"tables\":[";
+}
+
+WalkOutcome DumpWriter::WriteTable(const PageSource& pages, const TableInfo& table, const RunControl& run,
+                                   WalkTally* tally) {
+    if (!firstTable_) out_ << ',';
+    firstTable_ = false;
+    nlohmann::ordered_json columns = nlohmann::ordered_json::array();
+    for (const ColumnInfo& column : table.columns) columns.push_back(ColumnJson(column));
+    out_ << "{\"name\":" << Compact(table.name) << ",\"columns\":" << Compact(columns) << ",\"rows\":[";
+    bool firstRow = true;
+    const WalkOutcome outcome = ForEachRow(
+        pages, table, run,
+        [&](const WalkedRow& row) {
+            if (!row.IsRecord()) return true;
+            if (!firstRow) out_ << ',';
+            firstRow = false;
+            out_ << Compact(RowJson(table, row));
+            return true;
+        },
+        {}, tally);
+    out_ << "]}";
+    return outcome;
+}
+
+void DumpWriter::Finish(const nlohmann::ordered_json& damage) {
+    out_ << "],\"damage\":" << Compact(damage) << '}' << std::endl;
 }
 
 }  // namespace pw

@@ -1,11 +1,14 @@
 #pragma once
 
 #include <nlohmann/json.hpp>
+#include <ostream>
 #include <string>
 
-#include "records/RecordReader.h"
+#include "pagestore/PageSource.h"
+#include "records/RowWalk.h"
 #include "records/TypedValue.h"
 #include "schema/TableInfo.h"
+#include "status/RunControl.h"
 
 namespace pw {
 
@@ -28,7 +31,29 @@ std::string CurrencyText(std::int64_t tenThousandths);
 std::string DecimalText(unsigned __int128 magnitude, std::int32_t scale, bool negative);
 std::string Sha256Hex(const std::string& bytes);
 
+// A record as a JSON array in column order.
+nlohmann::ordered_json RowJson(const TableInfo& table, const WalkedRow& row);
+
 // Every record of the table in storage order, as JSON arrays in column order.
-nlohmann::ordered_json TableRowsJson(RecordReader& reader, TableInfo& table);
+nlohmann::ordered_json TableRowsJson(const PageSource& pages, const TableInfo& table, const RunControl& run = {});
+
+// Writes the dump document while the tables are walked, so memory holds one
+// row at a time whatever the size of the file:
+//   {"file": ..., "format": ..., "tables": [{"name", "columns", "rows"}, ...], "damage": {...}}
+// Texts that are not valid UTF-8 are written with U+FFFD in their place.
+class DumpWriter {
+public:
+    DumpWriter(std::ostream& out, const std::string& file, const std::string& format);
+
+    // Writes one table with all its records; the walk's counts go to `tally`.
+    WalkOutcome WriteTable(const PageSource& pages, const TableInfo& table, const RunControl& run,
+                           WalkTally* tally = nullptr);
+    // Ends the document with the damage summary.
+    void Finish(const nlohmann::ordered_json& damage);
+
+private:
+    std::ostream& out_;
+    bool firstTable_ = true;
+};
 
 }  // namespace pw

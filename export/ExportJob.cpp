@@ -5,63 +5,70 @@
 namespace pw {
 namespace {
 
-bool IsExportable(const TableInfo* table) { return table != nullptr && !table->name.empty(); }
+std::unique_ptr<OleFileWriter> MakeOleWriter(const std::filesystem::path& folder) {
+    if (folder.empty()) return nullptr;
+    return std::make_unique<OleFileWriter>(folder);
+}
 
 }  // namespace
 
-ExportJob::ExportJob(RecordReader& reader, ExportSettings settings, AccessTarget* access)
-    : reader_(reader),
-      settings_(std::move(settings)),
+ExportJob::ExportJob(const PageSource& pages, ExportSettings settings, AccessTarget* access)
+    : settings_(std::move(settings)),
       access_(access),
-      csv_(reader, CsvExportSettings{settings_.folder, settings_.content}) {}
+      ole_(MakeOleWriter(settings_.oleFolder)),
+      csv_(pages, CsvExportSettings{settings_.folder, settings_.content}, ole_.get()) {}
 
 void ExportJob::Emit(const ExportCallbacks& callbacks, const std::string& line, bool toLog) {
     if (callbacks.onLine) callbacks.onLine(line);
     if (toLog) WriteLog(0, 0, line, false);
 }
 
-int ExportJob::ExportTable(TableInfo& table, int form) {
-    if (form == kTargetCsv) return csv_.ExportTableToCsv(table);
-    if (form != kTargetAccess) return -1;
-    if (access_ == nullptr) {
-        table.exportedRows = 0;
-        return -1;
-    }
-    return access_->ExportTable(table);
+TableExportResult ExportJob::ExportTable(const TableInfo& table, ExportTarget target, const RunControl& run) {
+    if (target == ExportTarget::Csv) return csv_.ExportTableToCsv(table, run);
+    if (target != ExportTarget::Access || access_ == nullptr) return {};
+    return access_->ExportTable(table, run);
 }
 
-int ExportJob::Run(const ExportCallbacks& callbacks, const std::filesystem::path& statisticsFile) {
-    RecoveryStatus& status = reader_.status();
-    status.done.store(0);
+void ExportJob::Run(const ExportCallbacks& callbacks, const std::filesystem::path& statisticsFile,
+                    const RunControl& run) {
     csv_.SetRowHook(callbacks.onRow);
     const std::size_t n = settings_.tables.size();
     std::size_t i = 0;
+    results_.clear();
+    // Set by every table handled (CSV) or written (Access).
+    bool done = false;
 
-    const bool walks = settings_.target == kTargetAccess || settings_.target == kTargetCsv;
+    const bool walks = settings_.target == ExportTarget::Access || settings_.target == ExportTarget::Csv;
     if (walks) {
-        if (settings_.target == kTargetAccess && access_ != nullptr)
+        if (settings_.target == ExportTarget::Access && access_ != nullptr)
             access_->CreateOutputDatabase(settings_.folder);
         Emit(callbacks, kExportStartedLine, true);
-        for (; i < n && !status.StopRequested(); ++i) {
-            TableInfo* table = settings_.tables[i];
-            if (!IsExportable(table)) continue;
-            Emit(callbacks, kTableStartedPrefix + table->name, true);
-            const int result = ExportTable(*table, settings_.target);
-            if (settings_.target == kTargetAccess && result == 1 && !status.StopRequested())
-                status.done.store(1);
-            Emit(callbacks, kTableCompletedPrefix + table->name, true);
+        for (; i < n && !run.StopRequested(); ++i) {
+            const TableInfo& table = settings_.tables[i];
+            if (table.name.empty()) {
+                results_.push_back({});
+                continue;
+            }
+            Emit(callbacks, kTableStartedPrefix + table.name, true);
+            const TableExportResult result = ExportTable(table, settings_.target, run);
+            results_.push_back(result);
+            if (settings_.target == ExportTarget::Access && result.outcome == TableExportOutcome::Completed &&
+                !run.StopRequested())
+                done = true;
+            Emit(callbacks, kTableCompletedPrefix + table.name, true);
+            run.Progress(ProgressStage::Tables, static_cast<std::int64_t>(i) + 1, static_cast<std::int64_t>(n));
             const int percent = static_cast<int>(static_cast<double>(i + 1) * 100.0 / static_cast<double>(n));
             if (callbacks.onProgress) callbacks.onProgress(percent);
-            if (settings_.target == kTargetCsv) status.done.store(1);
+            if (settings_.target == ExportTarget::Csv) done = true;
         }
-        if (settings_.target == kTargetAccess && access_ != nullptr) access_->Close();
+        if (settings_.target == ExportTarget::Access && access_ != nullptr) access_->Close();
     }
     if (callbacks.onProgress) callbacks.onProgress(100);
 
-    if ((!status.StopRequested() && status.done.load() == 1) || n == 0) {
+    if ((!run.StopRequested() && done) || n == 0) {
         outcome_ = ExportOutcome::Succeeded;
         closingLine_ = kExportSucceeded;
-    } else if (status.StopRequested()) {
+    } else if (run.StopRequested()) {
         outcome_ = ExportOutcome::Aborted;
         closingLine_ = kExportAborted;
     } else {
@@ -71,16 +78,14 @@ int ExportJob::Run(const ExportCallbacks& callbacks, const std::filesystem::path
     Emit(callbacks, closingLine_, false);
 
     // Only the entries the walk reached are listed.
-    const std::size_t listed = i < n ? i : n;
     statistics_.clear();
-    for (std::size_t k = 0; k < listed; ++k) {
-        const TableInfo* table = settings_.tables[k];
-        if (!IsExportable(table) || table->exportedRows < 0) continue;
-        statistics_.push_back({table->name, table->exportedRows});
+    for (std::size_t k = 0; k < results_.size(); ++k) {
+        const TableInfo& table = settings_.tables[k];
+        if (table.name.empty()) continue;
+        statistics_.push_back({table.name, static_cast<std::int32_t>(results_[k].exportedRows)});
     }
     statisticsWritten_ =
         WriteStatisticsFile(statisticsFile, FormatStatistics(settings_.folder.string(), statistics_));
-    return 1;
 }
 
 }  // namespace pw

@@ -3,20 +3,21 @@
 #include <cstdint>
 #include <filesystem>
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "export/CsvExport.h"
+#include "export/OleFiles.h"
 #include "export/StatisticsLog.h"
-#include "records/RecordReader.h"
+#include "pagestore/PageSource.h"
 #include "schema/TableInfo.h"
-#include "status/RecoveryStatus.h"
+#include "status/RunControl.h"
 
 namespace pw {
 
 // Where an export goes.
-inline constexpr int kTargetAccess = 1;
-inline constexpr int kTargetCsv = 2;
+enum class ExportTarget { Access = 1, Csv = 2 };
 
 // Lines of the export progress list.
 inline constexpr const char* kExportStartedLine = "Export Database started...";
@@ -27,24 +28,25 @@ inline constexpr const char* kExportAborted = "Export Aborted by user...";
 inline constexpr const char* kExportFailed = "Export completed with errors...";
 
 // The output database of an Access export, made by another part of the
-// system. ExportTable returns 1 when the table was written, -1 otherwise, and
-// counts stored records in the table's exportedRows.
+// system.
 class AccessTarget {
 public:
     virtual ~AccessTarget() = default;
-    virtual int CreateOutputDatabase(const std::filesystem::path& folder) = 0;
-    virtual int ExportTable(TableInfo& table) = 0;
-    virtual int Close() = 0;
+    virtual bool CreateOutputDatabase(const std::filesystem::path& folder) = 0;
+    virtual TableExportResult ExportTable(const TableInfo& table, const RunControl& run) = 0;
+    virtual void Close() = 0;
 };
 
 struct ExportSettings {
-    int target = kTargetCsv;
-    int content = kContentSchemaAndData;
+    ExportTarget target = ExportTarget::Csv;
+    ExportContent content = ExportContent::SchemaAndData;
     // For CSV the folder the files go into (MakeCsvFolder); printed in the
     // statistics either way.
     std::filesystem::path folder;
-    // In export order; a null entry or a table without a name is passed over.
-    std::vector<TableInfo*> tables;
+    // Where a CSV export writes the OLE objects it meets; none when empty.
+    std::filesystem::path oleFolder;
+    // In export order; a table without a name is passed over.
+    std::vector<TableInfo> tables;
 };
 
 struct ExportCallbacks {
@@ -59,41 +61,42 @@ struct ExportCallbacks {
 enum class ExportOutcome { Succeeded, Aborted, Failed };
 
 // One export from start to end: walks the chosen tables, exports each one,
-// reports progress, honours the status's stop flag between tables and inside
-// the row walks, and writes the execution log lines and the statistics file.
-// The status's done flag is cleared at the start and set by every table
-// handled (CSV) or written (Access); stop is left to the caller.
+// reports progress, honours the stop request between tables and inside the
+// row walks, and writes the execution log lines and the statistics file.
 class ExportJob {
 public:
     // `access` may be null: an Access export then writes nothing and ends
     // with errors.
-    ExportJob(RecordReader& reader, ExportSettings settings, AccessTarget* access = nullptr);
+    ExportJob(const PageSource& pages, ExportSettings settings, AccessTarget* access = nullptr);
 
     // Runs the job on the calling thread. The statistics go to
-    // `statisticsFile` (normally StatisticsFilePath()). Returns 1.
-    int Run(const ExportCallbacks& callbacks, const std::filesystem::path& statisticsFile);
+    // `statisticsFile` (normally StatisticsFilePath()).
+    void Run(const ExportCallbacks& callbacks, const std::filesystem::path& statisticsFile,
+             const RunControl& run = {});
 
-    // Form 1 exports into the Access target, form 2 as CSV; -1 otherwise.
-    int ExportTable(TableInfo& table, int form);
-    int ExportTableToCsv(TableInfo& table) { return ExportTable(table, kTargetCsv); }
+    TableExportResult ExportTable(const TableInfo& table, ExportTarget target, const RunControl& run = {});
 
     ExportOutcome outcome() const { return outcome_; }
     const std::string& closingLine() const { return closingLine_; }
     // The tables the walk reached, with their counts, as in the statistics.
     const std::vector<StatisticsRow>& statistics() const { return statistics_; }
+    // One result per table the walk reached, in settings order.
+    const std::vector<TableExportResult>& results() const { return results_; }
     bool statisticsWritten() const { return statisticsWritten_; }
+    const ExportSettings& settings() const { return settings_; }
     CsvExporter& csv() { return csv_; }
 
 private:
     void Emit(const ExportCallbacks& callbacks, const std::string& line, bool toLog);
 
-    RecordReader& reader_;
     ExportSettings settings_;
     AccessTarget* access_;
+    std::unique_ptr<OleFileWriter> ole_;
     CsvExporter csv_;
     ExportOutcome outcome_ = ExportOutcome::Failed;
     std::string closingLine_;
     std::vector<StatisticsRow> statistics_;
+    std::vector<TableExportResult> results_;
     bool statisticsWritten_ = false;
 };
 

@@ -1,11 +1,10 @@
 #include "export/SqlBuilder.h"
 
-#include "pagestore/DbReader.h"
 #include "schema/ColumnTypes.h"
 
 namespace pw {
 
-void BuildTableSql(TableInfo& table) {
+TableSql BuildTableSql(const TableInfo& table) {
     std::string definitions;
     std::string names;
     for (const ColumnInfo& column : table.columns) {
@@ -19,13 +18,10 @@ void BuildTableSql(TableInfo& table) {
         if (word == "TEXT") definitions.append("(").append(std::to_string(column.length)).append(")");
         names.append("[").append(column.name).append("]");
     }
-    table.createSql.assign("CREATE TABLE [").append(table.name).append("] \r\n(").append(definitions).append("\r\n);");
-    table.insertSql.assign("INSERT INTO [").append(table.name).append("] (").append(names).append(") VALUES (");
-}
-
-int CDbReader::BuildTableSql() {
-    for (TableInfo& table : tables_) pw::BuildTableSql(table);
-    return 1;
+    TableSql sql;
+    sql.createSql.assign("CREATE TABLE [").append(table.name).append("] \r\n(").append(definitions).append("\r\n);");
+    sql.insertSql.assign("INSERT INTO [").append(table.name).append("] (").append(names).append(") VALUES (");
+    return sql;
 }
 
 }  // namespace pw

@@ -1,12 +1,18 @@
 #pragma once
 
+#include <string>
+
 #include "schema/TableInfo.h"
 
 namespace pw {
 
-// Composes the table's CREATE TABLE statement and the head of its INSERT INTO
-// statement (up to "VALUES ("), in column order. Attachment columns are left
+struct TableSql {
+    std::string createSql;  // the CREATE TABLE statement
+    std::string insertSql;  // the head of the INSERT INTO statement, up to "VALUES ("
+};
+
+// Composes the table's statements in column order. Attachment columns are left
 // out of both.
-void BuildTableSql(TableInfo& table);
+TableSql BuildTableSql(const TableInfo& table);
 
 }  // namespace pw

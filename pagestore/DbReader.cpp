@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <cctype>
 
 #include "pagestore/FieldReaders.h"
 
@@ -21,8 +22,9 @@ constexpr SignatureRow kSignature2048[6] = {{0x0100, 0x0000}, {0x0101, kAnyWord}
 constexpr SignatureRow kSignature4096[6] = {{0x0100, 0x0000}, {0x0101, kAnyWord}, {0x0102, 0x0BDE},
                                             {0x0102, 0x0EA9}, {0x0102, 0x0DEB}, {0x0102, 0x0CCB}};
 
-constexpr std::int64_t kLastPageOnePosition = 24576;
 constexpr int kPagesThatMustMatch = 4;  // of pages 1 to 5
+
+}  // namespace
 
 std::string StorageFormatLabel(const std::string& path) {
     std::string lower = path;
@@ -36,25 +38,22 @@ std::string StorageFormatLabel(const std::string& path) {
     return kLabelAccess2007;
 }
 
-}  // namespace
-
-CDbReader::CDbReader(RecoveryStatus& status) : status_(&status), notifier_(&defaultNotifier_) {}
 
 CDbReader::~CDbReader() { CloseDatabaseFile(); }
 
 bool CDbReader::OpenDatabaseFile(const std::string& path) {
     CloseDatabaseFile();
     pageMap_.clear();
-    tables_.clear();
     openError_.clear();
+    pageOneOffset_ = -1;
+    scanKind_ = ScanKind::None;
+    path_ = path;
     if (path.empty()) return false;
     errno = 0;
     if (!file_.Open(path)) {
         openError_ = errno != 0 ? std::strerror(errno) : "not a readable file";
-        status_->setStatusLine("Opening file failed...");
         return false;
     }
-    status_->setStatusLine("Opened file successfully...");
     return true;
 }
 
@@ -66,7 +65,7 @@ int CDbReader::ReadAt(PageBuffer& buffer, std::int64_t position) const {
     return static_cast<int>(file_.ReadAt(position, buffer.data(), buffer.size()));
 }
 
-bool CDbReader::MatchSignature(int pageSize) {
+bool CDbReader::MatchSignature(int pageSize) const {
     if (!file_.IsOpen() || (pageSize != 2048 && pageSize != 4096)) return false;
     const SignatureRow* rows = pageSize == 2048 ? kSignature2048 : kSignature4096;
     std::vector<std::uint8_t> page(static_cast<std::size_t>(pageSize));
@@ -84,22 +83,10 @@ bool CDbReader::MatchSignature(int pageSize) {
     return mismatches == 0;
 }
 
-void CDbReader::Refuse(const std::string& message) {
-    status_->RequestStop();
-    status_->SetRecoveryTbl();
-    ShowMessage(message);
-}
-
-int CDbReader::CheckFileFormat() {
-    if (MatchSignature(2048)) {
-        Refuse(kFormatNotSupported);
-        return 0;
-    }
-    if (MatchSignature(4096)) {
-        LoadPageLayout();
-        return 4;
-    }
-    return -1;
+FormatCheck CDbReader::CheckFileFormat() const {
+    if (MatchSignature(2048)) return FormatCheck::Pages2048;
+    if (MatchSignature(4096)) return FormatCheck::Jet4;
+    return FormatCheck::NotRecognised;
 }
 
 std::int64_t CDbReader::LocatePageOne() const {
@@ -144,55 +131,6 @@ std::int64_t CDbReader::LocatePageOne() const {
         }
     }
     return -1;
-}
-
-bool CDbReader::AnalyseDatabase(const std::string& path) {
-    pageOneOffset_ = -1;
-    scanKind_ = ScanKind::None;
-    path_ = path;
-    if (path.empty()) return false;
-
-    status_->setStorageFormat(StorageFormatLabel(path));
-
-    if (!OpenDatabaseFile(path)) {
-        // Release whoever waits for tables, as the refusals do.
-        status_->RequestStop();
-        status_->SetRecoveryTbl();
-        return false;
-    }
-
-    const int rc = CheckFileFormat();
-    if (rc == 0) return false;
-    if (rc == -1) {
-        pageOneOffset_ = LocatePageOne();
-        if (pageOneOffset_ == -1 || pageOneOffset_ > kLastPageOnePosition) {
-            Refuse(kHighlyCorrupted);
-            return false;
-        }
-    }
-
-    version_ = 4;
-    LoadPageLayout();
-
-    status_->setStatusLine("Analyzing started");
-    status_->PostStatus();
-    if (status_->StopRequested()) return false;
-
-    if (rc == 4 || pageOneOffset_ == kPageSize) {
-        ScanPages();
-    } else {
-        // Page 1 somewhere in the first 24576 bytes other than at 4096: the
-        // start of the file is damaged or missing, pages follow page 1.
-        ScanShiftedPages(pageOneOffset_);
-    }
-
-    DiscoverTables();
-    SortColumns();
-    BuildTableSql();
-
-    status_->setStatusLine("Initializing Tables.....");
-    status_->SetUpdateProgStatus();
-    return true;
 }
 
 }  // namespace pw

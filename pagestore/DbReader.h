@@ -1,7 +1,6 @@
 #pragma once
 
 #include <cstdint>
-#include <memory>
 #include <string>
 #include <vector>
 
@@ -10,32 +9,37 @@
 #include "pagestore/PageLayout.h"
 #include "pagestore/PageMap.h"
 #include "pagestore/PageSource.h"
-#include "schema/TableInfo.h"
-#include "status/RecoveryStatus.h"
-#include "status/UserNotifier.h"
+#include "status/RunControl.h"
 
 namespace pw {
 
-inline constexpr const char* kFormatNotSupported = "File format not Supported.";
-inline constexpr const char* kHighlyCorrupted = " This file is highly corrupted and cannot be recovered. ";
 inline constexpr const char* kLabelAccess2000 = "MS-Access 2003/2000";
 inline constexpr const char* kLabelAccess2007 = "MS-Access 2007";
 
 // Which page scan the last analysis ran.
 enum class ScanKind { None, Standard, Shifted };
 
-// The one object that stands for an opened database file: file access,
-// recognition, the page map, the table list and the analysis driver.
+// What the first pages of a file say about its layout.
+enum class FormatCheck {
+    Jet4,            // the 4096-byte signature from the start of the file
+    Pages2048,       // the 2048-byte signature: an Access 97 file
+    NotRecognised,   // neither: the start is damaged or it is no Access file
+};
+
+// The label shown for a file: by its extension, ".mdb" for the 2003/2000
+// format and everything else for 2007.
+std::string StorageFormatLabel(const std::string& path);
+
+// An opened database file: read-only file access, recognition of its layout,
+// the page scan and the page map through which every page is read.
 class CDbReader : public PageSource {
 public:
-    explicit CDbReader(RecoveryStatus& status = RecoveryStatus::Instance());
+    CDbReader() = default;
     ~CDbReader() override;
     CDbReader(const CDbReader&) = delete;
     CDbReader& operator=(const CDbReader&) = delete;
 
-    void SetNotifier(UserNotifier* notifier) { notifier_ = notifier; }
-
-    // File access.
+    // File access. Opening empties the map.
     bool OpenDatabaseFile(const std::string& path);
     void CloseDatabaseFile();
     bool IsOpen() const { return file_.IsOpen(); }
@@ -44,61 +48,44 @@ public:
     const std::string& openError() const { return openError_; }
 
     // Recognition.
-    bool MatchSignature(int pageSize);
-    int CheckFileFormat();
+    bool MatchSignature(int pageSize) const;
+    FormatCheck CheckFileFormat() const;
     // The first file position at which page 1 of the 4096-byte signature is
     // followed by at least three of the signature pages 2 to 5, or -1.
     // Candidates are the positions of the words 0x0101 and 0x0102 inside each
     // 4096-byte block (the last byte of a block starts none); only a 0x0101
     // word can be page 1, so only those are tested.
     std::int64_t LocatePageOne() const;
-    void LoadPageLayout() { layout_ = PageLayout::Jet4(); }
 
-    // Page scan.
-    int ScanPages();
-    int ScanShiftedPages(std::int64_t position);
+    // Page scan: the pages from the start of the file, or from page 1 at a
+    // shifted position (page 0 is then absent). Returns the pages mapped.
+    // Progress goes to the run control per block of pages; a stop ends the
+    // scan with the map complete up to the page where it was seen.
+    std::int64_t ScanPages(const RunControl& run);
+    std::int64_t ScanShiftedPages(std::int64_t position, const RunControl& run);
 
     // PageSource.
     const PageMap& Map() const override { return pageMap_; }
     int ReadPage(PageBuffer& buffer, std::int32_t n) const override;
     int ReadAt(PageBuffer& buffer, std::int64_t position) const override;
 
-    // The analysis driver: recognition, scan, discovery, column order, SQL.
-    bool AnalyseDatabase(const std::string& path);
-
-    // Later stages, run by the driver.
-    int DiscoverTables();
-    int SortColumns();
-    int BuildTableSql();
-
     const std::string& path() const { return path_; }
-    std::int32_t version() const { return version_; }
     std::int64_t pageOneOffset() const { return pageOneOffset_; }
+    void setPageOneOffset(std::int64_t offset) { pageOneOffset_ = offset; }
     ScanKind scanKind() const { return scanKind_; }
     const PageLayout& layout() const { return layout_; }
-    RecoveryStatus& status() const { return *status_; }
-    UserNotifier& notifier() const { return *notifier_; }
-    std::vector<TableInfo>& tables() { return tables_; }
-    const std::vector<TableInfo>& tables() const { return tables_; }
 
 private:
-    void ShowMessage(const std::string& text) const { notifier_->ShowMessage(text); }
-    void Refuse(const std::string& message);
-    int AppendScannedPage(ByteView page, std::int32_t number, std::int64_t offset);
-    int ScanFrom(std::int64_t position, std::int32_t firstNumber);
+    void AppendScannedPage(ByteView page, std::int32_t number, std::int64_t offset);
+    std::int64_t ScanFrom(std::int64_t position, std::int32_t firstNumber, const RunControl& run);
 
     std::string path_;
     std::string openError_;
-    std::int32_t version_ = 0;
     DatabaseFile file_;
     std::int64_t pageOneOffset_ = -1;
     ScanKind scanKind_ = ScanKind::None;
-    PageLayout layout_;
-    RecoveryStatus* status_;
-    RecordingNotifier defaultNotifier_;
-    UserNotifier* notifier_;
+    PageLayout layout_ = PageLayout::Jet4();
     PageMap pageMap_;
-    std::vector<TableInfo> tables_;
 };
 
 }  // namespace pw

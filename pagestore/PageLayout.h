@@ -4,7 +4,8 @@
 
 namespace pw {
 
-// Page size and fixed field offsets of the 4096-byte (Jet 4 / ACE) layout.
+// Page size and the fixed field offsets of the 4096-byte (Jet 4 / ACE) layout
+// that the salvage reads.
 struct PageLayout {
     std::int32_t pageSize = 0;
     std::int32_t dataRowCountOffset = 0;
@@ -13,16 +14,11 @@ struct PageLayout {
     std::int32_t maxColumnsOffset = 0;
     std::int32_t varColumnsOffset = 0;
     std::int32_t columnCountOffset = 0;
-    std::int32_t indexCountOffset = 0;
     std::int32_t realIndexCountOffset = 0;
-    std::int32_t usageMapRowOffset = 0;
-    std::int32_t usageMapPageOffset = 0;
-    std::int32_t freeMapRowOffset = 0;
-    std::int32_t freeMapPageOffset = 0;
     std::int32_t realIndexEntrySize = 0;
     std::int32_t columnRecordSize = 0;
 
-    static PageLayout Jet4() {
+    static constexpr PageLayout Jet4() {
         PageLayout l;
         l.pageSize = 4096;
         l.dataRowCountOffset = 12;
@@ -31,12 +27,7 @@ struct PageLayout {
         l.maxColumnsOffset = 41;
         l.varColumnsOffset = 43;
         l.columnCountOffset = 45;
-        l.indexCountOffset = 47;
         l.realIndexCountOffset = 51;
-        l.usageMapRowOffset = 55;
-        l.usageMapPageOffset = 56;
-        l.freeMapRowOffset = 59;
-        l.freeMapPageOffset = 60;
         l.realIndexEntrySize = 12;
         l.columnRecordSize = 25;
         return l;

@@ -5,6 +5,17 @@
 
 namespace pw {
 
+// What a page's first byte says it is. The map keeps the byte itself (any
+// value, damaged pages included); these are the values the salvage reads.
+enum class PageType : std::int16_t {
+    Header = 0,
+    Data = 1,
+    TableDefinition = 2,
+    IntermediateIndex = 3,
+    LeafIndex = 4,
+    UsageMap = 5,
+};
+
 // One page of the file as the scan saw it.
 struct PageMapEntry {
     std::int32_t pageNumber = 0;
@@ -22,6 +33,10 @@ struct PageMapEntry {
 
 // Entry n describes page n: ascending, from page 0, without gaps.
 using PageMap = std::vector<PageMapEntry>;
+
+inline bool IsPageOfType(const PageMapEntry& entry, PageType type) {
+    return entry.pageType == static_cast<std::int16_t>(type);
+}
 
 inline constexpr std::int32_t kLongValueLink = 0x4C41564C;  // "LVAL"
 

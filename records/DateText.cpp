@@ -1,88 +1,67 @@
 #include "records/DateText.h"
 
 #include <bit>
-#include <cmath>
 #include <cstdint>
-#include <cstdio>
+#include <optional>
 
 #include "pagestore/FieldReaders.h"
+#include "records/CalendarDate.h"
 #include "records/ScalarDecoders.h"
 
 namespace pw {
 namespace {
 
-constexpr std::int64_t kSecondsPerDay = 86400;
-// Serial of 0001-01-01 and of 9999-12-31.
-constexpr double kFirstSerialDay = -693593.0;
-constexpr double kLastSerialDay = 2958465.0;
-// Days from 0001-01-01 to the serial's day 0.
-constexpr std::int64_t kDayZero = 693593;
-
-struct CivilDate {
-    std::int64_t year = 0;
-    int month = 0;
-    int day = 0;
+struct ClockFields {
+    int hours = 0;
+    int minutes = 0;
+    int seconds = 0;
 };
 
-bool IsLeapYear(std::int64_t year) { return (year % 4 == 0 && year % 100 != 0) || year % 400 == 0; }
+ClockFields ClockOf(const CivilDateTime& when) {
+    const std::chrono::hh_mm_ss<std::chrono::seconds> clock{when.timeOfDay};
+    return {static_cast<int>(clock.hours().count()), static_cast<int>(clock.minutes().count()),
+            static_cast<int>(clock.seconds().count())};
+}
 
-// n = days since 0001-01-01, n >= 0.
-CivilDate CivilFromDayCount(std::int64_t n) {
-    static constexpr int kStarts[2][13] = {
-        {0, 31, 59, 90, 120, 151, 181, 212, 243, 273, 304, 334, 365},
-        {0, 31, 60, 91, 121, 152, 182, 213, 244, 274, 305, 335, 366},
-    };
-    const std::int64_t q400 = n / 146097;
-    std::int64_t r = n % 146097;
-    std::int64_t c = r / 36524;
-    if (c > 3) c = 3;  // the last day of a 400-year cycle
-    r -= 36524 * c;
-    const std::int64_t q4 = r / 1461;
-    r %= 1461;
-    std::int64_t y = r / 365;
-    if (y > 3) y = 3;  // the last day of a leap year
-    r -= 365 * y;
-
-    CivilDate date;
-    date.year = 400 * q400 + 100 * c + 4 * q4 + y + 1;
-    const int* starts = kStarts[IsLeapYear(date.year) ? 1 : 0];
-    int month = 0;
-    while (month < 11 && starts[month + 1] <= r) ++month;
-    date.month = month + 1;
-    date.day = static_cast<int>(r - starts[month]) + 1;
-    return date;
+// Both forms are filled in place rather than printed: every field but the
+// dump's year is 0-99, and this runs once per date cell.
+void PutTwoDigits(std::string& text, std::size_t at, int value) {
+    text[at] = static_cast<char>('0' + value / 10 % 10);
+    text[at + 1] = static_cast<char>('0' + value % 10);
 }
 
 }  // namespace
 
 std::string FormatDateSerial(double serial) {
-    if (!std::isfinite(serial) || serial <= kFirstSerialDay - 1.0 || serial >= kLastSerialDay + 1.0)
-        return {};
-
-    const double wholeDays = std::trunc(serial);
-    std::int64_t days = static_cast<std::int64_t>(wholeDays);
-    std::int64_t seconds = static_cast<std::int64_t>(std::fabs(serial - wholeDays) * kSecondsPerDay + 0.5);
-    // 23:59:59.5 and later round up to the next midnight, not to hour 24.
-    if (seconds >= kSecondsPerDay) {
-        seconds -= kSecondsPerDay;
-        ++days;
-    }
-
-    const CivilDate date = CivilFromDayCount(days + kDayZero);
-    const std::int64_t shownYear = date.year == 1899 ? 2001 : date.year;
-    // "%02d/%02d/%02d %02d:%02d:%02d", written directly: every field is 0-99
-    // here and this runs once per date cell.
-    const int fields[6] = {date.month,
-                           date.day,
-                           static_cast<int>(shownYear % 100),
-                           static_cast<int>(seconds / 3600),
-                           static_cast<int>(seconds / 60 % 60),
-                           static_cast<int>(seconds % 60)};
+    const std::optional<CivilDateTime> when = DateTimeFromSerial(serial);
+    if (!when) return {};
+    const int year = static_cast<int>(when->date.year());
+    const int shownYear = year == 1899 ? 2001 : year;
+    const ClockFields clock = ClockOf(*when);
     std::string text = "00/00/00 00:00:00";
-    for (int i = 0; i < 6; ++i) {
-        text[static_cast<std::size_t>(3 * i)] = static_cast<char>('0' + fields[i] / 10 % 10);
-        text[static_cast<std::size_t>(3 * i + 1)] = static_cast<char>('0' + fields[i] % 10);
-    }
+    PutTwoDigits(text, 0, static_cast<int>(static_cast<unsigned>(when->date.month())));
+    PutTwoDigits(text, 3, static_cast<int>(static_cast<unsigned>(when->date.day())));
+    PutTwoDigits(text, 6, shownYear % 100);
+    PutTwoDigits(text, 9, clock.hours);
+    PutTwoDigits(text, 12, clock.minutes);
+    PutTwoDigits(text, 15, clock.seconds);
+    return text;
+}
+
+std::string FormatDateSerialIso(double serial) {
+    const std::optional<CivilDateTime> when = DateTimeFromSerial(serial);
+    if (!when) return {};
+    // At least four year digits; the rounding into 10000-01-01 takes a fifth.
+    std::string text = std::to_string(static_cast<int>(when->date.year()));
+    if (text.size() < 4) text.insert(0, 4 - text.size(), '0');
+    const std::size_t at = text.size();
+    text += "-00-00 00:00:00";
+    const ClockFields clock = ClockOf(*when);
+    PutTwoDigits(text, at + 1, static_cast<int>(static_cast<unsigned>(when->date.month())));
+    PutTwoDigits(text, at + 4, static_cast<int>(static_cast<unsigned>(when->date.day())));
+    PutTwoDigits(text, at + 7, clock.hours);
+    PutTwoDigits(text, at + 10, clock.minutes);
+    PutTwoDigits(text, at + 13, clock.seconds);
     return text;
 }
 

@@ -4,12 +4,11 @@
 #include <utility>
 
 #include "pagestore/FieldReaders.h"
+#include "pagestore/SlotTable.h"
 
 namespace pw {
 namespace {
 
-constexpr std::int32_t kRowSlotTableOffset = 14;
-constexpr std::int32_t kRowStartMask = 0x1FFF;
 constexpr std::int64_t kChainPointerSize = 4;
 
 // A row's first and last byte on its page, both inclusive. last < first means
@@ -41,12 +40,9 @@ LongValueForm LoadRow(const PageSource& pages, PointerTarget target, PageBuffer&
     if (entry.fileOffset < 0 || pages.ReadAt(buffer, entry.fileOffset) <= 0)
         return LongValueForm::PageOutsideMap;
 
-    const ByteView view(buffer);
-    span.first = ReadUInt16(view, kRowSlotTableOffset + 2 * target.row) & kRowStartMask;
-    // Rows fill the page from its end, so a row ends where the row before it starts.
-    span.last = target.row == 0
-                    ? kPageSize - 1
-                    : (ReadUInt16(view, kRowSlotTableOffset + 2 * (target.row - 1)) & kRowStartMask) - 1;
+    const SlotEntry slot = ReadSlot(ByteView(buffer), target.row);
+    span.first = slot.start;
+    span.last = slot.end;
     if (span.first >= kPageSize || span.last >= kPageSize) return LongValueForm::RowOutsidePage;
     return LongValueForm::Chain;
 }
@@ -75,18 +71,24 @@ std::string GatherSingleRow(const PageSource& pages, PointerTarget target, std::
     return bytes;
 }
 
-std::string GatherChain(const PageSource& pages, PointerTarget target, std::int64_t declared) {
+std::string GatherChain(const PageSource& pages, PointerTarget target, std::int64_t declared, LongValueIssue& issue) {
     std::string bytes;
     // Each row is read at most once, so a chain that points back on itself
     // ends, and the walk is bounded by the rows of the file.
     std::set<std::pair<std::int64_t, std::int32_t>> visited;
     PageBuffer buffer{};
     while (target.page != 0 && static_cast<std::int64_t>(bytes.size()) < declared) {
-        if (!visited.insert({target.page, target.row}).second) break;
+        if (!visited.insert({target.page, target.row}).second) {
+            issue = LongValueIssue::Loop;
+            break;
+        }
         RowSpan span;
-        if (LoadRow(pages, target, buffer, span) != LongValueForm::Chain) break;
         // A row too small for its own next pointer has no trustworthy pointer.
-        if (span.last - span.first + 1 < kChainPointerSize) break;
+        if (LoadRow(pages, target, buffer, span) != LongValueForm::Chain ||
+            span.last - span.first + 1 < kChainPointerSize) {
+            issue = LongValueIssue::Broken;
+            break;
+        }
         bytes += RowBytes(buffer, span.first + kChainPointerSize, span.last);
         target = ReadPointer(ByteView(buffer), span.first);
     }
@@ -101,7 +103,10 @@ std::int32_t LongValueFlagWord(ByteView page, std::int64_t position) {
 }
 
 std::string GatherLongValue(const PageSource& pages, ByteView page, std::int64_t position,
-                            std::int64_t length, LongValueForm& form) {
+                            std::int64_t length, LongValueForm& form, LongValueIssue* issue) {
+    LongValueIssue ignored = LongValueIssue::None;
+    LongValueIssue& found = issue != nullptr ? *issue : ignored;
+    found = LongValueIssue::None;
     // A header outside the page cannot be read at all; that is no different
     // from a field too short to hold one.
     if (length < kLongValueHeaderSize || position < 0 || position > static_cast<std::int64_t>(page.size())) {
@@ -115,11 +120,14 @@ std::string GatherLongValue(const PageSource& pages, ByteView page, std::int64_t
         case kLongValueInline:
             form = LongValueForm::Inline;
             return ExtractRawText(page, position + kLongValueHeaderSize, length - kLongValueHeaderSize);
-        case kLongValueSingleRow:
-            return GatherSingleRow(pages, first, declared, form);
+        case kLongValueSingleRow: {
+            std::string bytes = GatherSingleRow(pages, first, declared, form);
+            if (form != LongValueForm::SingleRow) found = LongValueIssue::Broken;
+            return bytes;
+        }
         case kLongValueChain:
             form = LongValueForm::Chain;
-            return GatherChain(pages, first, declared);
+            return GatherChain(pages, first, declared, found);
         default:
             form = LongValueForm::Unhandled;
             return {};

@@ -38,6 +38,14 @@ enum class LongValueForm {
     RowOutsidePage,
 };
 
+// Whether a value's pointers held: damage a walk reports, apart from the
+// form, which only tells where the value was looked for.
+enum class LongValueIssue {
+    None,
+    Broken,  // a pointer led outside the map, to another kind of page or to no row
+    Loop,    // a chain came back to a row it had already read
+};
+
 // Collects the stored bytes of the long value whose header is at `position` in
 // `page` and whose field is `length` bytes long. Inline values are the bytes
 // after the header; row values are cut to the declared total length when the
@@ -48,7 +56,7 @@ enum class LongValueForm {
 // to then is the value. Returns the bytes (empty when there are none) and
 // reports the form.
 std::string GatherLongValue(const PageSource& pages, ByteView page, std::int64_t position,
-                            std::int64_t length, LongValueForm& form);
+                            std::int64_t length, LongValueForm& form, LongValueIssue* issue = nullptr);
 
 // The 16-bit word at header offset 2, as the "Unhandled ..." messages show it.
 std::int32_t LongValueFlagWord(ByteView page, std::int64_t position);

@@ -21,9 +21,9 @@ DecodedCell UnhandledFlagsCell(ByteView page, std::int64_t position) {
 }  // namespace
 
 DecodedCell DecodeMemoValue(const PageSource& pages, ByteView page, std::int64_t position,
-                            std::int64_t length) {
+                            std::int64_t length, LongValueIssue* issue) {
     LongValueForm form = LongValueForm::TooShort;
-    const std::string stored = GatherLongValue(pages, page, position, length, form);
+    const std::string stored = GatherLongValue(pages, page, position, length, form, issue);
     switch (form) {
         case LongValueForm::TooShort:
         case LongValueForm::RowOutsidePage:

@@ -4,6 +4,7 @@
 
 #include "pagestore/ByteView.h"
 #include "pagestore/PageSource.h"
+#include "records/LongValueGather.h"
 #include "records/TypedValue.h"
 
 namespace pw {
@@ -22,7 +23,8 @@ namespace pw {
 //   "Unhandled memo field flags = %04x\n"     an unknown flag byte; the number is the
 //   (typed Null)                              16-bit word at header offset 2
 // Long-value pages are read into a buffer of the decoder's own.
+// `issue`, when given, tells whether a pointer of the value led nowhere.
 DecodedCell DecodeMemoValue(const PageSource& pages, ByteView page, std::int64_t position,
-                            std::int64_t length);
+                            std::int64_t length, LongValueIssue* issue = nullptr);
 
 }  // namespace pw

@@ -3,6 +3,7 @@
 #include <string>
 
 #include "pagestore/FieldReaders.h"
+#include "records/NumberText.h"
 #include "records/ScalarDecoders.h"
 
 namespace pw {
@@ -10,15 +11,6 @@ namespace {
 
 constexpr std::int32_t kMaxPrecision = 38;
 constexpr std::int64_t kNumericSize = 17;
-
-std::string DecimalDigits(unsigned __int128 value) {
-    std::string digits;
-    do {
-        digits.insert(digits.begin(), static_cast<char>('0' + static_cast<int>(value % 10)));
-        value /= 10;
-    } while (value != 0);
-    return digits;
-}
 
 // The stored value: byte 0 holds the sign in its top bit, then the magnitude
 // as four 32-bit little-endian groups, the most significant group first.
@@ -45,23 +37,15 @@ DecodedCell DecodeNumericValue(ByteView page, std::int64_t position, std::int32_
     const std::int32_t usedScale = scale >= 0 && scale <= kMaxPrecision ? scale : 0;
     const bool precisionUsable =
         precision > 0 && precision <= kMaxPrecision && scale >= 0 && scale <= precision;
-    const std::size_t width = static_cast<std::size_t>(precisionUsable ? precision : usedScale);
-
-    std::string digits = DecimalDigits(magnitude);
-    if (digits.size() < width) digits.insert(0, width - digits.size(), '0');
-    if (usedScale > 0) {
-        const std::size_t integerDigits = digits.size() - static_cast<std::size_t>(usedScale);
-        digits.insert(integerDigits, 1, '.');
-        if (integerDigits == 0) digits.insert(0, 1, '0');
-    }
-    if (negative) digits.insert(0, 1, '-');
+    const std::int32_t width = precisionUsable ? precision : usedScale;
+    std::string text = FormatDecimal(magnitude, usedScale, negative, width);
 
     TypedValue value;
     value.kind = TypedValue::Kind::Decimal;
     value.decimalMagnitude = magnitude;
     value.decimalScale = usedScale;
     value.decimalNegative = negative;
-    return {std::move(digits), std::move(value)};
+    return {std::move(text), std::move(value)};
 }
 
 }  // namespace pw

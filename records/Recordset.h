@@ -22,7 +22,7 @@ public:
     virtual ~Recordset() = default;
     virtual void AddNew() = 0;
     // The cell text as shown (sanitised) and the typed value beside it; for an
-    // OLE column the typed value holds the bytes of the extracted object file.
+    // OLE column the typed value holds the object's content, cut out of its wrapper.
     virtual void SetFieldValue(const std::string& columnName, const std::string& text, const TypedValue& value) = 0;
     virtual void Update() = 0;
 };

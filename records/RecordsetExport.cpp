@@ -1,57 +1,83 @@
-#include "records/RecordReader.h"
+#include "records/RecordsetExport.h"
+
+#include <algorithm>
+#include <string>
+
+#include "records/OleValue.h"
+#include "records/RowWalk.h"
+#include "schema/ColumnTypes.h"
 #include "status/Logging.h"
 
 namespace pw {
+namespace {
 
-int RecordReader::ExportRowsToRecordset(TableInfo& table, Recordset& recordset) {
-    std::lock_guard lock(mutex_);
-    table.exportedRows = 0;
-    table.recordCursor = 0;
-    table.slotCursor = 0;
-    table.pageCursor = 0;
-    PrepareRowValues(table);
-    if (table.dataPages.empty()) return -1;
+// Fills the pending record from a row; the number of fields set (an empty
+// row counts as one, so that it is stored).
+int FillRecord(const TableInfo& table, const WalkedRow& row, Recordset& recordset) {
+    if (!row.HasCells()) return 1;
+    const bool anyValue =
+        std::any_of(row.cells.begin(), row.cells.end(), [](const CellValue& cell) { return cell.present; });
+    if (table.maxColumns == 0 || !anyValue) return 1;
 
-    std::int32_t slots = LoadDataPage(table, 0);
-    std::int32_t n = 0;
-    bool newRecordNeeded = true;
-    for (;; ++n) {
-        if (status_.StopRequested()) return -1;
-        bool walkOver = false;
-        while (n >= slots) {
-            if (table.pageCursor >= static_cast<std::int32_t>(table.dataPages.size()) - 1) {
-                walkOver = true;
-                break;
+    int fieldsSet = 0;
+    for (std::size_t i = 0; i < row.cells.size(); ++i) {
+        const ColumnInfo& column = table.columns[i];
+        const CellValue& cell = row.cells[i];
+        if (column.typeCode != ColumnType::Bit && !cell.present) continue;
+        std::string shown = cell.text;
+        SanitizeCellText(shown);
+        if (shown == kNullCell) continue;
+        try {
+            if (column.typeCode == ColumnType::OleObject) {
+                const std::string content =
+                    cell.value.kind == TypedValue::Kind::Bytes ? UnwrapOleObject(cell.value.text).payload : std::string();
+                recordset.SetFieldValue(column.name, shown, TypedValue::Bytes(content));
+            } else {
+                recordset.SetFieldValue(column.name, shown, cell.value);
             }
-            ++table.pageCursor;
-            slots = LoadDataPage(table, static_cast<std::size_t>(table.pageCursor));
-            n = 0;
+            ++fieldsSet;
+        } catch (const std::exception&) {
+            // A field the output refuses is left empty; the row goes on.
         }
-        if (walkOver) break;
-        if (status_.StopRequested()) return -1;
+    }
+    return fieldsSet;
+}
+
+}  // namespace
+
+RecordsetResult ExportRowsToRecordset(const PageSource& pages, const TableInfo& table, const RunControl& run,
+                                      Recordset& recordset) {
+    RecordsetResult result;
+    if (table.dataPages.empty()) {
+        result.outcome = RecordsetOutcome::NoDataPages;
+        return result;
+    }
+    RowWalker walker(pages, table, run);
+    bool newRecordNeeded = true;
+    while (walker.Next()) {
+        const WalkedRow& row = walker.row();
         if (newRecordNeeded) {
             try {
                 recordset.AddNew();
             } catch (const std::exception&) {
-                WriteLog(0, 0, "Error adding Row=" + std::to_string(n), true);
+                WriteLog(0, 0, "Error adding Row=" + std::to_string(row.slot), true);
                 continue;
             }
         }
-        const int rc = ReadRowToRecordset(table, n, recordset);
-        if (rc == 0) {
+        if (row.kind == SlotKind::Deleted || FillRecord(table, row, recordset) == 0) {
             newRecordNeeded = false;
             continue;
         }
-        if (rc < 0) return -1;
         newRecordNeeded = true;
         try {
             recordset.Update();
-            ++table.exportedRows;
+            ++result.storedRows;
         } catch (const std::exception&) {
-            WriteLog(0, 0, "Update record failed for Row=" + std::to_string(n + 1), true);
+            WriteLog(0, 0, "Update record failed for Row=" + std::to_string(row.slot + 1), true);
         }
     }
-    return status_.StopRequested() ? -1 : 1;
+    if (walker.stopped()) result.outcome = RecordsetOutcome::Stopped;
+    return result;
 }
 
 }  // namespace pw

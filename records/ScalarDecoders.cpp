@@ -6,6 +6,7 @@
 
 #include "pagestore/FieldReaders.h"
 #include "pagestore/TextDecoding.h"
+#include "records/NumberText.h"
 #include "records/ValueBounds.h"
 
 namespace pw {
@@ -14,16 +15,6 @@ namespace {
 DecodedCell IntegerCell(std::int64_t value) { return {std::to_string(value), TypedValue::Integer(value)}; }
 
 DecodedCell EmptyCell() { return {}; }
-
-// Digits of the magnitude with a point before the last four, at least one
-// integer digit: 0 -> "0.0000", 5 -> "0.0005".
-std::string TenThousandthsText(std::uint64_t magnitude, bool negative) {
-    std::string digits = std::to_string(magnitude);
-    if (digits.size() < 5) digits.insert(0, 5 - digits.size(), '0');
-    digits.insert(digits.size() - 4, 1, '.');
-    if (negative) digits.insert(0, 1, '-');
-    return digits;
-}
 
 }  // namespace
 
@@ -50,12 +41,7 @@ DecodedCell DecodeBigIntValue(ByteView page, std::int64_t position) {
 DecodedCell DecodeCurrencyValue(ByteView page, std::int64_t position) {
     if (!StartsAndEndsBefore(page, position, 8)) return EmptyCell();
     const std::int64_t value = ReadInt64(page, position);
-    // The magnitude is taken in unsigned arithmetic so that the most negative
-    // amount keeps its last digit.
-    const bool negative = value < 0;
-    const std::uint64_t magnitude =
-        negative ? 0u - static_cast<std::uint64_t>(value) : static_cast<std::uint64_t>(value);
-    return {TenThousandthsText(magnitude, negative), TypedValue::Currency(value)};
+    return {FormatCurrency(value), TypedValue::Currency(value)};
 }
 
 DecodedCell DecodeBinaryValue(ByteView page, std::int64_t position, std::int64_t length) {

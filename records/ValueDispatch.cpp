@@ -2,21 +2,21 @@
 
 #include "records/LongValueGather.h"
 #include "records/LongValues.h"
+#include "records/OleValue.h"
 #include "records/ScalarDecoders.h"
 #include "schema/ColumnTypes.h"
+#include "status/DamageReport.h"
 
 namespace pw {
 namespace {
 
-DecodedCell DecodeOleWithoutFile(const PageSource& pages, ByteView page, std::int64_t position,
-                                 std::int64_t length) {
-    LongValueForm form = LongValueForm::TooShort;
-    std::string bytes = GatherLongValue(pages, page, position, length, form);
-    DecodedCell cell;
-    cell.text = "OLEOBJECT";
-    const bool found = form == LongValueForm::Inline || form == LongValueForm::SingleRow || form == LongValueForm::Chain;
-    if (found && !bytes.empty()) cell.value = TypedValue::Bytes(std::move(bytes));
-    return cell;
+void ReportIssue(const ValueContext& context, LongValueIssue issue, const ColumnInfo& column) {
+    if (issue == LongValueIssue::None || context.run == nullptr) return;
+    const bool loop = issue == LongValueIssue::Loop;
+    context.run->Report({loop ? DamageKind::LongValueLoop : DamageKind::LongValueBroken, context.page, context.slot,
+                         context.table != nullptr ? *context.table : std::string(),
+                         (loop ? "long-value chain loops in column " : "long-value pointer leads nowhere in column ") +
+                             column.name});
 }
 
 }  // namespace
@@ -24,6 +24,7 @@ DecodedCell DecodeOleWithoutFile(const PageSource& pages, ByteView page, std::in
 int DecodeValue(const ValueContext& context, ByteView page, const ColumnInfo& column, std::int64_t position,
                 std::int64_t length, DecodedCell& out) {
     out.value.kind = TypedValue::Kind::Null;
+    LongValueIssue issue = LongValueIssue::None;
     switch (column.typeCode) {
         case ColumnType::Byte: out = DecodeByteValue(page, position); break;
         case ColumnType::Int: out = DecodeIntValue(page, position); break;
@@ -31,23 +32,33 @@ int DecodeValue(const ValueContext& context, ByteView page, const ColumnInfo& co
         case ColumnType::Currency: out = DecodeCurrencyValue(page, position); break;
         case ColumnType::Single: out = DecodeSingleValue(page, position); break;
         case ColumnType::Double: out = DecodeDoubleValue(page, position); break;
-        case ColumnType::Date: out = DecodeDateValue(page, position); break;
+        case ColumnType::Date:
+            out = DecodeDateValue(page, position);
+            if (out.text.empty() && context.run != nullptr)
+                context.run->Report({DamageKind::ValueOutOfRange, context.page, context.slot,
+                                     context.table != nullptr ? *context.table : std::string(),
+                                     "date outside the calendar in column " + column.name});
+            break;
         case ColumnType::Binary: out = DecodeBinaryValue(page, position, length); break;
         case ColumnType::Text: out = DecodeTextValue(page, position, length); break;
         case ColumnType::Guid: out = DecodeGuidValue(page, position); break;
         case ColumnType::Numeric: out = DecodeNumericValue(page, position, column.precision, column.scale); break;
         case ColumnType::BigInt: out = DecodeBigIntValue(page, position); break;
         case ColumnType::Memo:
-            if (context.pages == nullptr) out.text = "MEMO";
-            else out = DecodeMemoValue(*context.pages, page, position, length);
+            if (context.pages == nullptr) {
+                out.text = "MEMO";
+                break;
+            }
+            out = DecodeMemoValue(*context.pages, page, position, length, &issue);
+            ReportIssue(context, issue, column);
             break;
         case ColumnType::OleObject:
             if (context.pages == nullptr) {
                 out.text = "OLEOBJECT";
                 break;
             }
-            out = context.ole != nullptr ? context.ole->Decode(*context.pages, page, position, length)
-                                         : DecodeOleWithoutFile(*context.pages, page, position, length);
+            out = DecodeOleValue(*context.pages, page, position, length, &issue);
+            ReportIssue(context, issue, column);
             break;
         case ColumnType::Bit:
         case ColumnType::Attachment: out.text = ColumnTypeName(column); break;

@@ -1,26 +1,30 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 
 #include "pagestore/ByteView.h"
 #include "pagestore/PageSource.h"
-#include "records/OleExtraction.h"
 #include "records/TypedValue.h"
 #include "schema/TableInfo.h"
+#include "status/RunControl.h"
 
 namespace pw {
 
-// What value decoding needs beyond the page in hand.
+// What value decoding needs beyond the page in hand: the pages long values
+// live on, and where damage goes with the place of the row being decoded.
 struct ValueContext {
     const PageSource* pages = nullptr;
-    // Where OLE objects are written; without one, OLE cells carry the stored
-    // object as their typed value and the text "OLEOBJECT", and no file is written.
-    OleExtractor* ole = nullptr;
+    const RunControl* run = nullptr;
+    std::int32_t page = -1;
+    std::int32_t slot = -1;
+    const std::string* table = nullptr;
 };
 
 // Decodes one column value chosen by the column's type code. The cell text
 // starts as the type name; unknown types keep it and give -1, every other type
-// gives 1 with the decoder's text and typed value.
+// gives 1 with the decoder's text and typed value. OLE objects come back as
+// their stored bytes; nothing is written anywhere.
 int DecodeValue(const ValueContext& context, ByteView page, const ColumnInfo& column, std::int64_t position,
                 std::int64_t length, DecodedCell& out);
 

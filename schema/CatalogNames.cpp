@@ -4,39 +4,51 @@
 #include <unordered_map>
 
 #include "pagestore/FieldReaders.h"
+#include "pagestore/SlotTable.h"
 #include "pagestore/TextDecoding.h"
+#include "status/DamageReport.h"
 
 namespace pw {
 namespace {
 
 constexpr std::int32_t kCatalogDefinitionPage = 2;
-constexpr int kSlotOffsetMask = 0x1FFF;
-constexpr int kDeletedFlag = 0x4000;
 constexpr int kNameStart = 32;
 constexpr int kMaxNameBytes = 512;
 constexpr int kTableObject = 1;
 constexpr int kFlagsPosition = 28;
 constexpr std::uint32_t kSystemObjectFlag = 0x80000000u;
 
-void ReadCatalogPage(ByteView page, std::int16_t rowCount, std::vector<CatalogEntry>& out) {
+void ReadCatalogPage(ByteView page, std::int32_t pageNumber, std::int16_t rowCount, std::vector<CatalogEntry>& out,
+                     const RunControl& run) {
+    // A deleted row may hold anything: only a live row that cannot be read is damage.
+    auto unreadable = [&](int slot, bool deleted, const char* reason) {
+        if (!deleted) run.Report({DamageKind::CatalogRowUnreadable, pageNumber, slot, {}, reason});
+    };
     for (int i = 0; i < rowCount; ++i) {
-        const std::int32_t slot = ReadUInt16(page, 14 + 2 * i);
-        const std::int32_t start = slot & kSlotOffsetMask;
-        const std::int32_t previous = i == 0 ? kPageSize : (ReadUInt16(page, 12 + 2 * i) & kSlotOffsetMask);
-        const std::int32_t end = (previous - 1) & kSlotOffsetMask;
-        if (start > kPageSize || end > kPageSize || end - 9 <= start + 13) continue;
+        const SlotEntry slot = ReadSlot(page, i);
+        const std::int32_t start = slot.start;
+        const std::int32_t end = slot.end;
+        if (start > kPageSize || end < 0 || end > kPageSize || end - 9 <= start + 13) {
+            unreadable(i, slot.deleted, "row does not fit its slot");
+            continue;
+        }
 
         CatalogEntry entry;
         entry.id = ReadInt32(page, start + 2);
+        // Access gives some of its own objects ids with the top bit set:
+        // no table, and no damage either.
         if (entry.id < 0) continue;
         entry.type = ReadUInt16(page, start + 10) & 0x7F;
         entry.flags = static_cast<std::uint32_t>(ReadInt32(page, start + kFlagsPosition));
         const std::int32_t nameEnd = ReadUInt16(page, end - 8);
         const std::int32_t length = nameEnd - kNameStart;
-        if (length < 0 || length > kMaxNameBytes || start + nameEnd > end) continue;
+        if (length < 0 || length > kMaxNameBytes || start + nameEnd > end) {
+            unreadable(i, slot.deleted, "name outside the row");
+            continue;
+        }
         entry.name = DecodeJetText(page, start + kNameStart, length);
         if (entry.name.empty()) continue;
-        entry.deleted = (slot & kDeletedFlag) != 0;
+        entry.deleted = slot.deleted;
         out.push_back(std::move(entry));
     }
 }
@@ -45,18 +57,18 @@ bool StartsWith(const std::string& text, const char* prefix) { return text.rfind
 
 }  // namespace
 
-std::vector<CatalogEntry> ReadCatalogEntries(const PageSource& pages) {
+std::vector<CatalogEntry> ReadCatalogEntries(const PageSource& pages, const RunControl& run) {
     std::vector<CatalogEntry> entries;
     PageBuffer page;
     for (const PageMapEntry& e : pages.Map()) {
-        if (e.pageType != 1 || e.link != kCatalogDefinitionPage) continue;
+        if (!IsPageOfType(e, PageType::Data) || e.link != kCatalogDefinitionPage) continue;
         pages.ReadPage(page, e.pageNumber);
-        ReadCatalogPage(ByteView(page), e.rowCount, entries);
+        ReadCatalogPage(ByteView(page), e.pageNumber, e.rowCount, entries, run);
     }
     return entries;
 }
 
-int ApplyCatalogNames(const PageSource& pages, std::vector<TableInfo>& tables, RecoveryStatus& status) {
+std::int32_t ApplyCatalogNames(const PageSource& pages, std::vector<TableInfo>& tables, const RunControl& run) {
     std::unordered_map<std::int32_t, std::size_t> byPage;
     for (std::size_t i = 0; i < tables.size(); ++i) byPage.emplace(tables[i].tdefPage, i);
 
@@ -65,7 +77,7 @@ int ApplyCatalogNames(const PageSource& pages, std::vector<TableInfo>& tables, R
     // table that no live row names.
     std::vector<bool> namedByLiveRow(tables.size(), false);
     std::vector<bool> systemObject(tables.size(), false);
-    for (const CatalogEntry& entry : ReadCatalogEntries(pages)) {
+    for (const CatalogEntry& entry : ReadCatalogEntries(pages, run)) {
         auto found = byPage.find(entry.id);
         if (found == byPage.end()) continue;
         const std::size_t index = found->second;
@@ -92,10 +104,8 @@ int ApplyCatalogNames(const PageSource& pages, std::vector<TableInfo>& tables, R
             tables.erase(tables.begin() + static_cast<std::ptrdiff_t>(i));
     }
 
-    status.unnamedTables = orphans;
-    status.setStatusLine("Unnamed tables found = " + std::to_string(orphans));
-    status.PostStatus();
-    return 1;
+    run.Status("Unnamed tables found = " + std::to_string(orphans));
+    return orphans;
 }
 
 }  // namespace pw

@@ -4,7 +4,7 @@
 
 #include "pagestore/PageSource.h"
 #include "schema/TableInfo.h"
-#include "status/RecoveryStatus.h"
+#include "status/RunControl.h"
 
 namespace pw {
 
@@ -19,11 +19,13 @@ struct CatalogEntry {
 
 // Every readable catalog row of the catalog's data pages (those owned by page
 // 2), deleted rows included, in page and slot order.
-std::vector<CatalogEntry> ReadCatalogEntries(const PageSource& pages);
+// Rows that cannot be read are reported as damage.
+std::vector<CatalogEntry> ReadCatalogEntries(const PageSource& pages, const RunControl& run = {});
 
 // Names the tables from the catalog rows, gives the others a generated name
 // "Recovered Table %02d", drops system objects and everything that is not a
-// table, and posts "Unnamed tables found = %d". Returns 1.
-int ApplyCatalogNames(const PageSource& pages, std::vector<TableInfo>& tables, RecoveryStatus& status);
+// table, and tells "Unnamed tables found = %d". Returns the number of
+// generated names.
+std::int32_t ApplyCatalogNames(const PageSource& pages, std::vector<TableInfo>& tables, const RunControl& run);
 
 }  // namespace pw

@@ -76,7 +76,7 @@ int ParseTableDefinition(ByteView definition, TableInfo& table, const PageMap& m
 
     table.dataPages.clear();
     for (const PageMapEntry& entry : map)
-        if (entry.pageType == 1 && entry.link == table.tdefPage) table.dataPages.push_back(entry.pageNumber);
+        if (IsPageOfType(entry, PageType::Data) && entry.link == table.tdefPage) table.dataPages.push_back(entry.pageNumber);
     return 1;
 }
 

@@ -6,11 +6,11 @@
 #include <unordered_map>
 #include <unordered_set>
 
-#include "pagestore/DbReader.h"
 #include "pagestore/FieldReaders.h"
 #include "pagestore/PageLayout.h"
 #include "schema/CatalogNames.h"
 #include "schema/TableDefinitionParser.h"
+#include "status/DamageReport.h"
 
 namespace pw {
 namespace {
@@ -21,7 +21,7 @@ constexpr int kContinuationHeader = 8;
 std::vector<TableInfo> CollectCandidates(const PageMap& map) {
     std::vector<TableInfo> candidates;
     for (const PageMapEntry& entry : map) {
-        if (entry.pageType != 2) continue;
+        if (!IsPageOfType(entry, PageType::TableDefinition)) continue;
         TableInfo table;
         table.tdefPage = entry.pageNumber;
         table.tdefOffset = entry.fileOffset;
@@ -52,27 +52,39 @@ const PageMapEntry* EntryOf(const PageMap& map, std::int32_t page) {
     return &map[static_cast<std::size_t>(page)];
 }
 
+const char* HeaderProblem(const TableInfo& table) {
+    if (table.tableType != kUserTableType) return nullptr;  // another kind of object: not damage
+    if (table.maxColumns == 0) return "definition states no columns";
+    if (table.columnCount == 0) return "definition holds no column";
+    if (table.rowCount < 0) return "negative row count";
+    if (table.columnCount > table.maxColumns) return "more columns than the definition allows";
+    return nullptr;
+}
+
 // Follows the next-page links of a definition and collects its continuation
 // pages in chain order. A link back to a page already collected ends the
 // chain; the pages collected so far stay.
 void MergeChain(const PageMap& map, std::vector<TableInfo>& candidates, std::size_t head,
                 const std::unordered_map<std::int32_t, std::size_t>& byPage, std::vector<bool>& removed) {
     const PageMapEntry* entry = EntryOf(map, candidates[head].tdefPage);
-    if (entry == nullptr || entry->pageType != 2 || entry->link == 0) return;
+    if (entry == nullptr || !IsPageOfType(*entry, PageType::TableDefinition) || entry->link == 0) return;
     std::unordered_set<std::int32_t> visited{candidates[head].tdefPage};
     std::int32_t next = entry->link;
     while (visited.insert(next).second) {
         auto found = byPage.find(next);
         const PageMapEntry* nextEntry = EntryOf(map, next);
-        if (found == byPage.end() || nextEntry == nullptr || nextEntry->pageType != 2) return;
-        TableInfo continuation;
-        continuation.tdefPage = next;
-        continuation.tdefOffset = nextEntry->fileOffset;
-        candidates[head].continuationPages.push_back(std::move(continuation));
+        if (found == byPage.end() || nextEntry == nullptr || !IsPageOfType(*nextEntry, PageType::TableDefinition))
+            return;
+        candidates[head].continuationPages.push_back(next);
         removed[found->second] = true;
         if (nextEntry->link == 0) return;
         next = nextEntry->link;
     }
+}
+
+void SortTableColumns(TableInfo& table) {
+    std::stable_sort(table.columns.begin(), table.columns.end(),
+                     [](const ColumnInfo& a, const ColumnInfo& b) { return a.columnNumber < b.columnNumber; });
 }
 
 void RemoveMarked(std::vector<TableInfo>& tables, const std::vector<bool>& removed) {
@@ -81,30 +93,6 @@ void RemoveMarked(std::vector<TableInfo>& tables, const std::vector<bool>& remov
     for (std::size_t i = 0; i < tables.size(); ++i)
         if (!removed[i]) kept.push_back(std::move(tables[i]));
     tables = std::move(kept);
-}
-
-void QuickSortColumns(std::vector<ColumnInfo>& columns, long lo, long hi) {
-    while (lo < hi) {
-        std::swap(columns[static_cast<std::size_t>(lo)], columns[static_cast<std::size_t>((lo + hi) / 2)]);
-        const std::int32_t pivot = columns[static_cast<std::size_t>(lo)].columnNumber;
-        long i = lo + 1;
-        long j = hi;
-        while (i <= j) {
-            while (i <= hi && columns[static_cast<std::size_t>(i)].columnNumber <= pivot) ++i;
-            while (j >= lo && columns[static_cast<std::size_t>(j)].columnNumber > pivot) --j;
-            if (i < j) std::swap(columns[static_cast<std::size_t>(i)], columns[static_cast<std::size_t>(j)]);
-        }
-        std::swap(columns[static_cast<std::size_t>(lo)], columns[static_cast<std::size_t>(j)]);
-        // Recurse into the smaller side so that a damaged definition cannot
-        // exhaust the stack.
-        if (j - lo < hi - j) {
-            QuickSortColumns(columns, lo, j - 1);
-            lo = j + 1;
-        } else {
-            QuickSortColumns(columns, j + 1, hi);
-            hi = j - 1;
-        }
-    }
 }
 
 }  // namespace
@@ -116,20 +104,27 @@ std::vector<std::uint8_t> MergeDefinitionPages(const PageSource& pages, const Ta
     pages.ReadPage(page, table.tdefPage);
     std::memcpy(merged.data(), page.data(), kPageSize);
     for (std::size_t j = 0; j < k; ++j) {
-        pages.ReadPage(page, table.continuationPages[j].tdefPage);
+        pages.ReadPage(page, table.continuationPages[j]);
         const std::size_t at = (j + 1) * kPageSize - kContinuationHeader * j;
         std::memcpy(merged.data() + at, page.data() + kContinuationHeader, kPageSize - kContinuationHeader);
     }
     return merged;
 }
 
-int DiscoverTables(const PageSource& pages, std::vector<TableInfo>& tables, RecoveryStatus& status) {
+DiscoveredTables DiscoverTables(const PageSource& pages, const RunControl& run, const TablePublisher& publish) {
     const PageMap& map = pages.Map();
+    DiscoveredTables found;
+    std::vector<TableInfo>& tables = found.tables;
     tables = CollectCandidates(map);
 
     std::vector<bool> removed(tables.size(), false);
     PageBuffer page;
-    for (std::size_t i = 0; i < tables.size(); ++i) removed[i] = FailsHeaderTest(pages, tables[i], page);
+    for (std::size_t i = 0; i < tables.size(); ++i) {
+        removed[i] = FailsHeaderTest(pages, tables[i], page);
+        if (!removed[i]) continue;
+        if (const char* problem = HeaderProblem(tables[i]))
+            run.Report({DamageKind::DefinitionRejected, tables[i].tdefPage, -1, {}, problem});
+    }
 
     std::unordered_map<std::int32_t, std::size_t> byPage;
     for (std::size_t i = 0; i < tables.size(); ++i) byPage.emplace(tables[i].tdefPage, i);
@@ -137,60 +132,53 @@ int DiscoverTables(const PageSource& pages, std::vector<TableInfo>& tables, Reco
         if (!removed[i]) MergeChain(map, tables, i, byPage, removed);
     RemoveMarked(tables, removed);
 
-    ApplyCatalogNames(pages, tables, status);
+    found.unnamedTables = ApplyCatalogNames(pages, tables, run);
 
-    status.setStatusLine("Analyzing Completed");
-    status.PostStatus();
-    status.totalTables = static_cast<std::int32_t>(tables.size());
-    status.setStatusLine("User tables found = " + std::to_string(tables.size()));
-    status.PostStatus();
-    if (status.StopRequested()) return -1;
+    run.Status("Analyzing Completed");
+    const auto total = static_cast<std::int64_t>(tables.size());
+    run.Progress(ProgressStage::Tables, 0, total);
+    run.Status("User tables found = " + std::to_string(tables.size()));
+    if (run.StopRequested()) {
+        found.stopped = true;
+        return found;
+    }
 
-    status.tablesRead = 0;
+    std::int64_t read = 0;
     std::size_t i = 0;
     while (i < tables.size()) {
-        if (status.StopRequested()) {
-            status.SetRecoveryTbl();
+        if (run.StopRequested()) {
+            // The table in hand stays, unread, with those read before it.
             tables.erase(tables.begin() + static_cast<std::ptrdiff_t>(i) + 1, tables.end());
+            found.stopped = true;
             break;
         }
         TableInfo& table = tables[i];
-        table.listIndex = static_cast<std::int32_t>(i);
         const std::vector<std::uint8_t> definition = MergeDefinitionPages(pages, table);
         if (ParseTableDefinition(ByteView(definition), table, map) == 0) {
-            // Nothing is published for a removed table: the pass counts, but
-            // names no table, so no table is shown twice.
+            // The pass counts, but names no table, so no table is shown twice.
+            run.Report({DamageKind::DefinitionRejected, table.tdefPage, -1, table.name, "definition holds no column"});
             tables.erase(tables.begin() + static_cast<std::ptrdiff_t>(i));
-            ++status.tablesRead;
-            status.currentTable = nullptr;
-            status.PostStatus();
-            status.PostTable();
+            run.Progress(ProgressStage::Tables, ++read, total);
             continue;
         }
-        status.currentTable = &table;
-        ++status.tablesRead;
-        status.setStatusLine("Schema read of table : " + table.name);
-        status.PostStatus();
-        if (status.StopRequested()) break;
-        status.PostTable();
+        run.Progress(ProgressStage::Tables, ++read, total);
+        run.Status("Schema read of table : " + table.name);
+        if (run.StopRequested()) {
+            found.stopped = i + 1 < tables.size();
+            break;
+        }
+        if (publish) {
+            // Whoever shows the table sees its columns in their final order.
+            SortTableColumns(table);
+            publish(table);
+        }
         ++i;
     }
-    status.currentTable = nullptr;
-    status.done = 1;
-    status.SetRecoveryTbl();
-    return static_cast<int>(tables.size());
+    return found;
 }
 
 void SortColumns(std::vector<TableInfo>& tables) {
-    for (TableInfo& table : tables)
-        if (!table.columns.empty()) QuickSortColumns(table.columns, 0, static_cast<long>(table.columns.size()) - 1);
-}
-
-int CDbReader::DiscoverTables() { return pw::DiscoverTables(*this, tables_, *status_); }
-
-int CDbReader::SortColumns() {
-    pw::SortColumns(tables_);
-    return 1;
+    for (TableInfo& table : tables) SortTableColumns(table);
 }
 
 }  // namespace pw

@@ -1,11 +1,8 @@
 #pragma once
 
-#include <array>
 #include <cstdint>
 #include <string>
 #include <vector>
-
-#include "pagestore/ByteView.h"
 
 namespace pw {
 
@@ -25,28 +22,26 @@ struct ColumnInfo {
     std::int32_t scale = 0;
 };
 
+// A recovered table as its definition describes it. Once the analysis has
+// published it, nothing changes it: every walk over its rows keeps its own
+// cursor, and every export its own results, so any number of them may run at
+// once.
 struct TableInfo {
     std::int32_t tdefPage = 0;
-    std::int32_t listIndex = -1;
     std::int32_t tableType = -1;
     std::int32_t maxColumns = 0;
     std::int32_t columnCount = 0;
     std::int32_t varColumnCount = 0;
+    // The row count the definition states (damaged files often state too few).
     std::int32_t rowCount = 0;
-    std::int32_t recordCursor = 0;
-    std::int32_t slotCursor = 0;
-    std::int32_t pageCursor = -1;
-    std::int32_t exportedRows = 0;
     std::int64_t tdefOffset = -1;
     std::string name;
     // True when no catalog row named the table and the name was generated.
     bool generatedName = false;
-    std::vector<TableInfo> continuationPages;
+    // Further pages of the definition, in chain order.
+    std::vector<std::int32_t> continuationPages;
     std::vector<std::int32_t> dataPages;
     std::vector<ColumnInfo> columns;
-    PageBuffer pageBuffer{};
-    std::string createSql;
-    std::string insertSql;
 };
 
 }  // namespace pw

@@ -2,62 +2,75 @@
 
 namespace pw {
 
-RecoveryStatus::RecoveryStatus() {
-    RecoveryTblEvent.Reset();
-    UpdateProgTblEvent.Reset();
-    ReadPageEvent.Reset();
-    UpdateProgStatusEvent.Reset();
+void RecoveryStatus::OnStatusLine(const std::string& line) {
+    {
+        std::lock_guard lock(textMutex_);
+        pendingLines_.push_back(line);
+        statusLine_ = line;
+    }
+    changed_.Set();
 }
 
-RecoveryStatus& RecoveryStatus::Instance() {
-    static RecoveryStatus instance;
-    return instance;
+void RecoveryStatus::OnProgress(ProgressStage stage, std::int64_t doneCount, std::int64_t total) {
+    switch (stage) {
+        case ProgressStage::Pages:
+            pagesTotal.store(total, std::memory_order_relaxed);
+            pagesRead.store(doneCount, std::memory_order_relaxed);
+            break;
+        case ProgressStage::Tables:
+            totalTables.store(static_cast<std::int32_t>(total), std::memory_order_relaxed);
+            tablesRead.store(static_cast<std::int32_t>(doneCount), std::memory_order_relaxed);
+            break;
+        case ProgressStage::Rows:
+            rowsTotal.store(total, std::memory_order_relaxed);
+            rowsRead.store(doneCount, std::memory_order_relaxed);
+            break;
+    }
+    changed_.Set();
 }
 
 void RecoveryStatus::Reset(bool clearStorageFormat) {
-    stop = 0;
+    stop_.Clear();
     done = 0;
     unnamedTables = 0;
     totalTables = 0;
     tablesRead = 0;
     pagesTotal = 0;
     pagesRead = 0;
-    currentTable = nullptr;
+    rowsTotal = 0;
+    rowsRead = 0;
     {
         std::lock_guard lock(textMutex_);
+        pendingLines_.clear();
         statusLine_.clear();
-        recordTexts_.clear();
         if (clearStorageFormat) storageFormat_.clear();
     }
-    ResetRecoveryTbl();
-    ResetUpdateProgTbl();
-    ResetReadPage();
-    ResetUpdateProgStatus();
+    changed_.Reset();
 }
 
-void RecoveryStatus::PostStatus() {
-    SetUpdateProgStatus();
-    if (StopRequested()) return;
-    // A stop raised while we wait is answered by the consumer releasing every
-    // waiter, so an unbounded wait is safe here.
-    WaitReadPage();
-    ResetReadPage();
+void RecoveryStatus::RequestStop() {
+    stop_.Request();
+    changed_.Set();
 }
 
-void RecoveryStatus::PostTable() {
-    SetRecoveryTbl();
-    if (StopRequested()) return;
-    WaitUpdateProgTbl();
-    ResetUpdateProgTbl();
+RunControl RecoveryStatus::Control(DamageReporter* damage) { return RunControl{&stop_, this, damage}; }
+
+bool RecoveryStatus::WaitForChange(std::chrono::milliseconds timeout) {
+    const bool changed = changed_.WaitFor(timeout);
+    changed_.Reset();
+    return changed;
+}
+
+std::vector<std::string> RecoveryStatus::TakeStatusLines() {
+    std::lock_guard lock(textMutex_);
+    std::vector<std::string> lines;
+    lines.swap(pendingLines_);
+    return lines;
 }
 
 std::string RecoveryStatus::statusLine() const {
     std::lock_guard lock(textMutex_);
     return statusLine_;
-}
-void RecoveryStatus::setStatusLine(std::string text) {
-    std::lock_guard lock(textMutex_);
-    statusLine_ = std::move(text);
 }
 std::string RecoveryStatus::databaseName() const {
     std::lock_guard lock(textMutex_);
@@ -74,14 +87,6 @@ std::string RecoveryStatus::storageFormat() const {
 void RecoveryStatus::setStorageFormat(std::string text) {
     std::lock_guard lock(textMutex_);
     storageFormat_ = std::move(text);
-}
-std::vector<std::string> RecoveryStatus::recordTexts() const {
-    std::lock_guard lock(textMutex_);
-    return recordTexts_;
-}
-void RecoveryStatus::setRecordTexts(std::vector<std::string> texts) {
-    std::lock_guard lock(textMutex_);
-    recordTexts_ = std::move(texts);
 }
 
 }  // namespace pw

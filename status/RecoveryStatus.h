@@ -1,88 +1,76 @@
 #pragma once
 
 #include <atomic>
+#include <chrono>
 #include <cstdint>
 #include <mutex>
 #include <string>
 #include <vector>
 
 #include "status/ManualResetEvent.h"
+#include "status/RunControl.h"
 
 namespace pw {
 
-struct TableInfo;
-
-// What the recovery worker tells the screen, and the one thing the screen asks
-// of it (stop). The worker writes fields and then performs a hand-shake that
-// blocks until the consumer has acknowledged; once stop is raised no
-// hand-shake waits any more.
-class RecoveryStatus {
+// The board between a recovery worker and whoever shows its progress: the
+// worker writes lines and counters and goes on at once; the consumer wakes on
+// a change, takes the lines in the order they were written and reads the
+// latest counters. The consumer can ask the worker to stop. One board per job;
+// a job that runs with nobody watching simply leaves its lines unread.
+class RecoveryStatus : public ProgressSink {
 public:
-    RecoveryStatus();
+    RecoveryStatus() = default;
     RecoveryStatus(const RecoveryStatus&) = delete;
     RecoveryStatus& operator=(const RecoveryStatus&) = delete;
 
-    static RecoveryStatus& Instance();
-
-    // Worker to table consumer: a table, or the end of discovery, was published.
-    ManualResetEvent RecoveryTblEvent;
-    // Table consumer to worker: the published table has been shown.
-    ManualResetEvent UpdateProgTblEvent;
-    // Status consumer to worker: the posted status has been shown.
-    ManualResetEvent ReadPageEvent;
-    // Worker to status consumer: a new status has been posted.
-    ManualResetEvent UpdateProgStatusEvent;
-
-    std::atomic<std::uint8_t> stop{0};
     std::atomic<std::uint8_t> done{0};
     std::atomic<std::int32_t> unnamedTables{0};
     std::atomic<std::int32_t> totalTables{0};
     std::atomic<std::int32_t> tablesRead{0};
-    std::atomic<std::int32_t> pagesTotal{0};
-    std::atomic<std::int32_t> pagesRead{0};
-    std::atomic<const TableInfo*> currentTable{nullptr};
+    std::atomic<std::int64_t> pagesTotal{0};
+    std::atomic<std::int64_t> pagesRead{0};
+    std::atomic<std::int64_t> rowsTotal{0};
+    std::atomic<std::int64_t> rowsRead{0};
 
-    void SetRecoveryTbl() { RecoveryTblEvent.Set(); }
-    void ResetRecoveryTbl() { RecoveryTblEvent.Reset(); }
-    void WaitRecoveryTbl() { RecoveryTblEvent.Wait(); }
-    void SetUpdateProgTbl() { UpdateProgTblEvent.Set(); }
-    void ResetUpdateProgTbl() { UpdateProgTblEvent.Reset(); }
-    void WaitUpdateProgTbl() { UpdateProgTblEvent.Wait(); }
-    void SetReadPage() { ReadPageEvent.Set(); }
-    void ResetReadPage() { ReadPageEvent.Reset(); }
-    void WaitReadPage() { ReadPageEvent.Wait(); }
-    void SetUpdateProgStatus() { UpdateProgStatusEvent.Set(); }
-    void ResetUpdateProgStatus() { UpdateProgStatusEvent.Reset(); }
-    void WaitUpdateProgStatus() { UpdateProgStatusEvent.Wait(); }
+    // ProgressSink: both return at once.
+    void OnStatusLine(const std::string& line) override;
+    void OnProgress(ProgressStage stage, std::int64_t done, std::int64_t total) override;
 
-    // Clears flags, counters, currentTable, statusLine and recordTexts and
-    // resets all four events. databaseName is never touched; storageFormat only
-    // when asked (the Close of a finished job empties it, a job start keeps it).
+    // Clears flags, counters, lines and the stop request. databaseName is never
+    // touched; storageFormat only when asked (the Close of a finished job
+    // empties it, a job start keeps it).
     void Reset(bool clearStorageFormat = false);
 
-    // Progress hand-shake: announce, wait for the acknowledgement, re-arm.
-    void PostStatus();
-    // Table hand-shake: publish, wait until it was shown, re-arm.
-    void PostTable();
+    bool StopRequested() const { return stop_.Requested(); }
+    void RequestStop();
+    const StopFlag& stopFlag() const { return stop_; }
 
-    bool StopRequested() const { return stop.load() != 0; }
-    void RequestStop() { stop.store(1); }
+    // The run control of a job reporting here, with damage going to `damage`.
+    RunControl Control(DamageReporter* damage = nullptr);
 
+    // Consumer side. Waits until something changed or the time is up; true
+    // when something changed. The change mark is cleared by the wait.
+    bool WaitForChange(std::chrono::milliseconds timeout);
+    // Wakes a consumer waiting in WaitForChange (used to end it).
+    void Wake() { changed_.Set(); }
+    // The lines written since the last call, oldest first.
+    std::vector<std::string> TakeStatusLines();
+    // The newest line.
     std::string statusLine() const;
-    void setStatusLine(std::string text);
+
     std::string databaseName() const;
     void setDatabaseName(std::string text);
     std::string storageFormat() const;
     void setStorageFormat(std::string text);
-    std::vector<std::string> recordTexts() const;
-    void setRecordTexts(std::vector<std::string> texts);
 
 private:
+    StopFlag stop_;
+    ManualResetEvent changed_;
     mutable std::mutex textMutex_;
+    std::vector<std::string> pendingLines_;
     std::string statusLine_;
     std::string databaseName_;
     std::string storageFormat_;
-    std::vector<std::string> recordTexts_;
 };
 
 }  // namespace pw

@@ -2,57 +2,48 @@
 
 namespace pw {
 
-StatusConsumer::StatusConsumer(RecoveryStatus& status, StatusCallback onStatus, TableCallback onTable)
-    : status_(status), onStatus_(std::move(onStatus)), onTable_(std::move(onTable)) {
-    statusThread_ = std::thread([this] { StatusLoop(); });
-    tableThread_ = std::thread([this] { TableLoop(); });
+StatusSnapshot TakeSnapshot(const RecoveryStatus& status) {
+    StatusSnapshot s;
+    s.statusLine = status.statusLine();
+    s.pagesRead = status.pagesRead;
+    s.pagesTotal = status.pagesTotal;
+    s.tablesRead = status.tablesRead;
+    s.totalTables = status.totalTables;
+    s.unnamedTables = status.unnamedTables;
+    s.rowsRead = status.rowsRead;
+    s.rowsTotal = status.rowsTotal;
+    return s;
+}
+
+StatusConsumer::StatusConsumer(RecoveryStatus& status, LineCallback onLine, ProgressCallback onProgress,
+                               std::chrono::milliseconds interval)
+    : status_(status), onLine_(std::move(onLine)), onProgress_(std::move(onProgress)), interval_(interval) {
+    thread_ = std::thread([this] { Loop(); });
 }
 
 StatusConsumer::~StatusConsumer() { Shutdown(); }
 
 void StatusConsumer::Shutdown() {
     quit_ = true;
-    status_.SetUpdateProgStatus();
-    status_.SetRecoveryTbl();
-    if (statusThread_.joinable()) statusThread_.join();
-    if (tableThread_.joinable()) tableThread_.join();
-    // Nobody answers from now on: release anyone still waiting.
-    status_.SetReadPage();
-    status_.SetUpdateProgTbl();
+    status_.Wake();
+    if (thread_.joinable()) thread_.join();
 }
 
-void StatusConsumer::StatusLoop() {
-    for (;;) {
-        status_.WaitUpdateProgStatus();
-        status_.ResetUpdateProgStatus();
-        if (quit_) break;
-        if (onStatus_) {
-            StatusSnapshot s;
-            s.statusLine = status_.statusLine();
-            s.pagesRead = status_.pagesRead;
-            s.pagesTotal = status_.pagesTotal;
-            s.tablesRead = status_.tablesRead;
-            s.totalTables = status_.totalTables;
-            s.unnamedTables = status_.unnamedTables;
-            onStatus_(s);
-        }
-        status_.SetReadPage();
-    }
+void StatusConsumer::Deliver() {
+    for (const std::string& line : status_.TakeStatusLines())
+        if (onLine_) onLine_(line);
+    if (onProgress_) onProgress_(TakeSnapshot(status_));
 }
 
-void StatusConsumer::TableLoop() {
-    for (;;) {
-        status_.WaitRecoveryTbl();
-        status_.ResetRecoveryTbl();
-        if (quit_) break;
-        // The end of discovery and a stop also set the event; only a table
-        // published by the schema loop is handed on, once.
-        if (!status_.done && !status_.StopRequested()) {
-            const TableInfo* table = status_.currentTable;
-            if (table != nullptr && onTable_) onTable_(*table);
-        }
-        status_.SetUpdateProgTbl();
+void StatusConsumer::Loop() {
+    while (!quit_) {
+        status_.WaitForChange(interval_);
+        Deliver();
+        // Counters change with every block of pages; showing them more often
+        // than the interval would only cost the screen's time.
+        if (!quit_) std::this_thread::sleep_for(interval_ / 4);
     }
+    Deliver();
 }
 
 }  // namespace pw

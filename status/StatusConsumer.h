@@ -1,6 +1,7 @@
 #pragma once
 
 #include <atomic>
+#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <string>
@@ -11,40 +12,46 @@
 namespace pw {
 
 struct StatusSnapshot {
-    std::string statusLine;
-    std::int32_t pagesRead = 0;
-    std::int32_t pagesTotal = 0;
+    std::string statusLine;  // the newest line
+    std::int64_t pagesRead = 0;
+    std::int64_t pagesTotal = 0;
     std::int32_t tablesRead = 0;
     std::int32_t totalTables = 0;
     std::int32_t unnamedTables = 0;
+    std::int64_t rowsRead = 0;
+    std::int64_t rowsTotal = 0;
 };
 
-// Answers both hand-shakes of a RecoveryStatus as soon as they come, after
-// handing what was posted to the callbacks, so that the analysis never waits
-// on a slow screen. The callbacks run on the consumer's own threads.
+// Watches a RecoveryStatus on a thread of its own and hands on every line, in
+// order, and the latest counters, at most every `interval`. The worker never
+// waits for it; a slow screen only makes the counters it sees older.
 class StatusConsumer {
 public:
-    using StatusCallback = std::function<void(const StatusSnapshot&)>;
-    using TableCallback = std::function<void(const TableInfo&)>;
+    using LineCallback = std::function<void(const std::string&)>;
+    using ProgressCallback = std::function<void(const StatusSnapshot&)>;
 
-    StatusConsumer(RecoveryStatus& status, StatusCallback onStatus, TableCallback onTable);
+    StatusConsumer(RecoveryStatus& status, LineCallback onLine, ProgressCallback onProgress,
+                   std::chrono::milliseconds interval = std::chrono::milliseconds(100));
     ~StatusConsumer();
     StatusConsumer(const StatusConsumer&) = delete;
     StatusConsumer& operator=(const StatusConsumer&) = delete;
 
-    // Ends both threads; safe to call more than once.
+    // Hands on what is still pending and ends the thread; safe to call more
+    // than once. Posting after it is harmless: the lines stay on the board.
     void Shutdown();
 
 private:
-    void StatusLoop();
-    void TableLoop();
+    void Loop();
+    void Deliver();
 
     RecoveryStatus& status_;
-    StatusCallback onStatus_;
-    TableCallback onTable_;
+    LineCallback onLine_;
+    ProgressCallback onProgress_;
+    std::chrono::milliseconds interval_;
     std::atomic<bool> quit_{false};
-    std::thread statusThread_;
-    std::thread tableThread_;
+    std::thread thread_;
 };
+
+StatusSnapshot TakeSnapshot(const RecoveryStatus& status);
 
 }  // namespace pw

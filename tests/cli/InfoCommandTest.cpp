@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "tests/support/CliRun.h"
+#include "tests/support/DatabaseBuilder.h"
 #include "tests/support/FileTools.h"
 
 namespace pw {
@@ -81,8 +82,8 @@ TEST_F(InfoCommand, DescribesARecognisedFileAsJson) {
     std::vector<std::string> keys;
     for (auto it = info.begin(); it != info.end(); ++it) keys.push_back(it.key());
     std::sort(keys.begin(), keys.end());
-    EXPECT_EQ(keys, (std::vector<std::string>{"file", "fileSize", "format", "pageOneOffset", "pageTypes", "pages",
-                                              "scan"}));
+    EXPECT_EQ(keys, (std::vector<std::string>{"damage", "file", "fileSize", "format", "pageOneOffset", "pageTypes",
+                                              "pages", "scan"}));
     EXPECT_EQ(info["file"], path);
     EXPECT_EQ(info["format"], "MS-Access 2003/2000");
     EXPECT_EQ(info["fileSize"], 9 * 4096);
@@ -133,6 +134,71 @@ TEST_F(InfoCommand, TheTextSummaryNamesScanAndPageTypes) {
     EXPECT_NE(r.out.find("MS-Access 2003/2000"), std::string::npos) << r.out;
     EXPECT_NE(r.out.find("standard scan"), std::string::npos) << r.out;
     EXPECT_NE(r.out.find("-128 (unknown): 1"), std::string::npos) << r.out;
+}
+
+}  // namespace
+}  // namespace pw
+
+namespace pw {
+namespace {
+
+class InfoDamage : public ::testing::Test {
+protected:
+    pw::testing::TempDir dir;
+};
+
+TEST_F(InfoDamage, RowsThatDoNotFitAreCountedPerTableInTheJsonAndOnStderr) {
+    pw::testing::DatabaseBuilder db;
+    const auto t = db.AddTable("Parts", {pw::testing::Column("Id", pw::testing::type::kLong)});
+    db.AddRow(t, {pw::testing::Long(1)});
+    db.AddRawRow(t, Bytes(6, 0xFF));  // states 65535 columns
+    db.AddRow(t, {pw::testing::Long(3)});
+    const fs::path path = dir / "parts.mdb";
+    pw::testing::WriteFile(path, db.Build());
+
+    const CliResult r = pw::testing::RunPagewright(dir.path(), "info --json " + Quoted(path.string()));
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    const nlohmann::json info = nlohmann::json::parse(r.out, nullptr, false);
+    ASSERT_TRUE(info.is_object()) << r.out;
+    const nlohmann::json& damage = info["damage"];
+    EXPECT_EQ(damage["events"], 1);
+    EXPECT_EQ(damage["byKind"], (nlohmann::json{{"row-rejected", 1}}));
+    nlohmann::json parts;
+    for (const auto& table : damage["tables"])
+        if (table["name"] == "Parts") parts = table;
+    ASSERT_TRUE(parts.is_object()) << damage.dump();
+    EXPECT_EQ(parts["rowsFound"], 2);
+    EXPECT_EQ(parts["rowsUnreadable"], 1);
+    EXPECT_EQ(parts["rowsStated"], 3);
+    EXPECT_EQ(parts["pagesOwned"], 1);
+    EXPECT_EQ(damage["firstEvents"][0]["kind"], "row-rejected");
+    EXPECT_EQ(damage["firstEvents"][0]["slot"], 1);
+    EXPECT_NE(r.err.find("Damage found: 1 events"), std::string::npos) << r.err;
+}
+
+TEST_F(InfoDamage, AnIntactFileReportsNoDamage) {
+    pw::testing::DatabaseBuilder db;
+    const auto t = db.AddTable("Parts", {pw::testing::Column("Id", pw::testing::type::kLong)});
+    db.AddRow(t, {pw::testing::Long(1)});
+    const fs::path path = dir / "parts.mdb";
+    pw::testing::WriteFile(path, db.Build());
+    const CliResult r = pw::testing::RunPagewright(dir.path(), "info " + Quoted(path.string()));
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_NE(r.err.find("No damage found."), std::string::npos) << r.err;
+}
+
+TEST_F(InfoDamage, APathThatIsNotUtf8StillGivesValidJson) {
+    pw::testing::DatabaseBuilder db;
+    db.AddTable("Parts", {pw::testing::Column("Id", pw::testing::type::kLong)});
+    const fs::path path = dir / std::string("caf\xE9\xFF.mdb");
+    pw::testing::WriteFile(path, db.Build());
+    for (const char* command : {"info --json ", "tables --json -q ", "schema --json -q ", "dump "}) {
+        const CliResult r = pw::testing::RunPagewright(dir.path(), command + Quoted(path.string()));
+        ASSERT_EQ(r.exitCode, 0) << command << r.err;
+        const nlohmann::json doc = nlohmann::json::parse(r.out, nullptr, false);
+        ASSERT_TRUE(doc.is_object()) << command << r.out;
+        EXPECT_EQ(doc["file"], (dir / "caf\xEF\xBF\xBD\xEF\xBF\xBD.mdb").string()) << command;
+    }
 }
 
 }  // namespace

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <iterator>
 #include <nlohmann/json.hpp>
 
 #include "tests/support/CliRun.h"
@@ -90,6 +92,39 @@ TEST_F(RecordCommands, PreviewShowsHeadersAndOnePageOfRecords) {
     EXPECT_EQ(std::count(beyond.out.begin(), beyond.out.end(), '\n'), 1);  // the header only
 
     EXPECT_EQ(Run("preview " + File("Shop.mdb") + " Nope").exitCode, 1);
+
+    // A page far past the end is reached by stopping at the end, not by
+    // walking every page before it.
+    const CliResult far = Run("preview " + File("Shop.mdb") + " Customers --page 2147483647");
+    ASSERT_EQ(far.exitCode, 0) << far.err;
+    EXPECT_EQ(std::count(far.out.begin(), far.out.end(), '\n'), 1);
+    EXPECT_NE(far.err.find("0 records on page 2147483647"), std::string::npos) << far.err;
+}
+
+TEST_F(RecordCommands, DumpEndsWithTheDamageSummary) {
+    const CliResult intact = Run("dump " + File("Shop.mdb"));
+    ASSERT_EQ(intact.exitCode, 0) << intact.err;
+    const auto doc = nlohmann::ordered_json::parse(intact.out);
+    EXPECT_EQ(std::prev(doc.end()).key(), "damage");
+    EXPECT_EQ(doc["damage"]["events"], 0);
+    EXPECT_EQ(doc["damage"]["tables"].size(), 3u);
+    EXPECT_NE(intact.err.find("No damage found."), std::string::npos) << intact.err;
+
+    // Without its long-value pages every memo that lived there points nowhere.
+    ShopSample sample = BuildShopSample();
+    for (std::int32_t page : sample.longValuePages) ZeroPage(sample.intact, page);
+    WriteFile(dir / "Shop-lost-memos.mdb", sample.intact);
+    const CliResult damaged = Run("dump " + File("Shop-lost-memos.mdb"));
+    ASSERT_EQ(damaged.exitCode, 0) << damaged.err;
+    const auto report = nlohmann::json::parse(damaged.out)["damage"];
+    EXPECT_GT(report["byKind"]["long-value-broken"].get<int>(), 0) << report.dump();
+    for (const auto& event : report["firstEvents"]) {
+        EXPECT_EQ(event["kind"], "long-value-broken");
+        EXPECT_EQ(event["table"], "Products");
+        EXPECT_TRUE(event["page"].is_number());
+        EXPECT_TRUE(event["slot"].is_number());
+    }
+    EXPECT_NE(damaged.err.find("Damage found: "), std::string::npos) << damaged.err;
 }
 
 TEST_F(RecordCommands, RefusalsAndMissingFilesHaveTheirExitCodes) {

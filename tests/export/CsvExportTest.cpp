@@ -25,11 +25,16 @@ public:
     std::filesystem::path ole() const { return dir_ / "ole"; }
     const TempDir& dir() const { return dir_; }
 
-    // Exports one table with a fresh exporter; returns its result.
-    int Export(const std::string& table, int content = kContentSchemaAndData) {
-        CsvExporter exporter(file_->records(), {out(), content});
-        return exporter.ExportTableToCsv(file_->Table(table));
+    // Exports one table with a fresh exporter whose OLE objects go to ole();
+    // returns how it ended and keeps its row count.
+    TableExportOutcome Export(const std::string& table, ExportContent content = ExportContent::SchemaAndData) {
+        OleFileWriter ole(this->ole());
+        CsvExporter exporter(file_->pages(), {out(), content}, &ole);
+        const TableExportResult result = exporter.ExportTableToCsv(file_->Table(table), file_->control());
+        exportedRows_ = result.exportedRows;
+        return result.outcome;
     }
+    std::int64_t exportedRows() const { return exportedRows_; }
     std::vector<std::string> Lines(const std::string& fileName) const {
         return CrLfLines(ReadText(out() / fileName));
     }
@@ -37,6 +42,7 @@ public:
 private:
     TempDir dir_;
     std::unique_ptr<AnalysedForExport> file_;
+    std::int64_t exportedRows_ = -1;
 };
 
 TEST(CsvExport, DataFileHasLowerCaseHeaderAndOneRenderedFieldPerColumn) {
@@ -54,8 +60,8 @@ TEST(CsvExport, DataFileHasLowerCaseHeaderAndOneRenderedFieldPerColumn) {
     BuiltDatabase built(db);
     ASSERT_TRUE(built.file().analysed());
 
-    EXPECT_EQ(built.Export("Mixed"), 1);
-    EXPECT_EQ(built.file().Table("Mixed").exportedRows, 4);
+    EXPECT_EQ(built.Export("Mixed"), TableExportOutcome::Completed);
+    EXPECT_EQ(built.exportedRows(), 4);
     const std::vector<std::string> oleFiles = FilesIn(built.ole());
     ASSERT_EQ(oleFiles.size(), 1u);
     const std::string olePath = (built.ole() / oleFiles[0]).string();
@@ -89,13 +95,13 @@ TEST(CsvExport, DeletedUnreadableAndAllEmptyRows) {
     db.AddRow(shift, {Binary({}), Text("x")});
     BuiltDatabase built(db);
 
-    EXPECT_EQ(built.Export("Sparse"), 1);
-    EXPECT_EQ(built.file().Table("Sparse").exportedRows, 2);
+    EXPECT_EQ(built.Export("Sparse"), TableExportOutcome::Completed);
+    EXPECT_EQ(built.exportedRows(), 2);
     EXPECT_EQ(built.Lines("Sparse.csv"), (std::vector<std::string>{"a, b", "one,  ", ",  "}));
-    EXPECT_EQ(built.Export("Blank"), 1);
-    EXPECT_EQ(built.file().Table("Blank").exportedRows, 2);
+    EXPECT_EQ(built.Export("Blank"), TableExportOutcome::Completed);
+    EXPECT_EQ(built.exportedRows(), 2);
     EXPECT_EQ(built.Lines("Blank.csv"), (std::vector<std::string>{"b, c", " ,  "}));
-    EXPECT_EQ(built.Export("Shift"), 1);
+    EXPECT_EQ(built.Export("Shift"), TableExportOutcome::Completed);
     EXPECT_EQ(built.Lines("Shift.csv"), (std::vector<std::string>{"b, t", " , x"}));
 }
 
@@ -106,8 +112,8 @@ TEST(CsvExport, RowsPastEveryBlockOf65535GoToNumberedFilesWithTheHeader) {
     for (int i = 0; i < rows; ++i) db.AddRow(t, {Long(i)});
     BuiltDatabase built(db);
 
-    EXPECT_EQ(built.Export("Big"), 1);
-    EXPECT_EQ(built.file().Table("Big").exportedRows, rows);
+    EXPECT_EQ(built.Export("Big"), TableExportOutcome::Completed);
+    EXPECT_EQ(built.exportedRows(), rows);
     EXPECT_EQ(FilesIn(built.out()), (std::vector<std::string>{"Big.csv", "Big_1.csv"}));
     const std::vector<std::string> first = built.Lines("Big.csv");
     ASSERT_EQ(first.size(), static_cast<std::size_t>(kRowsPerCsvFile) + 1);
@@ -125,8 +131,8 @@ TEST(CsvExport, SchemaOnlyWritesOneLinePerColumnWithItsWord) {
                  NumericColumn("Amount", 18, 2), unknown, Column("Odd, name", type::kBit)});
     BuiltDatabase built(db);
 
-    EXPECT_EQ(built.Export("Shape", kContentSchemaOnly), 1);
-    EXPECT_EQ(built.file().Table("Shape").exportedRows, 0);
+    EXPECT_EQ(built.Export("Shape", ExportContent::SchemaOnly), TableExportOutcome::Completed);
+    EXPECT_EQ(built.exportedRows(), 0);
     EXPECT_EQ(built.Lines("Shape.csv"),
               (std::vector<std::string>{"Id,COUNTER,", "Count,LONG,", "Title,TEXT,", "Amount,LONG,",
                                         "Huge,BIGINT,", "\"Odd, name\",BIT,"}));
@@ -138,11 +144,11 @@ TEST(CsvExport, FolderIsMadeWhenMissingAndUnknownContentWritesNothing) {
     db.AddRow(t, {Long(5)});
     BuiltDatabase built(db);
 
-    EXPECT_EQ(built.Export("T", 12), -1);
+    EXPECT_EQ(built.Export("T", static_cast<ExportContent>(12)), TableExportOutcome::Failed);
     EXPECT_FALSE(std::filesystem::exists(built.out()));
 
-    CsvExporter exporter(built.file().records(), {built.out() / "deeper", kContentSchemaAndData});
-    EXPECT_EQ(exporter.ExportTableToCsv(built.file().Table("T")), 1);
+    CsvExporter exporter(built.file().pages(), {built.out() / "deeper", ExportContent::SchemaAndData});
+    EXPECT_EQ(exporter.ExportTableToCsv(built.file().Table("T")).outcome, TableExportOutcome::Completed);
     EXPECT_EQ(CrLfLines(ReadText(built.out() / "deeper" / "T.csv")), (std::vector<std::string>{"a", "5"}));
 }
 
@@ -152,7 +158,7 @@ TEST(CsvExport, TableWithoutDataPagesGivesHeaderOnlyAndFails) {
     BuiltDatabase built(db);
     ASSERT_TRUE(built.file().Table("Empty").dataPages.empty());
 
-    EXPECT_EQ(built.Export("Empty"), -1);
+    EXPECT_EQ(built.Export("Empty"), TableExportOutcome::NoDataPages);
     EXPECT_EQ(built.Lines("Empty.csv"), (std::vector<std::string>{"first, second"}));
 }
 
@@ -161,11 +167,11 @@ TEST(CsvExport, StopBeforeTheWalkKeepsOnlyTheHeader) {
     const auto t = db.AddTable("T", {Column("A", type::kLong)});
     db.AddRow(t, {Long(5)});
     BuiltDatabase built(db);
-    built.file().status().RequestStop();
+    built.file().stop().Request();
 
-    EXPECT_EQ(built.Export("T"), -1);
+    EXPECT_EQ(built.Export("T"), TableExportOutcome::Stopped);
     EXPECT_EQ(built.Lines("T.csv"), (std::vector<std::string>{"a"}));
-    EXPECT_EQ(built.file().Table("T").exportedRows, 0);
+    EXPECT_EQ(built.exportedRows(), 0);
 }
 
 TEST(CsvExport, UnsafeAndCollidingTableNamesStayInsideTheFolder) {
@@ -176,12 +182,12 @@ TEST(CsvExport, UnsafeAndCollidingTableNamesStayInsideTheFolder) {
     }
     BuiltDatabase built(db);
     ASSERT_TRUE(built.file().analysed());
-    CsvExporter exporter(built.file().records(), {built.out(), kContentSchemaAndData});
+    CsvExporter exporter(built.file().pages(), {built.out(), ExportContent::SchemaAndData});
     std::vector<std::string> names;
-    for (TableInfo& table : built.file().reader().tables()) {
+    for (const TableInfo& table : built.file().tables()) {
         if (table.name.rfind("MSys", 0) == 0) continue;
         names.push_back(table.name);
-        EXPECT_EQ(exporter.ExportTableToCsv(table), 1) << table.name;
+        EXPECT_EQ(exporter.ExportTableToCsv(table).outcome, TableExportOutcome::Completed) << table.name;
     }
     ASSERT_EQ(names.size(), 5u);
 

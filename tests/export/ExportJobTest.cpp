@@ -33,13 +33,14 @@ protected:
     std::filesystem::path input() const { return dir_ / "input.mdb"; }
     std::filesystem::path out() const { return dir_ / "out"; }
     std::filesystem::path statistics() const { return dir_ / "app" / "Export Statistics.log"; }
-    TableInfo* Table(const std::string& name) { return &file_->Table(name); }
+    const TableInfo& Table(const std::string& name) { return file_->Table(name); }
 
-    ExportSettings Settings(int target, std::vector<TableInfo*> tables) {
+    ExportSettings Settings(ExportTarget target, std::vector<TableInfo> tables) {
         ExportSettings settings;
         settings.target = target;
-        settings.content = kContentSchemaAndData;
+        settings.content = ExportContent::SchemaAndData;
         settings.folder = out();
+        settings.oleFolder = file_->oleFolder();
         settings.tables = std::move(tables);
         return settings;
     }
@@ -50,7 +51,7 @@ protected:
         callbacks.onLine = [this](const std::string& line) { lines_.push_back(line); };
         callbacks.onProgress = [this](int percent) { progress_.push_back(percent); };
         callbacks.onRow = std::move(onRow);
-        EXPECT_EQ(job.Run(callbacks, statistics()), 1);
+        job.Run(callbacks, statistics(), file_->control());
     }
 
     TempDir dir_;
@@ -62,7 +63,7 @@ protected:
 
 TEST_F(ExportJobTest, ThreeTablesToCsv) {
     const std::string before = Sha256Hex(ReadText(input()));
-    ExportJob job(file_->records(), Settings(kTargetCsv, {Table("Alpha"), Table("Beta"), Table("Gamma")}));
+    ExportJob job(file_->pages(), Settings(ExportTarget::Csv, {Table("Alpha"), Table("Beta"), Table("Gamma")}));
     Run(job);
 
     EXPECT_EQ(lines_, (std::vector<std::string>{
@@ -95,9 +96,9 @@ TEST_F(ExportJobTest, ThreeTablesToCsv) {
 }
 
 TEST_F(ExportJobTest, StopDuringTheSecondTableEndsTheJobWithCompleteLines) {
-    ExportJob job(file_->records(), Settings(kTargetCsv, {Table("Alpha"), Table("Beta"), Table("Gamma")}));
-    Run(job, [this](const TableInfo& table, std::int32_t rows) {
-        if (table.name == "Beta" && rows == 120) file_->status().RequestStop();
+    ExportJob job(file_->pages(), Settings(ExportTarget::Csv, {Table("Alpha"), Table("Beta"), Table("Gamma")}));
+    Run(job, [this](const TableInfo& table, std::int64_t rows) {
+        if (table.name == "Beta" && rows == 120) file_->stop().Request();
     });
 
     EXPECT_EQ(lines_, (std::vector<std::string>{"Export Database started...", "Export started  : Alpha",
@@ -116,8 +117,7 @@ TEST_F(ExportJobTest, StopDuringTheSecondTableEndsTheJobWithCompleteLines) {
 }
 
 TEST_F(ExportJobTest, EntriesWithoutATableOrANameAreSkipped) {
-    TableInfo unnamed;
-    ExportJob job(file_->records(), Settings(kTargetCsv, {nullptr, Table("Gamma"), &unnamed}));
+    ExportJob job(file_->pages(), Settings(ExportTarget::Csv, {TableInfo{}, Table("Gamma"), TableInfo{}}));
     Run(job);
     EXPECT_EQ(lines_,
               (std::vector<std::string>{"Export Database started...", "Export started  : Gamma",
@@ -128,7 +128,7 @@ TEST_F(ExportJobTest, EntriesWithoutATableOrANameAreSkipped) {
 }
 
 TEST_F(ExportJobTest, NothingChosenSucceedsWithAnEmptyList) {
-    ExportJob job(file_->records(), Settings(kTargetCsv, {}));
+    ExportJob job(file_->pages(), Settings(ExportTarget::Csv, {}));
     Run(job);
     EXPECT_EQ(lines_,
               (std::vector<std::string>{"Export Database started...", "Export completed Successfully..."}));
@@ -139,8 +139,7 @@ TEST_F(ExportJobTest, NothingChosenSucceedsWithAnEmptyList) {
 }
 
 TEST_F(ExportJobTest, AccessTargetWithoutAnOutputDatabaseEndsWithErrors) {
-    file_->status().done.store(1);  // left over from the analysis
-    ExportJob job(file_->records(), Settings(kTargetAccess, {Table("Alpha"), Table("Gamma")}));
+    ExportJob job(file_->pages(), Settings(ExportTarget::Access, {Table("Alpha"), Table("Gamma")}));
     Run(job);
     EXPECT_EQ(job.closingLine(), "Export completed with errors...");
     EXPECT_EQ(job.outcome(), ExportOutcome::Failed);
@@ -153,28 +152,29 @@ TEST_F(ExportJobTest, AccessTargetWithoutAnOutputDatabaseEndsWithErrors) {
 TEST_F(ExportJobTest, AccessTargetIsDrivenThroughItsInterface) {
     struct RecordingTarget : AccessTarget {
         std::vector<std::string> calls;
-        int CreateOutputDatabase(const std::filesystem::path& folder) override {
+        bool CreateOutputDatabase(const std::filesystem::path& folder) override {
             calls.push_back("create " + folder.filename().string());
-            return 1;
+            return true;
         }
-        int ExportTable(TableInfo& table) override {
+        TableExportResult ExportTable(const TableInfo& table, const RunControl&) override {
             calls.push_back("table " + table.name);
-            table.exportedRows = 9;
-            return table.name == "Alpha" ? 1 : -1;
+            TableExportResult result;
+            result.outcome = table.name == "Alpha" ? TableExportOutcome::Completed : TableExportOutcome::Failed;
+            result.exportedRows = 9;
+            return result;
         }
-        int Close() override {
-            calls.push_back("close");
-            return 1;
-        }
+        void Close() override { calls.push_back("close"); }
     } target;
-    ExportJob job(file_->records(), Settings(kTargetAccess, {Table("Alpha"), Table("Gamma")}), &target);
+    ExportJob job(file_->pages(), Settings(ExportTarget::Access, {Table("Alpha"), Table("Gamma")}), &target);
     Run(job);
     EXPECT_EQ(target.calls, (std::vector<std::string>{"create out", "table Alpha", "table Gamma", "close"}));
     EXPECT_EQ(job.outcome(), ExportOutcome::Succeeded);
+    ASSERT_EQ(job.statistics().size(), 2u);
+    EXPECT_EQ(job.statistics()[0].exportedRows, 9);
 }
 
 TEST_F(ExportJobTest, UnknownTargetExportsAndListsNothing) {
-    ExportJob job(file_->records(), Settings(3, {Table("Alpha")}));
+    ExportJob job(file_->pages(), Settings(static_cast<ExportTarget>(3), {Table("Alpha")}));
     Run(job);
     EXPECT_EQ(lines_, std::vector<std::string>{"Export completed with errors..."});
     EXPECT_TRUE(job.statistics().empty());

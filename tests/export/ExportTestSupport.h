@@ -10,45 +10,31 @@
 #include <string>
 #include <vector>
 
-#include "pagestore/DbReader.h"
-#include "records/OleExtraction.h"
-#include "records/RecordReader.h"
 #include "status/AppPaths.h"
-#include "status/RecoveryStatus.h"
-#include "status/StatusConsumer.h"
+#include "tests/support/Analysis.h"
 #include "tests/support/FileTools.h"
 
 namespace pw::testing::exportsupport {
 
-// A database file analysed as the program does, with someone answering the
-// status hand-shakes, and a record reader whose OLE objects go to `oleFolder`.
+// A database file analysed as the program does; `oleFolder` is where its
+// exports put OLE objects.
 class AnalysedForExport {
 public:
-    AnalysedForExport(const std::filesystem::path& path, const std::filesystem::path& oleFolder)
-        : consumer_(status_, nullptr, nullptr), reader_(status_), ole_(oleFolder) {
-        analysed_ = reader_.AnalyseDatabase(path.string());
-        consumer_.Shutdown();
-        records_ = std::make_unique<RecordReader>(reader_, status_, &ole_);
-    }
+    AnalysedForExport(const std::filesystem::path& path, std::filesystem::path oleFolder)
+        : file_(path), oleFolder_(std::move(oleFolder)) {}
 
-    bool analysed() const { return analysed_; }
-    RecoveryStatus& status() { return status_; }
-    CDbReader& reader() { return reader_; }
-    RecordReader& records() { return *records_; }
-
-    TableInfo& Table(const std::string& name) {
-        for (TableInfo& table : reader_.tables())
-            if (table.name == name) return table;
-        throw std::logic_error("no table " + name);
-    }
+    bool analysed() const { return file_.ok; }
+    const PageSource& pages() const { return file_.analysis.pages(); }
+    const std::vector<TableInfo>& tables() const { return file_.tables(); }
+    const TableInfo& Table(const std::string& name) const { return file_.Table(name); }
+    RunControl control() { return file_.control(); }
+    StopFlag& stop() { return file_.stop; }
+    DamageReport& damage() { return file_.damage; }
+    const std::filesystem::path& oleFolder() const { return oleFolder_; }
 
 private:
-    RecoveryStatus status_;
-    StatusConsumer consumer_;
-    CDbReader reader_;
-    OleExtractor ole_;
-    std::unique_ptr<RecordReader> records_;
-    bool analysed_ = false;
+    testing::AnalysedFile file_;
+    std::filesystem::path oleFolder_;
 };
 
 // The application folder pointed at a temporary one for the life of a test.

@@ -18,34 +18,34 @@ TEST(SqlBuilder, OrdersExampleByteForByte) {
     TableInfo t;
     t.name = "Orders";
     t.columns = {Column("ID", 4, 0), Column("Name", 10, 1, 100), Column("Notes", 12, 2)};
-    BuildTableSql(t);
-    EXPECT_EQ(t.createSql,
+    const TableSql sql = BuildTableSql(t);
+    EXPECT_EQ(sql.createSql,
               "CREATE TABLE [Orders] \r\n(\r\n\t[ID] COUNTER, \r\n\t[Name] TEXT(100), \r\n\t[Notes] MEMO\r\n);");
-    EXPECT_EQ(t.insertSql, "INSERT INTO [Orders] ([ID], [Name], [Notes]) VALUES (");
+    EXPECT_EQ(sql.insertSql, "INSERT INTO [Orders] ([ID], [Name], [Notes]) VALUES (");
 }
 
 TEST(SqlBuilder, AttachmentColumnsAreLeftOutWithoutEmptyItems) {
     TableInfo t;
     t.name = "T";
     t.columns = {Column("A", 3, 0), Column("Files", 18, 1), Column("B", 16, 2)};
-    BuildTableSql(t);
-    EXPECT_EQ(t.createSql, "CREATE TABLE [T] \r\n(\r\n\t[A] INT, \r\n\t[B] LONG\r\n);");
-    EXPECT_EQ(t.insertSql, "INSERT INTO [T] ([A], [B]) VALUES (");
+    const TableSql sql = BuildTableSql(t);
+    EXPECT_EQ(sql.createSql, "CREATE TABLE [T] \r\n(\r\n\t[A] INT, \r\n\t[B] LONG\r\n);");
+    EXPECT_EQ(sql.insertSql, "INSERT INTO [T] ([A], [B]) VALUES (");
 
     TableInfo onlyAttachments;
     onlyAttachments.name = "Empty";
     onlyAttachments.columns = {Column("Files", 18, 0)};
-    BuildTableSql(onlyAttachments);
-    EXPECT_EQ(onlyAttachments.createSql, "CREATE TABLE [Empty] \r\n(\r\n);");
-    EXPECT_EQ(onlyAttachments.insertSql, "INSERT INTO [Empty] () VALUES (");
+    const TableSql empty = BuildTableSql(onlyAttachments);
+    EXPECT_EQ(empty.createSql, "CREATE TABLE [Empty] \r\n(\r\n);");
+    EXPECT_EQ(empty.insertSql, "INSERT INTO [Empty] () VALUES (");
 }
 
 TEST(SqlBuilder, CounterOnlyForColumnNumberZeroAndUnknownCodesPassThrough) {
     TableInfo t;
     t.name = "x]y";
     t.columns = {Column("Second", 4, 1), Column("First", 4, 0), Column("Odd", 13, 2)};
-    BuildTableSql(t);
-    EXPECT_EQ(t.createSql,
+    const TableSql sql = BuildTableSql(t);
+    EXPECT_EQ(sql.createSql,
               "CREATE TABLE [x]y] \r\n(\r\n\t[Second] LONG, \r\n\t[First] COUNTER, \r\n\t[Odd] UNKNOWN-DATATYPE = "
               "0xd\r\n);");
 }

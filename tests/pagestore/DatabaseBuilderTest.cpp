@@ -9,8 +9,7 @@
 #include "pagestore/DbReader.h"
 #include "pagestore/FieldReaders.h"
 #include "pagestore/TextDecoding.h"
-#include "status/RecoveryStatus.h"
-#include "status/StatusConsumer.h"
+#include "status/RunControl.h"
 #include "tests/support/DatabaseBuilder.h"
 #include "tests/support/FileTools.h"
 #include "tests/support/ShopSample.h"
@@ -24,11 +23,10 @@ ByteView PageOf(const File& file, std::int32_t page) {
     return ByteView(file).subspan(static_cast<std::size_t>(page) * kBuilderPageSize, kBuilderPageSize);
 }
 
-// A reader over a file written to a temporary folder, with someone answering
-// the status hand-shakes so the scans never wait.
+// A reader over a file written to a temporary folder.
 class OpenedFile {
 public:
-    explicit OpenedFile(const File& bytes) : consumer_(status_, nullptr, nullptr), reader_(status_) {
+    explicit OpenedFile(const File& bytes) {
         WriteFile(dir_ / "test.mdb", bytes);
         opened_ = reader_.OpenDatabaseFile((dir_ / "test.mdb").string());
     }
@@ -37,8 +35,6 @@ public:
 
 private:
     TempDir dir_;
-    RecoveryStatus status_;
-    StatusConsumer consumer_;
     CDbReader reader_;
     bool opened_ = false;
 };
@@ -103,8 +99,8 @@ TEST(DatabaseBuilder, BuiltFileIsRecognisedAndMappedAsBuilt) {
     OpenedFile opened(file);
     ASSERT_TRUE(opened.opened());
     CDbReader& reader = opened.reader();
-    EXPECT_EQ(reader.CheckFileFormat(), 4);
-    EXPECT_EQ(reader.ScanPages(), db.PageCount());
+    EXPECT_EQ(reader.CheckFileFormat(), FormatCheck::Jet4);
+    EXPECT_EQ(reader.ScanPages(RunControl{}), db.PageCount());
     const PageMap& map = reader.Map();
 
     EXPECT_EQ(map[0].pageType, 0);
@@ -146,9 +142,9 @@ TEST(DatabaseBuilder, FileWithoutItsFirstThousandBytesIsFoundAt3096) {
 
     OpenedFile opened(CutStart(intact, 1000));
     CDbReader& reader = opened.reader();
-    EXPECT_EQ(reader.CheckFileFormat(), -1);
+    EXPECT_EQ(reader.CheckFileFormat(), FormatCheck::NotRecognised);
     EXPECT_EQ(reader.LocatePageOne(), 3096);
-    reader.ScanShiftedPages(3096);
+    reader.ScanShiftedPages(3096, RunControl{});
     const PageMap& map = reader.Map();
     ASSERT_EQ(static_cast<std::int32_t>(map.size()), db.PageCount());
     EXPECT_EQ(map[0].fileOffset, -1);
@@ -457,14 +453,14 @@ TEST(DatabaseBuilder, ShopSampleAndItsDamagedCopy) {
     EXPECT_EQ(shop.longValuePages.size(), 3u);
 
     OpenedFile intact(shop.intact);
-    EXPECT_EQ(intact.reader().CheckFileFormat(), 4);
+    EXPECT_EQ(intact.reader().CheckFileFormat(), FormatCheck::Jet4);
 
     EXPECT_EQ(shop.damaged.size(), shop.intact.size() - 1000);
     OpenedFile damaged(shop.damaged);
     CDbReader& reader = damaged.reader();
-    EXPECT_EQ(reader.CheckFileFormat(), -1);
+    EXPECT_EQ(reader.CheckFileFormat(), FormatCheck::NotRecognised);
     ASSERT_EQ(reader.LocatePageOne(), 3096);
-    reader.ScanShiftedPages(3096);
+    reader.ScanShiftedPages(3096, RunControl{});
     for (std::int32_t page : shop.catalogPages) EXPECT_EQ(reader.Map()[page].pageType, 0);
     for (std::int32_t page : shop.longValuePages) EXPECT_EQ(reader.Map()[page].link, kLongValueLink);
 }

@@ -4,11 +4,12 @@
 #include <cstdint>
 #include <filesystem>
 #include <string>
-#include <thread>
+#include <utility>
 #include <vector>
 
 #include "pagestore/DbReader.h"
-#include "status/StatusConsumer.h"
+#include "status/RunControl.h"
+#include "tests/support/Analysis.h"
 #include "tests/support/FileTools.h"
 
 namespace pw {
@@ -59,14 +60,39 @@ Bytes ValidStart() {
     return b;
 }
 
-// Answers every hand-shake of the reader's own status object while alive.
-struct ScanFixture : ::testing::Test {
-    RecoveryStatus status;
-    CDbReader reader{status};
-    RecordingNotifier notifier;
-    TempDir dir;
-    ScanFixture() { reader.SetNotifier(&notifier); }
+// Keeps every page count the scan tells, and raises the stop flag once the
+// count reaches stopAt, as a Stop button pressed between two blocks would.
+class PageCounts : public ProgressSink {
+public:
+    explicit PageCounts(StopFlag& stop) : stop_(stop) {}
+
+    std::int64_t stopAt = -1;
+    std::vector<std::pair<std::int64_t, std::int64_t>> told;  // (done, total)
+    std::vector<std::string> lines;
+
+    void OnStatusLine(const std::string& line) override { lines.push_back(line); }
+    void OnProgress(ProgressStage stage, std::int64_t done, std::int64_t total) override {
+        if (stage != ProgressStage::Pages) return;
+        told.emplace_back(done, total);
+        if (stopAt >= 0 && done >= stopAt) stop_.Request();
+    }
+    std::int64_t pagesDone() const { return told.empty() ? 0 : told.back().first; }
+    std::int64_t pagesTotal() const { return told.empty() ? 0 : told.back().second; }
+
+private:
+    StopFlag& stop_;
 };
+
+struct ScanFixture : ::testing::Test {
+    StopFlag stop;
+    PageCounts counts{stop};
+    RunControl run{&stop, &counts, nullptr};
+    CDbReader reader;
+    TempDir dir;
+};
+
+// The scan reads and reports in blocks of this many pages.
+constexpr int kBlock = 256;
 
 using PageScan = ScanFixture;
 
@@ -88,14 +114,12 @@ TEST_F(PageScan, AShortLastPageIsPaddedAndCountsInTheMapButNotInTheTotal) {
     const std::string path = WriteFile(dir / "short.mdb", file);
 
     ASSERT_TRUE(reader.OpenDatabaseFile(path));
-    StatusConsumer consumer(status, nullptr, nullptr);
-    EXPECT_EQ(reader.ScanPages(), 3);
-    consumer.Shutdown();
+    EXPECT_EQ(reader.ScanPages(run), 3);
 
     const PageMap& map = reader.Map();
     ASSERT_EQ(map.size(), 3u);
-    EXPECT_EQ(status.pagesTotal, 2);
-    EXPECT_EQ(status.pagesRead, 2);
+    EXPECT_EQ(counts.pagesTotal(), 2);
+    EXPECT_EQ(counts.pagesDone(), 2);
     for (std::size_t n = 0; n < 3; ++n) {
         EXPECT_EQ(map[n].pageNumber, static_cast<std::int32_t>(n));
         EXPECT_EQ(map[n].fileOffset, static_cast<std::int64_t>(n) * kPageSize);
@@ -128,9 +152,7 @@ TEST_F(PageScan, PagesOfOtherTypesAreRecordedButNotInterpreted) {
     const std::string path = WriteFile(dir / "types.mdb", file);
 
     ASSERT_TRUE(reader.OpenDatabaseFile(path));
-    StatusConsumer consumer(status, nullptr, nullptr);
-    ASSERT_EQ(reader.ScanPages(), 4);
-    consumer.Shutdown();
+    ASSERT_EQ(reader.ScanPages(run), 4);
 
     const PageMap& map = reader.Map();
     EXPECT_EQ(map[1].pageType, -128);
@@ -144,56 +166,68 @@ TEST_F(PageScan, PagesOfOtherTypesAreRecordedButNotInterpreted) {
     EXPECT_EQ(map[3].link, -1);
 }
 
-// A consumer that answers k posts and raises stop on the last of them, as the
-// Stop button would between two pages.
-void StopAfter(RecoveryStatus& status, int k) {
-    for (int i = 1; i <= k; ++i) {
-        status.WaitUpdateProgStatus();
-        status.ResetUpdateProgStatus();
-        if (i == k) status.RequestStop();
-        status.SetReadPage();
-    }
+TEST_F(PageScan, ProgressIsToldOnceABlockAndEndsAtTheTotal) {
+    constexpr int kPages = 2 * kBlock + 88;
+    const std::string path = WriteFile(dir / "blocks.mdb", NumberedPages(kPages));
+    ASSERT_TRUE(reader.OpenDatabaseFile(path));
+    ASSERT_EQ(reader.ScanPages(run), kPages);
+
+    const std::vector<std::pair<std::int64_t, std::int64_t>> expected = {
+        {0, kPages}, {kBlock, kPages}, {2 * kBlock, kPages}, {kPages, kPages}};
+    EXPECT_EQ(counts.told, expected);
+    EXPECT_TRUE(counts.lines.empty());  // the scan tells counts, never lines
 }
 
-TEST_F(PageScan, AStopKeepsTheMapCompleteUpToTheLastAcknowledgedPage) {
-    constexpr int kPages = 20;
-    constexpr int kAcknowledged = 7;
+TEST_F(PageScan, AStopKeepsTheMapCompleteUpToThePageWhereItWasSeen) {
+    constexpr int kPages = 2 * kBlock + 88;
     const std::string path = WriteFile(dir / "stop.mdb", NumberedPages(kPages));
     ASSERT_TRUE(reader.OpenDatabaseFile(path));
 
-    std::thread consumer([&] { StopAfter(status, kAcknowledged); });
-    const int entries = reader.ScanPages();
-    consumer.join();
+    counts.stopAt = kBlock;
+    const std::int64_t entries = reader.ScanPages(run);
 
-    EXPECT_EQ(entries, kAcknowledged);
-    EXPECT_EQ(status.pagesTotal, kPages);
-    EXPECT_EQ(status.pagesRead, kAcknowledged);  // not raised to the total
+    EXPECT_EQ(entries, kBlock);
+    EXPECT_EQ(counts.pagesTotal(), kPages);
+    EXPECT_EQ(counts.pagesDone(), kBlock);  // not raised to the total
     const PageMap& map = reader.Map();
-    ASSERT_EQ(map.size(), static_cast<std::size_t>(kAcknowledged));
-    for (int n = 0; n < kAcknowledged; ++n) {
+    ASSERT_EQ(map.size(), static_cast<std::size_t>(kBlock));
+    for (int n = 0; n < kBlock; ++n) {
         EXPECT_EQ(map[n].pageNumber, n);
         EXPECT_EQ(map[n].fileOffset, static_cast<std::int64_t>(n) * kPageSize);
         EXPECT_EQ(map[n].rowCount, n);
     }
 }
 
+TEST_F(PageScan, AStopBeforeTheScanLeavesTheMapEmpty) {
+    const std::string path = WriteFile(dir / "stopped.mdb", NumberedPages(12));
+    ASSERT_TRUE(reader.OpenDatabaseFile(path));
+    stop.Request();
+
+    EXPECT_EQ(reader.ScanPages(run), 0);
+    EXPECT_TRUE(reader.Map().empty());
+    EXPECT_EQ(counts.pagesDone(), 0);
+
+    // The shifted scan keeps only its absent page 0.
+    EXPECT_EQ(reader.ScanShiftedPages(3096, run), 1);
+    ASSERT_EQ(reader.Map().size(), 1u);
+    EXPECT_EQ(reader.Map()[0].fileOffset, -1);
+}
+
 TEST_F(PageScan, AStopDuringTheShiftedScanKeepsTheAbsentPageZero) {
-    constexpr int kAcknowledged = 4;
-    Bytes file = NumberedPages(12);
+    Bytes file = NumberedPages(2 * kBlock + 12);
     file.erase(file.begin(), file.begin() + 1000);
     const std::string path = WriteFile(dir / "stop-shifted.mdb", file);
     ASSERT_TRUE(reader.OpenDatabaseFile(path));
 
-    std::thread consumer([&] { StopAfter(status, kAcknowledged); });
-    const int entries = reader.ScanShiftedPages(3096);
-    consumer.join();
+    counts.stopAt = kBlock;
+    const std::int64_t entries = reader.ScanShiftedPages(3096, run);
 
-    EXPECT_EQ(entries, 1 + kAcknowledged);
-    EXPECT_EQ(status.pagesRead, 1 + kAcknowledged);
+    EXPECT_EQ(entries, 1 + kBlock);
+    EXPECT_EQ(counts.pagesDone(), kBlock);  // the absent page 0 is not counted as read
     const PageMap& map = reader.Map();
-    ASSERT_EQ(map.size(), static_cast<std::size_t>(1 + kAcknowledged));
+    ASSERT_EQ(map.size(), static_cast<std::size_t>(1 + kBlock));
     EXPECT_EQ(map[0].fileOffset, -1);
-    for (int n = 1; n <= kAcknowledged; ++n) {
+    for (int n = 1; n <= kBlock; ++n) {
         EXPECT_EQ(map[n].pageNumber, n);
         EXPECT_EQ(map[n].fileOffset, 3096 + static_cast<std::int64_t>(n - 1) * kPageSize);
         EXPECT_EQ(map[n].rowCount, n);
@@ -207,40 +241,60 @@ TEST_F(PageScan, ReadPageGoesThroughTheMapOfAShiftedFile) {
     Bytes file(intact.begin() + 1000, intact.end());
     const std::string path = WriteFile(dir / "shifted.mdb", file);
 
-    StatusConsumer consumer(status, nullptr, nullptr);
-    ASSERT_TRUE(reader.AnalyseDatabase(path));
-    consumer.Shutdown();
-    ASSERT_EQ(reader.scanKind(), ScanKind::Shifted);
-    ASSERT_EQ(reader.pageOneOffset(), 3096);
-    ASSERT_EQ(reader.Map().size(), 10u);
+    const pw::testing::AnalysedFile analysed(path);
+    ASSERT_TRUE(analysed.ok);
+    const CDbReader& shifted = analysed.reader;
+    ASSERT_EQ(shifted.scanKind(), ScanKind::Shifted);
+    ASSERT_EQ(shifted.pageOneOffset(), 3096);
+    ASSERT_EQ(shifted.Map().size(), 10u);
 
     PageBuffer page;
+    page.fill(0xAA);
+    EXPECT_EQ(shifted.ReadPage(page, 0), -1);
+    EXPECT_TRUE(std::all_of(page.begin(), page.end(), [](std::uint8_t c) { return c == 0; }));
+
+    for (int n = 1; n < 10; ++n) {
+        ASSERT_EQ(shifted.ReadPage(page, n), kPageSize) << n;
+        EXPECT_TRUE(std::equal(page.begin(), page.end(), intact.begin() + n * kPageSize)) << "page " << n;
+    }
+
+    // A number the map does not hold is no page of the file.
+    for (int n : {10, 5000, -1}) {
+        page.fill(0xAA);
+        EXPECT_EQ(shifted.ReadPage(page, n), -1) << n;
+        EXPECT_TRUE(std::all_of(page.begin(), page.end(), [](std::uint8_t c) { return c == 0; })) << n;
+    }
+}
+
+TEST_F(PageScan, APageOutsideTheMapReadsAsMissing) {
+    const std::string path = WriteFile(dir / "outside.mdb", NumberedPages(4));
+    ASSERT_TRUE(reader.OpenDatabaseFile(path));
+    PageBuffer page;
+
+    // Before the scan the map is empty: not even page 0 can be read.
     page.fill(0xAA);
     EXPECT_EQ(reader.ReadPage(page, 0), -1);
     EXPECT_TRUE(std::all_of(page.begin(), page.end(), [](std::uint8_t c) { return c == 0; }));
 
-    for (int n = 1; n < 10; ++n) {
-        ASSERT_EQ(reader.ReadPage(page, n), kPageSize) << n;
-        EXPECT_TRUE(std::equal(page.begin(), page.end(), intact.begin() + n * kPageSize)) << "page " << n;
-    }
-
-    // A number the map does not hold reads the start of the file.
-    for (int n : {10, 5000, -1}) {
+    ASSERT_EQ(reader.ScanPages(run), 4);
+    ASSERT_EQ(reader.ReadPage(page, 3), kPageSize);
+    EXPECT_EQ(page[8], 3);
+    for (int n : {4, 5000, -1}) {
         page.fill(0xAA);
-        ASSERT_EQ(reader.ReadPage(page, n), kPageSize) << n;
-        EXPECT_TRUE(std::equal(page.begin(), page.end(), file.begin())) << n;
+        EXPECT_EQ(reader.ReadPage(page, n), -1) << n;
+        EXPECT_TRUE(std::all_of(page.begin(), page.end(), [](std::uint8_t c) { return c == 0; })) << n;
     }
 }
 
 TEST_F(PageScan, NothingIsReadWithoutAnOpenFile) {
     PageBuffer page;
     page.fill(0xAA);
-    EXPECT_EQ(reader.ScanPages(), -1);
+    EXPECT_EQ(reader.ScanPages(run), -1);
     EXPECT_EQ(reader.ReadPage(page, 0), -1);
     EXPECT_TRUE(std::all_of(page.begin(), page.end(), [](std::uint8_t c) { return c == 0; }));
     EXPECT_EQ(reader.ReadAt(page, 0), -1);
-    EXPECT_EQ(reader.ScanShiftedPages(3096), -1);
-    EXPECT_EQ(status.pagesTotal, 0);
+    EXPECT_EQ(reader.ScanShiftedPages(3096, run), -1);
+    EXPECT_TRUE(counts.told.empty());
 }
 
 }  // namespace

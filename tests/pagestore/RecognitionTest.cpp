@@ -7,7 +7,9 @@
 #include <vector>
 
 #include "pagestore/DbReader.h"
-#include "status/StatusConsumer.h"
+#include "salvage/Analysis.h"
+#include "status/RunControl.h"
+#include "tests/support/Analysis.h"
 #include "tests/support/FileTools.h"
 
 namespace pw {
@@ -65,103 +67,91 @@ Bytes Jet3Start() {
 
 class Recognition : public ::testing::Test {
 protected:
-    Recognition() { reader.SetNotifier(&notifier); }
-
     std::string Write(const std::string& name, const Bytes& bytes) {
         const fs::path path = dir / name;
         pw::testing::WriteFile(path, bytes);
         return path.string();
     }
 
-    // The whole driver with a consumer that answers every hand-shake.
-    bool Analyse(const std::string& path) {
-        StatusConsumer consumer(status, nullptr, nullptr);
-        const bool ok = reader.AnalyseDatabase(path);
-        consumer.Shutdown();
-        return ok;
+    // The whole analysis; the lines of earlier runs are dropped.
+    AnalysisOutcome Analyse(const std::string& path) {
+        sink.lines.clear();
+        sink.pagesDone = 0;
+        sink.pagesTotal = 0;
+        return analysis.Run(path, RunControl{nullptr, &sink, nullptr});
     }
 
-    void ExpectRefused(const std::string& message) {
-        EXPECT_EQ(notifier.count, 1);
-        EXPECT_EQ(notifier.last, message);
-        EXPECT_TRUE(status.StopRequested());
+    std::string LastLine() const { return sink.lines.empty() ? std::string() : sink.lines.back(); }
+
+    // A refused file is opened but never analysed.
+    void ExpectRefused(AnalysisOutcome outcome, AnalysisOutcome expected, const std::string& message) {
+        EXPECT_EQ(outcome, expected);
+        EXPECT_EQ(OutcomeMessage(outcome), message);
+        EXPECT_EQ(sink.lines, std::vector<std::string>{"Opened file successfully..."});
         EXPECT_TRUE(reader.Map().empty());
         EXPECT_EQ(reader.scanKind(), ScanKind::None);
     }
+    void ExpectHighlyCorrupted(AnalysisOutcome outcome) {
+        ExpectRefused(outcome, AnalysisOutcome::HighlyCorrupted, kHighlyCorrupted);
+    }
 
-    RecoveryStatus status;
-    CDbReader reader{status};
-    RecordingNotifier notifier;
+    Analysis analysis;
+    CDbReader& reader = analysis.reader();
+    pw::testing::RecordingSink sink;
     pw::testing::TempDir dir;
 };
 
 TEST_F(Recognition, AnIntactStartGetsTheStandardScanWithoutASearch) {
     const std::string path = Write("intact.mdb", ValidStart(3));
-    ASSERT_TRUE(Analyse(path));
-    EXPECT_EQ(notifier.count, 0);
-    EXPECT_EQ(reader.version(), 4);
+    const AnalysisOutcome outcome = Analyse(path);
+    ASSERT_EQ(outcome, AnalysisOutcome::Completed);
+    EXPECT_EQ(OutcomeMessage(outcome), "");
     EXPECT_EQ(reader.layout().pageSize, 4096);
     EXPECT_EQ(reader.scanKind(), ScanKind::Standard);
     EXPECT_EQ(reader.pageOneOffset(), -1);  // no candidate search ran
     ASSERT_EQ(reader.Map().size(), 9u);
-    EXPECT_EQ(status.pagesTotal, 9);
-    EXPECT_EQ(status.pagesRead, 9);
-    EXPECT_EQ(status.statusLine(), "Initializing Tables.....");
+    EXPECT_EQ(sink.pagesTotal, 9);
+    EXPECT_EQ(sink.pagesDone, 9);
+    EXPECT_EQ(LastLine(), "Initializing Tables.....");
 }
 
 TEST_F(Recognition, Jet3FilesAreRefusedWhateverTheirName) {
     const std::string path = Write("old.accdb", Jet3Start());
-    EXPECT_FALSE(Analyse(path));
-    ExpectRefused(kFormatNotSupported);
-    EXPECT_EQ(status.storageFormat(), kLabelAccess2007);  // the label is set before the refusal
+    ExpectRefused(Analyse(path), AnalysisOutcome::FormatNotSupported, kFormatNotSupported);
+    EXPECT_EQ(analysis.storageFormat(), kLabelAccess2007);  // the label is set before the refusal
 
-    // Without a consumer the refusal itself must wake whoever waits for tables.
-    status.Reset();
-    notifier = {};
-    ASSERT_TRUE(reader.OpenDatabaseFile(path));
-    EXPECT_EQ(reader.CheckFileFormat(), 0);
-    EXPECT_TRUE(status.RecoveryTblEvent.IsSet());
-    EXPECT_TRUE(status.StopRequested());
-    EXPECT_EQ(notifier.last, kFormatNotSupported);
+    // The recognition alone tells the 2048-byte layout apart.
+    CDbReader alone;
+    ASSERT_TRUE(alone.OpenDatabaseFile(path));
+    EXPECT_EQ(alone.CheckFileFormat(), FormatCheck::Pages2048);
 }
 
 TEST_F(Recognition, FilesWithoutAPageOneAreHighlyCorrupted) {
-    EXPECT_FALSE(Analyse(Write("empty.mdb", {})));
-    ExpectRefused(kHighlyCorrupted);
-
-    status.Reset();
-    notifier = {};
-    EXPECT_FALSE(Analyse(Write("zeros.mdb", Bytes(64 * 1024, 0))));
-    ExpectRefused(kHighlyCorrupted);
+    ExpectHighlyCorrupted(Analyse(Write("empty.mdb", {})));
+    ExpectHighlyCorrupted(Analyse(Write("zeros.mdb", Bytes(64 * 1024, 0))));
 
     // Page 1 with only two of the four system pages after it.
-    status.Reset();
-    notifier = {};
     Bytes almost(8 * kPageSize, 0);
     PutPagesOneToFive(almost, 1000, /*spoilt=*/2);
-    EXPECT_FALSE(Analyse(Write("almost.mdb", almost)));
-    ExpectRefused(kHighlyCorrupted);
+    ExpectHighlyCorrupted(Analyse(Write("almost.mdb", almost)));
 }
 
 TEST_F(Recognition, OpenFailuresAndEmptyPathsShowNoMessage) {
     const std::string missing = (dir / "missing.mdb").string();
-    EXPECT_FALSE(Analyse(missing));
-    EXPECT_EQ(notifier.count, 0);
-    EXPECT_EQ(status.statusLine(), "Opening file failed...");
+    AnalysisOutcome outcome = Analyse(missing);
+    EXPECT_EQ(outcome, AnalysisOutcome::CannotOpen);
+    EXPECT_EQ(OutcomeMessage(outcome), "");
+    EXPECT_EQ(LastLine(), "Opening file failed...");
     EXPECT_FALSE(reader.openError().empty());
-    // The progress consumer must be released, as by a refusal.
-    EXPECT_TRUE(status.StopRequested());
 
-    status.Reset();
-    status.setStatusLine("untouched");
-    EXPECT_FALSE(Analyse(""));
-    EXPECT_EQ(notifier.count, 0);
-    EXPECT_EQ(status.statusLine(), "untouched");
+    outcome = Analyse("");
+    EXPECT_EQ(outcome, AnalysisOutcome::NoPath);
+    EXPECT_EQ(OutcomeMessage(outcome), "");
+    EXPECT_TRUE(sink.lines.empty());
 
     // A folder is no database file.
-    status.Reset();
-    EXPECT_FALSE(Analyse(dir.path().string()));
-    EXPECT_EQ(status.statusLine(), "Opening file failed...");
+    EXPECT_EQ(Analyse(dir.path().string()), AnalysisOutcome::CannotOpen);
+    EXPECT_EQ(LastLine(), "Opening file failed...");
 }
 
 TEST_F(Recognition, TheNameDecidesOnlyTheLabel) {
@@ -176,9 +166,8 @@ TEST_F(Recognition, TheNameDecidesOnlyTheLabel) {
     };
     const Bytes file = ValidStart(1);
     for (const Case& c : cases) {
-        status.Reset(true);
-        ASSERT_TRUE(Analyse(Write(c.name, file))) << c.name;
-        EXPECT_EQ(status.storageFormat(), c.label) << c.name;
+        ASSERT_EQ(Analyse(Write(c.name, file)), AnalysisOutcome::Completed) << c.name;
+        EXPECT_EQ(analysis.storageFormat(), c.label) << c.name;
         EXPECT_EQ(reader.scanKind(), ScanKind::Standard) << c.name;
     }
 }
@@ -188,14 +177,13 @@ TEST_F(Recognition, PageOnePositionChoosesTheScan) {
     // Page 0 spoilt: page 1 is found at 4096 and the standard scan runs.
     Bytes zeroedHeader = ValidStart(2);
     pw::testing::ZeroPage(zeroedHeader, 0);
-    ASSERT_TRUE(Analyse(Write("zeroed-header.mdb", zeroedHeader)));
+    ASSERT_EQ(Analyse(Write("zeroed-header.mdb", zeroedHeader)), AnalysisOutcome::Completed);
     EXPECT_EQ(reader.pageOneOffset(), 4096);
     EXPECT_EQ(reader.scanKind(), ScanKind::Standard);
     EXPECT_EQ(reader.Map().size(), 8u);
 
     // 1000 bytes missing: page 1 at 3096, pages follow it.
-    status.Reset();
-    ASSERT_TRUE(Analyse(Write("cut.mdb", pw::testing::CutStart(ValidStart(2), 1000))));
+    ASSERT_EQ(Analyse(Write("cut.mdb", pw::testing::CutStart(ValidStart(2), 1000))), AnalysisOutcome::Completed);
     EXPECT_EQ(reader.pageOneOffset(), 3096);
     EXPECT_EQ(reader.scanKind(), ScanKind::Shifted);
     ASSERT_EQ(reader.Map().size(), 8u);
@@ -203,8 +191,7 @@ TEST_F(Recognition, PageOnePositionChoosesTheScan) {
     EXPECT_EQ(reader.Map()[7].fileOffset, 3096 + 6 * 4096);
 
     // Page 1 behind an extra page of zeros, at 8192: scanned like a cut file.
-    status.Reset();
-    ASSERT_TRUE(Analyse(Write("pushed.mdb", AfterZeros(kPageSize, zeroedHeader))));
+    ASSERT_EQ(Analyse(Write("pushed.mdb", AfterZeros(kPageSize, zeroedHeader))), AnalysisOutcome::Completed);
     EXPECT_EQ(reader.pageOneOffset(), 8192);
     EXPECT_EQ(reader.scanKind(), ScanKind::Shifted);
     ASSERT_EQ(reader.Map().size(), 8u);
@@ -216,14 +203,13 @@ TEST_F(Recognition, PageOnePositionChoosesTheScan) {
 TEST_F(Recognition, PageOneMayLieAt24576ButNotAfter) {
     const Bytes withoutHeader = pw::testing::CutStart(ValidStart(1), kPageSize);
 
-    ASSERT_TRUE(Analyse(Write("at-24576.mdb", AfterZeros(24576, withoutHeader))));
+    ASSERT_EQ(Analyse(Write("at-24576.mdb", AfterZeros(24576, withoutHeader))), AnalysisOutcome::Completed);
     EXPECT_EQ(reader.pageOneOffset(), 24576);
     EXPECT_EQ(reader.Map()[1].fileOffset, 24576);
 
-    status.Reset();
-    EXPECT_FALSE(Analyse(Write("at-24577.mdb", AfterZeros(24577, withoutHeader))));
-    ExpectRefused(kHighlyCorrupted);
-    EXPECT_EQ(reader.pageOneOffset(), 24577);
+    ExpectHighlyCorrupted(Analyse(Write("at-24577.mdb", AfterZeros(24577, withoutHeader))));
+    // Page 1 is there, only too far in.
+    EXPECT_EQ(reader.LocatePageOne(), 24577);
 }
 
 // The search for page 1 among the 01 01 and 01 02 pairs of a damaged start.
@@ -246,7 +232,7 @@ TEST_F(PageOneSearch, DecoysBeforeTheRealPageOneArePassedOver) {
     PutPagesOneToFive(file, 3096);
     EXPECT_EQ(Locate(file), 3096);
 
-    ASSERT_TRUE(Analyse(Write("decoys.mdb", file)));
+    ASSERT_EQ(Analyse(Write("decoys.mdb", file)), AnalysisOutcome::Completed);
     EXPECT_EQ(reader.pageOneOffset(), 3096);
     EXPECT_EQ(reader.scanKind(), ScanKind::Shifted);
 }
@@ -255,8 +241,7 @@ TEST_F(PageOneSearch, AWordAcrossABlockBorderIsNoCandidate) {
     Bytes straddling(8 * kPageSize, 0);
     PutPagesOneToFive(straddling, 4095);
     EXPECT_EQ(Locate(straddling), -1);
-    EXPECT_FALSE(Analyse(Write("straddling.mdb", straddling)));
-    ExpectRefused(kHighlyCorrupted);
+    ExpectHighlyCorrupted(Analyse(Write("straddling.mdb", straddling)));
 
     // One byte earlier the same pages are found.
     Bytes inside(8 * kPageSize, 0);

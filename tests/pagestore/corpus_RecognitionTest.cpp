@@ -8,7 +8,8 @@
 #include <vector>
 
 #include "pagestore/DbReader.h"
-#include "status/StatusConsumer.h"
+#include "salvage/Analysis.h"
+#include "tests/support/Analysis.h"
 #include "tests/support/CorpusFiles.h"
 #include "tests/support/FileTools.h"
 
@@ -19,40 +20,40 @@ namespace fs = std::filesystem;
 using Bytes = std::vector<std::uint8_t>;
 using pw::testing::CorpusFile;
 
-// What one run of the analysis driver left behind.
+// What one run of the analysis left behind.
 struct Outcome {
+    AnalysisOutcome outcome = AnalysisOutcome::NoPath;
     bool ok = false;
     ScanKind scan = ScanKind::None;
     std::int64_t pageOne = -1;
+    // Where the search finds page 1; only looked for in a file refused as
+    // highly corrupted, whose analysis keeps no position.
+    std::int64_t locatedPageOne = -1;
     PageMap map;
     std::int64_t fileSize = -1;
-    int messages = 0;
     std::string message;
-    bool stopRaised = false;
+    std::vector<std::string> lines;
     std::string label;
 };
 
 Outcome Analyse(const fs::path& path) {
-    RecoveryStatus status;
-    CDbReader reader(status);
-    RecordingNotifier notifier;
-    reader.SetNotifier(&notifier);
+    const pw::testing::AnalysedFile file(path);
     Outcome out;
-    {
-        StatusConsumer consumer(status, nullptr, nullptr);
-        out.ok = reader.AnalyseDatabase(path.string());
-        consumer.Shutdown();
-    }
-    out.scan = reader.scanKind();
-    out.pageOne = reader.pageOneOffset();
-    out.map = reader.Map();
-    out.fileSize = reader.FileSize();
-    out.messages = notifier.count;
-    out.message = notifier.last;
-    out.stopRaised = status.StopRequested();
-    out.label = status.storageFormat();
+    out.outcome = file.outcome;
+    out.ok = file.ok;
+    out.scan = file.reader.scanKind();
+    out.pageOne = file.reader.pageOneOffset();
+    if (file.outcome == AnalysisOutcome::HighlyCorrupted) out.locatedPageOne = file.reader.LocatePageOne();
+    out.map = file.reader.Map();
+    out.fileSize = file.reader.FileSize();
+    out.message = OutcomeMessage(file.outcome);
+    out.lines = file.sink.lines;
+    out.label = file.analysis.storageFormat();
     return out;
 }
+
+// A refused file was opened but never analysed.
+const std::vector<std::string> kRefusedLines = {"Opened file successfully..."};
 
 bool IsPage4096Format(const std::string& format) { return format == "JET4" || format.rfind("ACE", 0) == 0; }
 
@@ -70,8 +71,8 @@ TEST(CorpusRecognition, EveryJet4AndAceFileGetsTheStandardScan) {
     for (const CorpusFile& file : files) {
         SCOPED_TRACE(file.name);
         const Outcome out = Analyse(file.path);
-        ASSERT_TRUE(out.ok);
-        EXPECT_EQ(out.messages, 0) << out.message;
+        ASSERT_EQ(out.outcome, AnalysisOutcome::Completed);
+        EXPECT_EQ(out.message, "");
         EXPECT_EQ(out.scan, ScanKind::Standard);
         EXPECT_EQ(out.pageOne, -1);  // recognised at once, no search
         ASSERT_EQ(out.map.size(), static_cast<std::size_t>(out.fileSize / kPageSize));
@@ -94,10 +95,9 @@ TEST(CorpusRecognition, EveryJet3FileIsRefused) {
     for (const CorpusFile& file : files) {
         SCOPED_TRACE(file.name);
         const Outcome out = Analyse(file.path);
-        EXPECT_FALSE(out.ok);
-        EXPECT_EQ(out.messages, 1);
+        EXPECT_EQ(out.outcome, AnalysisOutcome::FormatNotSupported);
         EXPECT_EQ(out.message, kFormatNotSupported);
-        EXPECT_TRUE(out.stopRaised);
+        EXPECT_EQ(out.lines, kRefusedLines);
         EXPECT_TRUE(out.map.empty());
     }
 }
@@ -117,13 +117,13 @@ TEST(CorpusRecognition, FilesTheReferenceCouldNotReadBehaveAsRecorded) {
                                file.name.find("password-protected") != std::string::npos;
         const Outcome out = Analyse(file.path);
         if (encrypted) {
-            EXPECT_FALSE(out.ok);
+            EXPECT_EQ(out.outcome, AnalysisOutcome::HighlyCorrupted);
             EXPECT_EQ(out.message, kHighlyCorrupted);
-            EXPECT_TRUE(out.stopRaised);
-            EXPECT_EQ(out.pageOne, -1);
+            EXPECT_EQ(out.lines, kRefusedLines);
+            EXPECT_EQ(out.locatedPageOne, -1);
             EXPECT_TRUE(out.map.empty());
         } else {
-            ASSERT_TRUE(out.ok) << out.message;
+            ASSERT_EQ(out.outcome, AnalysisOutcome::Completed) << out.message;
             EXPECT_EQ(out.scan, ScanKind::Standard);
             EXPECT_EQ(out.map.size(), static_cast<std::size_t>(out.fileSize / kPageSize));
         }
@@ -220,10 +220,10 @@ TEST_P(CorpusDamagedStart, PageOneBehindAnExtraPageIsScannedFromWhereItIs) {
 
 TEST_P(CorpusDamagedStart, PageOneTooFarIntoTheFileIsRefused) {
     const Outcome out = AnalyseCopy(AfterZeros(30000, pw::testing::CutStart(intact_, kPageSize)));
-    EXPECT_FALSE(out.ok);
-    EXPECT_EQ(out.pageOne, 30000);
+    EXPECT_EQ(out.outcome, AnalysisOutcome::HighlyCorrupted);
+    EXPECT_EQ(out.locatedPageOne, 30000);
     EXPECT_EQ(out.message, kHighlyCorrupted);
-    EXPECT_TRUE(out.stopRaised);
+    EXPECT_EQ(out.lines, kRefusedLines);
     EXPECT_TRUE(out.map.empty());
 }
 

@@ -7,7 +7,10 @@
 #include <map>
 #include <optional>
 
-#include "records/RecordReader.h"
+#include "records/RecordWindow.h"
+#include "records/RecordsetExport.h"
+#include "records/RowWalk.h"
+#include "status/DamageReport.h"
 #include "status/AppPaths.h"
 #include "tests/support/Analysis.h"
 #include "tests/support/DatabaseBuilder.h"
@@ -66,11 +69,18 @@ protected:
         return file;
     }
 
-    static std::vector<std::string> Records(const std::vector<std::string>& texts) {
+    // The Id cell of every record.
+    static std::vector<std::string> Records(const std::vector<WalkedRow>& rows) {
         std::vector<std::string> out;
-        for (const std::string& t : texts)
-            if (!IsNonRecordText(t)) out.push_back(t.substr(0, t.find(kCellSeparator)));
+        for (const WalkedRow& row : rows)
+            if (row.IsRecord()) out.push_back(row.cells.at(0).text);
         return out;
+    }
+
+    static std::string Texts(const WalkedRow& row) {
+        std::string joined;
+        for (const CellValue& cell : row.cells) joined += cell.text + "|";
+        return joined;
     }
 
     testing::TempDir dir;
@@ -78,13 +88,11 @@ protected:
 
 TEST_F(RecordWalk, TwoHundredFiftyRowsPreviewAsWindowsOf100100And50) {
     auto file = Build(250, {}, std::nullopt, 60);
-    TableInfo& table = *file->Find("T");
-    RecordReader reader(file->reader, file->status, nullptr);
-    table.pageCursor = table.recordCursor = table.slotCursor = 0;
+    RecordWindow reader(file->analysis.pages(), file->Table("T"), file->control());
     std::vector<std::string> ids;
     for (int expected : {100, 100, 50, 0}) {
-        std::vector<std::string> texts(100);
-        ASSERT_EQ(reader.ReadRecordWindow(table, texts), 1);
+        std::vector<WalkedRow> texts;
+        ASSERT_EQ(reader.ReadNext(texts), RecordWindow::Outcome::Read);
         const auto window = Records(texts);
         EXPECT_EQ(static_cast<int>(window.size()), expected);
         ids.insert(ids.end(), window.begin(), window.end());
@@ -92,14 +100,27 @@ TEST_F(RecordWalk, TwoHundredFiftyRowsPreviewAsWindowsOf100100And50) {
     ASSERT_EQ(ids.size(), 250u);
     EXPECT_EQ(ids.front(), "1");
     EXPECT_EQ(ids.back(), "250");
+    EXPECT_TRUE(reader.exhausted());
+}
+
+TEST_F(RecordWalk, TwoWindowsOverOneTableKeepTheirOwnPlace) {
+    auto file = Build(150, {}, std::nullopt, 60);
+    RecordWindow first(file->analysis.pages(), file->Table("T"), file->control());
+    RecordWindow second(file->analysis.pages(), file->Table("T"), file->control());
+    std::vector<WalkedRow> rows;
+    ASSERT_EQ(first.ReadNext(rows), RecordWindow::Outcome::Read);
+    ASSERT_EQ(second.ReadNext(rows), RecordWindow::Outcome::Read);
+    EXPECT_EQ(Records(rows).front(), "1");
+    ASSERT_EQ(first.ReadNext(rows), RecordWindow::Outcome::Read);
+    EXPECT_EQ(Records(rows).front(), "101");
+    EXPECT_EQ(file->Table("T").rowCount, 150);
 }
 
 TEST_F(RecordWalk, DeletedRowsInAWindowAreReplacedByLaterOnes) {
     auto file = Build(120, {5, 6, 7});
-    TableInfo& table = *file->Find("T");
-    RecordReader reader(file->reader, file->status, nullptr);
-    std::vector<std::string> texts(100);
-    ASSERT_EQ(reader.ReadRecordWindow(table, texts), 1);
+    RecordWindow reader(file->analysis.pages(), file->Table("T"), file->control());
+    std::vector<WalkedRow> texts;
+    ASSERT_EQ(reader.ReadNext(texts), RecordWindow::Outcome::Read);
     const auto window = Records(texts);
     // The definition counts 117 rows; the window still shows 100 records.
     ASSERT_EQ(window.size(), 100u);
@@ -109,24 +130,24 @@ TEST_F(RecordWalk, DeletedRowsInAWindowAreReplacedByLaterOnes) {
 TEST_F(RecordWalk, ATooSmallRowCountIsToppedUpFromTheFollowingPage) {
     // 40 rows on the first page, more on the second, but the definition says 10.
     auto file = Build(70, {}, 10, 40);
-    TableInfo& table = *file->Find("T");
-    RecordReader reader(file->reader, file->status, nullptr);
-    std::vector<std::string> texts(100);
-    ASSERT_EQ(reader.ReadRecordWindow(table, texts), 1);
+    RecordWindow reader(file->analysis.pages(), file->Table("T"), file->control());
+    std::vector<WalkedRow> texts;
+    ASSERT_EQ(reader.ReadNext(texts), RecordWindow::Outcome::Read);
     EXPECT_EQ(Records(texts).size(), 41u);
-    EXPECT_EQ(table.rowCount, 41);
+    EXPECT_EQ(reader.rowBound(), 41);
+    EXPECT_EQ(file->Table("T").rowCount, 10);  // the table itself stays as its definition says
 }
 
 TEST_F(RecordWalk, ADeletedRowBetweenLiveRowsStoresOneRecordPerLiveRow) {
     auto file = Build(5, {3});
-    TableInfo& table = *file->Find("T");
-    RecordReader reader(file->reader, file->status, nullptr);
     FakeRecordset recordset;
-    ASSERT_EQ(reader.ExportRowsToRecordset(table, recordset), 1);
+    const RecordsetResult result =
+        ExportRowsToRecordset(file->analysis.pages(), file->Table("T"), file->control(), recordset);
+    ASSERT_EQ(result.outcome, RecordsetOutcome::Completed);
     ASSERT_EQ(recordset.stored.size(), 4u);
     EXPECT_EQ(recordset.addNewCalls, 4);  // the record opened for the deleted row is reused
     EXPECT_EQ(recordset.stored[2].at("Id"), "4");
-    EXPECT_EQ(table.exportedRows, 4);
+    EXPECT_EQ(result.storedRows, 4);
 }
 
 TEST_F(RecordWalk, RecordsetFailuresAreLoggedAndSkipOneSlot) {
@@ -134,14 +155,13 @@ TEST_F(RecordWalk, RecordsetFailuresAreLoggedAndSkipOneSlot) {
     std::filesystem::create_directories(appDir.path() / "Log Files");
     SetAppDirectory(appDir.path());
     auto file = Build(6);
-    TableInfo& table = *file->Find("T");
-    RecordReader reader(file->reader, file->status, nullptr);
     FakeRecordset recordset;
     recordset.failAddNewAt = 1;  // slot 0
     recordset.failUpdateAt = 4;  // the fourth update: slot 4
-    reader.ExportRowsToRecordset(table, recordset);
+    const RecordsetResult result =
+        ExportRowsToRecordset(file->analysis.pages(), file->Table("T"), file->control(), recordset);
     ResetAppDirectory();
-    EXPECT_EQ(table.exportedRows, 4);
+    EXPECT_EQ(result.storedRows, 4);
     const auto log = testing::ReadFile(appDir.path() / "Log Files" / "ErrorLog.log");
     const std::string text(log.begin(), log.end());
     EXPECT_NE(text.find("MSG:Error adding Row=0\r\n"), std::string::npos);
@@ -167,21 +187,57 @@ TEST_F(RecordWalk, RowsThatCannotBeRecordsAreRejectedOrMarked) {
     testing::WriteFile(path, builder.Build());
     testing::AnalysedFile file(path);
     ASSERT_TRUE(file.ok);
-    TableInfo& table = *file.Find("T");
-    RecordReader reader(file.reader, file.status, nullptr);
-    reader.PrepareRowValues(table);
-    reader.LoadDataPage(table, 0);
-    std::string text;
-    EXPECT_EQ(reader.ReadRowText(table, 0, text), 1);
-    EXPECT_EQ(text, std::string("1") + kCellSeparator + "1" + kCellSeparator + "a" + kCellSeparator);
-    EXPECT_EQ(reader.ReadRowText(table, 1, text), 1);
-    EXPECT_EQ(text, "");  // rejected
-    EXPECT_EQ(reader.ReadRowText(table, 2, text), 0);  // no column stored
-    EXPECT_EQ(text, std::string("NULL") + kCellSeparator + "0" + kCellSeparator + "NULL" + kCellSeparator);
-    // A lookup-flagged row that decodes comes out without a mark.
-    EXPECT_EQ(reader.ReadRowText(table, 3, text), 1);
-    EXPECT_TRUE(reader.lastRowLookup());
-    EXPECT_EQ(text, std::string("2") + kCellSeparator + "0" + kCellSeparator + "NULL" + kCellSeparator);
+    RowWalker walker(file.analysis.pages(), file.Table("T"), file.control());
+    ASSERT_EQ(walker.LoadPage(0), 4);
+    const WalkedRow& row = walker.ReadSlot(0);
+    EXPECT_EQ(row.kind, SlotKind::Live);
+    EXPECT_EQ(Texts(row), "1|1|a|");
+    walker.ReadSlot(1);
+    EXPECT_EQ(row.kind, SlotKind::Unreadable);
+    EXPECT_EQ(row.problem, RowProblem::TooManyColumns);
+    EXPECT_TRUE(row.cells.empty());
+    walker.ReadSlot(2);
+    EXPECT_EQ(row.kind, SlotKind::Unreadable);
+    EXPECT_EQ(row.problem, RowProblem::NoStoredColumns);
+    EXPECT_EQ(Texts(row), "NULL|0|NULL|");  // its cells are still there for the Access export
+    // A lookup-flagged row that decodes comes out as a record.
+    walker.ReadSlot(3);
+    EXPECT_EQ(row.kind, SlotKind::Live);
+    EXPECT_TRUE(row.lookupFlag);
+    EXPECT_EQ(Texts(row), "2|0|NULL|");
+
+    // Both rejected rows were reported where they are.
+    const std::vector<DamageEvent> events = file.damage.KeptEvents();
+    ASSERT_EQ(events.size(), 2u);
+    EXPECT_EQ(events[0].kind, DamageKind::RowRejected);
+    EXPECT_EQ(events[0].slot, 1);
+    EXPECT_EQ(events[0].page, file.Table("T").dataPages[0]);
+    EXPECT_EQ(events[0].table, "T");
+    EXPECT_EQ(events[1].slot, 2);
+}
+
+TEST_F(RecordWalk, AWalkYieldsEverySlotWithItsKindAndStopsOnRequest) {
+    auto file = Build(8, {2, 5});
+    std::vector<SlotKind> kinds;
+    const WalkOutcome outcome = ForEachRow(file->analysis.pages(), file->Table("T"), file->control(),
+                                           [&](const WalkedRow& row) {
+                                               kinds.push_back(row.kind);
+                                               return true;
+                                           });
+    EXPECT_EQ(outcome, WalkOutcome::Completed);
+    ASSERT_EQ(kinds.size(), 8u);
+    EXPECT_EQ(kinds[1], SlotKind::Deleted);
+    EXPECT_EQ(kinds[4], SlotKind::Deleted);
+    EXPECT_EQ(std::count(kinds.begin(), kinds.end(), SlotKind::Live), 6);
+
+    int seen = 0;
+    const WalkOutcome stopped = ForEachRow(file->analysis.pages(), file->Table("T"), file->control(),
+                                           [&](const WalkedRow&) {
+                                               if (++seen == 3) file->stop.Request();
+                                               return true;
+                                           });
+    EXPECT_EQ(stopped, WalkOutcome::Stopped);
+    EXPECT_EQ(seen, 3);
 }
 
 }  // namespace

@@ -4,10 +4,13 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <map>
 
 #include "pagestore/FieldReaders.h"
+#include "pagestore/PageLayout.h"
+#include "status/DamageReport.h"
 #include "tests/support/Analysis.h"
 #include "tests/support/CorpusFiles.h"
 #include "tests/support/FileTools.h"
@@ -71,7 +74,7 @@ TEST_F(SchemaDamage, LostCatalogRowsLeaveEveryTableUnderAGeneratedName) {
         EXPECT_EQ(damaged.tables()[i].name, expected);  // numbered from the end of the list
         EXPECT_TRUE(damaged.tables()[i].generatedName);
     }
-    EXPECT_EQ(damaged.status.unnamedTables, static_cast<int>(n));
+    EXPECT_EQ(damaged.unnamedTables(), static_cast<int>(n));
     const auto recovered = ColumnsByPage(damaged);
     for (const auto& [page, columns] : ColumnsByPage(*intact)) {
         ASSERT_EQ(recovered.count(page), 1u) << "table of page " << page;
@@ -116,7 +119,7 @@ TEST_F(SchemaDamage, ADeletedCatalogRowStillNamesItsTable) {
     ASSERT_TRUE(damaged.ok);
     ASSERT_NE(damaged.Find("Table1"), nullptr);
     EXPECT_FALSE(damaged.Find("Table1")->generatedName);
-    EXPECT_EQ(damaged.status.unnamedTables, 0);
+    EXPECT_EQ(damaged.unnamedTables(), 0);
 }
 
 TEST_F(SchemaDamage, ADefinitionOverTwoPagesIsMergedInChainOrder) {
@@ -124,7 +127,7 @@ TEST_F(SchemaDamage, ADefinitionOverTwoPagesIsMergedInChainOrder) {
     ASSERT_NE(wide, nullptr);
     ASSERT_EQ(wide->continuationPages.size(), 1u);
     EXPECT_EQ(wide->tdefPage, 30);
-    EXPECT_EQ(wide->continuationPages[0].tdefPage, 708);
+    EXPECT_EQ(wide->continuationPages[0], 708);
     ASSERT_EQ(wide->columns.size(), 89u);
     EXPECT_EQ(wide->columns.front().name, "column1");
     EXPECT_EQ(wide->columns.back().name, "column89");
@@ -159,62 +162,85 @@ TEST_F(SchemaDamage, AChainToItselfEndsAtOnce) {
     ASSERT_EQ(wide->columns.size(), 89u);
 }
 
-struct StopRun {
-    RecoveryStatus status;
-    CDbReader reader{status};
-    RecordingNotifier notifier;
-    std::vector<std::string> published;
-};
+std::vector<std::string> Names(const std::vector<TableInfo>& tables) {
+    std::vector<std::string> names;
+    for (const TableInfo& t : tables) names.push_back(t.name);
+    return names;
+}
+
+TEST_F(SchemaDamage, ARejectedDefinitionIsReportedAtItsPageAndTheOthersStay) {
+    auto bytes = original;
+    const std::int32_t page = intact->Find("Table1")->tdefPage;
+    const PageLayout layout = PageLayout::Jet4();
+    bytes[static_cast<std::size_t>(page) * kPageSize + static_cast<std::size_t>(layout.maxColumnsOffset)] = 0;
+    bytes[static_cast<std::size_t>(page) * kPageSize + static_cast<std::size_t>(layout.maxColumnsOffset) + 1] = 0;
+    AnalysedFile damaged(Write(bytes));
+    ASSERT_TRUE(damaged.ok);
+    EXPECT_EQ(damaged.Find("Table1"), nullptr);
+    EXPECT_EQ(damaged.tables().size(), 3u);
+    const std::vector<DamageEvent> events = damaged.damage.KeptEvents();
+    ASSERT_EQ(events.size(), 1u);
+    EXPECT_EQ(events[0].kind, DamageKind::DefinitionRejected);
+    EXPECT_EQ(events[0].page, page);
+    EXPECT_EQ(intact->damage.TotalEvents(), 0);
+}
 
 TEST_F(SchemaDamage, StopBeforeTheSchemaLoopLeavesTheTablesUnread) {
-    StopRun run;
-    run.reader.SetNotifier(&run.notifier);
-    StatusConsumer consumer(
-        run.status,
-        [&run](const StatusSnapshot& s) {
-            if (s.statusLine.rfind("User tables found", 0) == 0) run.status.RequestStop();
-        },
-        [&run](const TableInfo& t) { run.published.push_back(t.name); });
-    EXPECT_TRUE(run.reader.AnalyseDatabase(CorpusPath(kFile).string()));
-    consumer.Shutdown();
-    ASSERT_EQ(run.reader.tables().size(), 4u);
-    for (const TableInfo& t : run.reader.tables()) EXPECT_TRUE(t.columns.empty()) << t.name;
+    AnalysedFile run(CorpusPath(kFile), [](AnalysedFile& file, const std::string& line) {
+        if (line.rfind("User tables found", 0) == 0) file.stop.Request();
+    });
+    EXPECT_EQ(run.outcome, AnalysisOutcome::Stopped);
+    ASSERT_EQ(run.tables().size(), 4u);
+    for (const TableInfo& t : run.tables()) EXPECT_TRUE(t.columns.empty()) << t.name;
     EXPECT_TRUE(run.published.empty());
 }
 
 TEST_F(SchemaDamage, StopAtTheStartOfTheThirdPassKeepsThreeTablesTheThirdUnread) {
-    StopRun run;
-    run.reader.SetNotifier(&run.notifier);
-    StatusConsumer consumer(run.status, nullptr, [&run](const TableInfo& t) {
-        run.published.push_back(t.name);
-        if (run.published.size() == 2) run.status.RequestStop();
+    AnalysedFile run(CorpusPath(kFile), nullptr, [](AnalysedFile& file, const TableInfo&) {
+        if (file.published.size() == 2) file.stop.Request();
     });
-    EXPECT_TRUE(run.reader.AnalyseDatabase(CorpusPath(kFile).string()));
-    consumer.Shutdown();
-    ASSERT_EQ(run.reader.tables().size(), 3u);
-    EXPECT_FALSE(run.reader.tables()[0].columns.empty());
-    EXPECT_FALSE(run.reader.tables()[1].columns.empty());
-    EXPECT_TRUE(run.reader.tables()[2].columns.empty());
-    EXPECT_EQ(run.published, (std::vector<std::string>{"Table1", "Table2"}));
+    EXPECT_EQ(run.outcome, AnalysisOutcome::Stopped);
+    ASSERT_EQ(run.tables().size(), 3u);
+    EXPECT_FALSE(run.tables()[0].columns.empty());
+    EXPECT_FALSE(run.tables()[1].columns.empty());
+    EXPECT_TRUE(run.tables()[2].columns.empty());
+    EXPECT_EQ(Names(run.published), (std::vector<std::string>{"Table1", "Table2"}));
 }
 
 TEST_F(SchemaDamage, StopAfterTheSecondTablesStatusLineKeepsEveryTable) {
-    StopRun run;
-    run.reader.SetNotifier(&run.notifier);
-    StatusConsumer consumer(
-        run.status,
-        [&run](const StatusSnapshot& s) {
-            if (s.statusLine == "Schema read of table : Table2") run.status.RequestStop();
-        },
-        [&run](const TableInfo& t) { run.published.push_back(t.name); });
-    EXPECT_TRUE(run.reader.AnalyseDatabase(CorpusPath(kFile).string()));
-    consumer.Shutdown();
-    ASSERT_EQ(run.reader.tables().size(), 4u);
-    EXPECT_FALSE(run.reader.tables()[1].columns.empty());
-    EXPECT_TRUE(run.reader.tables()[2].columns.empty());
-    EXPECT_TRUE(run.reader.tables()[3].columns.empty());
+    AnalysedFile run(CorpusPath(kFile), [](AnalysedFile& file, const std::string& line) {
+        if (line == "Schema read of table : Table2") file.stop.Request();
+    });
+    EXPECT_EQ(run.outcome, AnalysisOutcome::Stopped);
+    ASSERT_EQ(run.tables().size(), 4u);
+    EXPECT_FALSE(run.tables()[1].columns.empty());
+    EXPECT_TRUE(run.tables()[2].columns.empty());
+    EXPECT_TRUE(run.tables()[3].columns.empty());
     // Table2 was read but the stop came before it was published.
-    EXPECT_EQ(run.published, (std::vector<std::string>{"Table1"}));
+    EXPECT_EQ(Names(run.published), (std::vector<std::string>{"Table1"}));
+    EXPECT_EQ(run.sink.lines.back(), "Initializing Tables.....");
+}
+
+TEST_F(SchemaDamage, PublishedTablesAreFinishedValues) {
+    // Each table is handed over whole, its columns in their final order, and
+    // stays as it was when the analysis list is gone.
+    std::vector<TableInfo> kept;
+    {
+        AnalysedFile run(CorpusPath(kFile));
+        ASSERT_TRUE(run.ok);
+        ASSERT_EQ(run.published.size(), run.tables().size());
+        for (std::size_t i = 0; i < run.tables().size(); ++i) {
+            EXPECT_EQ(run.published[i].name, run.tables()[i].name);
+            EXPECT_EQ(ColumnsByPage(run).at(run.published[i].tdefPage).size(), run.published[i].columns.size());
+            EXPECT_TRUE(std::is_sorted(run.published[i].columns.begin(), run.published[i].columns.end(),
+                                       [](const ColumnInfo& a, const ColumnInfo& b) {
+                                           return a.columnNumber < b.columnNumber;
+                                       }));
+        }
+        kept = run.published;
+    }
+    EXPECT_EQ(kept.size(), 4u);
+    EXPECT_EQ(kept[1].columns.size(), 89u);
 }
 
 }  // namespace

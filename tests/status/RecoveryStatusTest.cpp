@@ -2,64 +2,54 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <chrono>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
 #include <functional>
 #include <future>
-#include <mutex>
 #include <string>
 #include <thread>
 #include <vector>
 
-#include "status/StatusConsumer.h"
+#include "status/DamageReport.h"
 
 namespace pw {
 namespace {
 
 using namespace std::chrono_literals;
 
-// A hung hand-shake must fail the test, not hang the run: the work runs on its
-// own thread, and when it has not ended in time every event is set so that the
-// thread can be joined.
-void RunBounded(RecoveryStatus& status, const std::function<void()>& work, const char* what) {
+// The board must never make a worker wait; should it do so anyway, the test
+// has to fail instead of hanging the whole run. A blocked thread cannot be
+// joined nor safely left behind, so the run ends right after the failure.
+void ExpectReturnsInTime(const std::function<void()>& work, const char* what) {
     std::promise<void> finished;
     std::future<void> ended = finished.get_future();
     std::thread worker([&] {
         work();
         finished.set_value();
     });
-    const bool inTime = ended.wait_for(10s) == std::future_status::ready;
-    if (!inTime) {
-        status.RequestStop();
-        for (int i = 0; i < 100 && ended.wait_for(10ms) != std::future_status::ready; ++i) {
-            status.SetReadPage();
-            status.SetUpdateProgTbl();
-        }
+    if (ended.wait_for(10s) != std::future_status::ready) {
+        ADD_FAILURE() << what << " blocked";
+        std::fflush(stdout);
+        std::_Exit(1);
     }
     worker.join();
-    EXPECT_TRUE(inTime) << what << " blocked";
 }
 
-TEST(RecoveryStatusEvents, StartNonSignalledAndStaySetUntilReset) {
+TEST(RecoveryStatusBoard, StartsEmptyWithoutAStop) {
     RecoveryStatus status;
-    EXPECT_FALSE(status.RecoveryTblEvent.IsSet());
-    EXPECT_FALSE(status.UpdateProgTblEvent.IsSet());
-    EXPECT_FALSE(status.ReadPageEvent.IsSet());
-    EXPECT_FALSE(status.UpdateProgStatusEvent.IsSet());
-
-    status.SetReadPage();
-    // Manual reset: every wait passes while the event is set, not only the first.
-    EXPECT_TRUE(status.ReadPageEvent.WaitFor(0ms));
-    EXPECT_TRUE(status.ReadPageEvent.WaitFor(0ms));
-    status.ResetReadPage();
-    EXPECT_FALSE(status.ReadPageEvent.IsSet());
+    EXPECT_FALSE(status.StopRequested());
+    EXPECT_EQ(status.statusLine(), "");
+    EXPECT_TRUE(status.TakeStatusLines().empty());
+    EXPECT_EQ(status.pagesTotal, 0);
+    EXPECT_EQ(status.rowsRead, 0);
+    EXPECT_FALSE(status.WaitForChange(0ms));
 }
 
-TEST(RecoveryStatusEvents, ResetClearsEverythingButTheNamesAndKeepsTheFormatUnlessAsked) {
+TEST(RecoveryStatusBoard, ResetClearsEverythingButTheNamesAndKeepsTheFormatUnlessAsked) {
     RecoveryStatus status;
-    status.SetRecoveryTbl();
-    status.SetUpdateProgTbl();
-    status.SetReadPage();
-    status.SetUpdateProgStatus();
     status.RequestStop();
     status.done = 1;
     status.unnamedTables = 1;
@@ -67,179 +57,177 @@ TEST(RecoveryStatusEvents, ResetClearsEverythingButTheNamesAndKeepsTheFormatUnle
     status.tablesRead = 3;
     status.pagesTotal = 4;
     status.pagesRead = 5;
-    status.setStatusLine("Analyzing started");
+    status.rowsTotal = 6;
+    status.rowsRead = 7;
+    status.OnStatusLine("Analyzing started");
     status.setDatabaseName("Shop");
     status.setStorageFormat("MS-Access 2007");
-    status.setRecordTexts({"a", "b"});
 
     status.Reset();
 
-    EXPECT_FALSE(status.RecoveryTblEvent.IsSet());
-    EXPECT_FALSE(status.UpdateProgTblEvent.IsSet());
-    EXPECT_FALSE(status.ReadPageEvent.IsSet());
-    EXPECT_FALSE(status.UpdateProgStatusEvent.IsSet());
     EXPECT_FALSE(status.StopRequested());
+    EXPECT_FALSE(status.stopFlag().Requested());
     EXPECT_EQ(status.done, 0);
     EXPECT_EQ(status.unnamedTables, 0);
     EXPECT_EQ(status.totalTables, 0);
     EXPECT_EQ(status.tablesRead, 0);
     EXPECT_EQ(status.pagesTotal, 0);
     EXPECT_EQ(status.pagesRead, 0);
-    EXPECT_EQ(status.currentTable.load(), nullptr);
+    EXPECT_EQ(status.rowsTotal, 0);
+    EXPECT_EQ(status.rowsRead, 0);
     EXPECT_EQ(status.statusLine(), "");
-    EXPECT_TRUE(status.recordTexts().empty());
+    EXPECT_TRUE(status.TakeStatusLines().empty());  // unread lines of the last job are dropped
     EXPECT_EQ(status.databaseName(), "Shop");
     EXPECT_EQ(status.storageFormat(), "MS-Access 2007");
 
-    // The wait on ReadPageEvent blocks again until the next SetReadPage.
-    EXPECT_FALSE(status.ReadPageEvent.WaitFor(50ms));
-    EXPECT_FALSE(status.ReadPageEvent.WaitFor(50ms));
-    std::thread setter([&] { status.SetReadPage(); });
-    RunBounded(status, [&] { status.WaitReadPage(); }, "WaitReadPage after SetReadPage");
-    setter.join();
+    // What happened before the reset does not wake a consumer of the next job.
+    EXPECT_FALSE(status.WaitForChange(50ms));
 
     status.Reset(true);
     EXPECT_EQ(status.storageFormat(), "");
     EXPECT_EQ(status.databaseName(), "Shop");
 }
 
-// The worker posts every status and waits; a consumer on another thread reads
-// each one and answers. Each post must be seen exactly once and in order.
-TEST(RecoveryStatusHandShake, EveryPostedStatusIsAcknowledgedInOrder) {
-    constexpr int kPosts = 2000;
+TEST(RecoveryStatusBoard, LinesAreTakenOnceOldestFirst) {
     RecoveryStatus status;
-    std::vector<int> seen;
-    std::vector<std::string> lines;
-    std::thread consumer([&] {
-        for (int i = 0; i < kPosts; ++i) {
-            status.WaitUpdateProgStatus();
-            status.ResetUpdateProgStatus();
-            seen.push_back(status.pagesRead);
-            lines.push_back(status.statusLine());
-            status.SetReadPage();
-        }
-    });
-    RunBounded(
-        status,
-        [&] {
-            for (int i = 1; i <= kPosts; ++i) {
-                status.pagesRead = i;
-                status.setStatusLine("page " + std::to_string(i));
-                status.PostStatus();
-                // The answer was consumed: the next post waits for a new one.
-                EXPECT_FALSE(status.ReadPageEvent.IsSet());
-            }
-        },
-        "the status hand-shake");
-    consumer.join();
+    status.OnStatusLine("Opened file successfully...");
+    status.OnStatusLine("Analyzing started");
+    status.OnStatusLine("Initializing Tables.....");
 
-    ASSERT_EQ(seen.size(), static_cast<std::size_t>(kPosts));
-    for (int i = 0; i < kPosts; ++i) {
-        ASSERT_EQ(seen[i], i + 1);
-        ASSERT_EQ(lines[i], "page " + std::to_string(i + 1));
+    EXPECT_EQ(status.statusLine(), "Initializing Tables.....");
+    const std::vector<std::string> expected = {"Opened file successfully...", "Analyzing started",
+                                               "Initializing Tables....."};
+    EXPECT_EQ(status.TakeStatusLines(), expected);
+    EXPECT_TRUE(status.TakeStatusLines().empty());
+    // Taking the lines leaves the newest one to show.
+    EXPECT_EQ(status.statusLine(), "Initializing Tables.....");
+}
+
+TEST(RecoveryStatusBoard, EachStageKeepsItsOwnLatestCount) {
+    RecoveryStatus status;
+    status.OnProgress(ProgressStage::Pages, 10, 100);
+    status.OnProgress(ProgressStage::Pages, 20, 100);
+    status.OnProgress(ProgressStage::Tables, 2, 5);
+    status.OnProgress(ProgressStage::Rows, 300, 4000);
+
+    EXPECT_EQ(status.pagesRead, 20);
+    EXPECT_EQ(status.pagesTotal, 100);
+    EXPECT_EQ(status.tablesRead, 2);
+    EXPECT_EQ(status.totalTables, 5);
+    EXPECT_EQ(status.rowsRead, 300);
+    EXPECT_EQ(status.rowsTotal, 4000);
+
+    // A large file holds more rows than 32 bits can count.
+    constexpr std::int64_t kLarge = std::int64_t{3} << 31;
+    status.OnProgress(ProgressStage::Rows, kLarge, kLarge + 1);
+    EXPECT_EQ(status.rowsRead, kLarge);
+    EXPECT_EQ(status.rowsTotal, kLarge + 1);
+    EXPECT_EQ(status.pagesRead, 20);
+}
+
+TEST(RecoveryStatusBoard, EveryKindOfChangeWakesTheConsumerAndTheWaitClearsIt) {
+    RecoveryStatus status;
+    const std::vector<std::function<void()>> changes = {
+        [&] { status.OnStatusLine("line"); },
+        [&] { status.OnProgress(ProgressStage::Pages, 1, 2); },
+        [&] { status.RequestStop(); },
+        [&] { status.Wake(); },
+    };
+    for (std::size_t i = 0; i < changes.size(); ++i) {
+        SCOPED_TRACE(i);
+        changes[i]();
+        EXPECT_TRUE(status.WaitForChange(0ms));
+        EXPECT_FALSE(status.WaitForChange(20ms));
     }
 }
 
-TEST(RecoveryStatusHandShake, EveryPublishedTableIsAcknowledgedInOrder) {
-    constexpr int kTables = 500;
+TEST(RecoveryStatusBoard, AWaitingConsumerIsWokenByAChangeFromAnotherThread) {
     RecoveryStatus status;
-    std::vector<int> seen;
-    std::thread consumer([&] {
-        for (int i = 0; i < kTables; ++i) {
-            status.WaitRecoveryTbl();
-            status.ResetRecoveryTbl();
-            seen.push_back(status.tablesRead);
-            status.SetUpdateProgTbl();
-        }
+    std::thread worker([&] {
+        std::this_thread::sleep_for(20ms);
+        status.OnStatusLine("Analyzing started");
     });
-    RunBounded(
-        status,
-        [&] {
-            for (int i = 1; i <= kTables; ++i) {
-                status.tablesRead = i;
-                status.PostTable();
-            }
-        },
-        "the table hand-shake");
-    consumer.join();
-
-    ASSERT_EQ(seen.size(), static_cast<std::size_t>(kTables));
-    for (int i = 0; i < kTables; ++i) ASSERT_EQ(seen[i], i + 1);
+    EXPECT_TRUE(status.WaitForChange(10s));
+    worker.join();
+    EXPECT_EQ(status.TakeStatusLines(), std::vector<std::string>{"Analyzing started"});
 }
 
-TEST(RecoveryStatusHandShake, TheConsumerHandsOnEveryStatusBeforeAnswering) {
-    constexpr int kPosts = 1000;
+TEST(RecoveryStatusBoard, TheStopGoesToEveryRunControlOfTheBoard) {
     RecoveryStatus status;
-    std::mutex mutex;
-    std::vector<int> seen;
-    {
-        StatusConsumer consumer(
-            status,
-            [&](const StatusSnapshot& s) {
-                std::lock_guard lock(mutex);
-                seen.push_back(s.pagesRead);
-            },
-            nullptr);
-        RunBounded(
-            status,
-            [&] {
-                for (int i = 1; i <= kPosts; ++i) {
-                    status.pagesRead = i;
-                    status.PostStatus();
-                }
-            },
-            "posting to a StatusConsumer");
-        consumer.Shutdown();
-    }
-    std::lock_guard lock(mutex);
-    ASSERT_EQ(seen.size(), static_cast<std::size_t>(kPosts));
-    for (int i = 0; i < kPosts; ++i) ASSERT_EQ(seen[i], i + 1);
-}
+    DamageReport damage;
+    const RunControl run = status.Control(&damage);
+    EXPECT_EQ(run.stop, &status.stopFlag());
+    EXPECT_EQ(run.progress, &status);
+    EXPECT_EQ(run.damage, &damage);
+    EXPECT_EQ(status.Control().damage, nullptr);
+    EXPECT_FALSE(run.StopRequested());
 
-TEST(RecoveryStatusHandShake, PostsAfterStopNeverWaitEvenWithNobodyAnswering) {
-    RecoveryStatus status;
     status.RequestStop();
-    RunBounded(
-        status,
+    EXPECT_TRUE(status.StopRequested());
+    EXPECT_TRUE(run.StopRequested());
+
+    // What a job tells its run control lands on the board.
+    run.Status("Analyzing started");
+    run.Progress(ProgressStage::Tables, 1, 3);
+    EXPECT_EQ(status.statusLine(), "Analyzing started");
+    EXPECT_EQ(status.tablesRead, 1);
+    EXPECT_EQ(status.totalTables, 3);
+
+    status.Reset();
+    EXPECT_FALSE(run.StopRequested());
+}
+
+// A worker posts while a consumer takes lines on another thread at its own
+// pace: each line must arrive exactly once and in order.
+TEST(RecoveryStatusBoard, LinesPostedWhileTakenArriveOnceInOrder) {
+    constexpr int kLines = 20000;
+    RecoveryStatus status;
+    std::vector<std::string> seen;
+    std::atomic<bool> posted{false};
+    std::thread consumer([&] {
+        for (;;) {
+            const bool last = posted;
+            status.WaitForChange(5ms);
+            for (std::string& line : status.TakeStatusLines()) seen.push_back(std::move(line));
+            if (last) break;
+        }
+    });
+    ExpectReturnsInTime(
         [&] {
-            for (int i = 0; i < 3; ++i) {
-                status.PostStatus();
-                status.PostTable();
+            for (int i = 1; i <= kLines; ++i) {
+                status.OnProgress(ProgressStage::Pages, i, kLines);
+                status.OnStatusLine("page " + std::to_string(i));
             }
         },
-        "PostStatus/PostTable after stop");
-    // The announcement is still made, so a consumer that is alive sees it.
-    EXPECT_TRUE(status.UpdateProgStatusEvent.IsSet());
-    EXPECT_TRUE(status.RecoveryTblEvent.IsSet());
-}
-
-TEST(RecoveryStatusHandShake, AStopRaisedWhileWaitingIsReleasedByTheConsumer) {
-    RecoveryStatus status;
-    std::promise<void> posted;
-    std::thread consumer([&] {
-        status.WaitUpdateProgStatus();
-        posted.set_value();
-        // The Stop button: raise the flag and release the waiting worker.
-        status.RequestStop();
-        status.SetReadPage();
-    });
-    RunBounded(status, [&] { status.PostStatus(); }, "a PostStatus answered by a stop");
+        "posting while a consumer takes the lines");
+    posted = true;
     consumer.join();
-    EXPECT_TRUE(status.StopRequested());
+
+    ASSERT_EQ(seen.size(), static_cast<std::size_t>(kLines));
+    for (int i = 0; i < kLines; ++i) ASSERT_EQ(seen[i], "page " + std::to_string(i + 1));
+    EXPECT_EQ(status.pagesRead, kLines);
 }
 
-TEST(RecoveryStatusConsumer, ShutdownReleasesAWorkerThatStillWaits) {
+TEST(RecoveryStatusBoard, PostsWithNobodyWatchingNeverWait) {
     RecoveryStatus status;
-    StatusConsumer consumer(status, nullptr, nullptr);
-    consumer.Shutdown();
-    consumer.Shutdown();  // twice is harmless
-    RunBounded(
-        status,
+    ExpectReturnsInTime(
         [&] {
-            status.PostStatus();
-            status.PostTable();
+            for (int i = 0; i < 5000; ++i) {
+                status.OnStatusLine("line " + std::to_string(i));
+                status.OnProgress(ProgressStage::Rows, i, 5000);
+            }
         },
-        "a post after the consumer ended");
+        "posting with nobody watching");
+    // Nothing was lost meanwhile: a consumer that comes late still finds it all.
+    const std::vector<std::string> lines = status.TakeStatusLines();
+    ASSERT_EQ(lines.size(), 5000u);
+    EXPECT_EQ(lines.front(), "line 0");
+    EXPECT_EQ(lines.back(), "line 4999");
+
+    // Nor does a stop change that.
+    status.RequestStop();
+    ExpectReturnsInTime([&] { status.OnStatusLine("after the stop"); }, "posting after a stop");
+    EXPECT_EQ(status.statusLine(), "after the stop");
 }
 
 }  // namespace

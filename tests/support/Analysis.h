@@ -2,31 +2,59 @@
 
 #include <filesystem>
 #include <functional>
-#include <memory>
+#include <string>
+#include <vector>
 
-#include "pagestore/DbReader.h"
-#include "status/RecoveryStatus.h"
-#include "status/StatusConsumer.h"
-#include "status/UserNotifier.h"
+#include "salvage/Analysis.h"
+#include "status/DamageReport.h"
+#include "status/RunControl.h"
 
 namespace pw::testing {
 
-// A file analysed in-process with a status of its own and a consumer that
-// acknowledges every hand-shake at once. onStatus/onTable run on the
-// consumer's threads before the acknowledgement.
+// Keeps every status line and hands it at once to a hook, on the worker's own
+// thread, so a test can act at an exact point of the analysis (raise the stop
+// flag, say).
+class RecordingSink : public ProgressSink {
+public:
+    std::function<void(const std::string&)> onLine;
+    std::vector<std::string> lines;
+    std::int64_t pagesDone = 0;
+    std::int64_t pagesTotal = 0;
+
+    void OnStatusLine(const std::string& line) override {
+        lines.push_back(line);
+        if (onLine) onLine(line);
+    }
+    void OnProgress(ProgressStage stage, std::int64_t done, std::int64_t total) override {
+        if (stage != ProgressStage::Pages) return;
+        pagesDone = done;
+        pagesTotal = total;
+    }
+};
+
+// A file analysed in-process, its lines, damage and stop flag its own.
 class AnalysedFile {
 public:
-    explicit AnalysedFile(const std::filesystem::path& path,
-                          StatusConsumer::StatusCallback onStatus = nullptr,
-                          StatusConsumer::TableCallback onTable = nullptr);
+    using LineHook = std::function<void(AnalysedFile&, const std::string&)>;
+    using TableHook = std::function<void(AnalysedFile&, const TableInfo&)>;
 
-    bool ok = false;
-    RecoveryStatus status;
-    RecordingNotifier notifier;
-    CDbReader reader{status};
+    explicit AnalysedFile(const std::filesystem::path& path, LineHook onLine = nullptr, TableHook onTable = nullptr);
 
-    std::vector<TableInfo>& tables() { return reader.tables(); }
-    TableInfo* Find(const std::string& name);
+    AnalysisOutcome outcome = AnalysisOutcome::NoPath;
+    bool ok = false;  // the analysis completed
+    StopFlag stop;
+    RecordingSink sink;
+    DamageReport damage;
+    Analysis analysis;
+    const CDbReader& reader = analysis.reader();
+    std::vector<TableInfo> published;
+
+    // Stop, the recorded lines and the damage report, for walks after the analysis.
+    RunControl control() { return {&stop, &sink, &damage}; }
+    const std::vector<TableInfo>& tables() const { return analysis.tables(); }
+    const TableInfo* Find(const std::string& name) const { return analysis.Find(name); }
+    const TableInfo& Table(const std::string& name) const;
+    std::int32_t unnamedTables() const { return analysis.unnamedTables(); }
 };
 
 }  // namespace pw::testing

@@ -7,7 +7,8 @@
 #include <string>
 #include <vector>
 
-#include "records/OleExtraction.h"
+#include "export/OleFiles.h"
+#include "records/OleValue.h"
 #include "records/OleHeader.h"
 #include "records/SafeFileName.h"
 #include "tests/records/LongValuePages.h"
@@ -239,9 +240,9 @@ TEST(SafeFileExtension, KeepsOnlyShortLettersAndDigits) {
     EXPECT_EQ(SafeFileExtension(std::string("do\0c", 4)), "ole");
 }
 
-// --- OleExtractor -------------------------------------------------------------
+// --- OLE values and the files an export writes of them ---------------------------
 
-class OleExtractorTest : public ::testing::Test {
+class OleValueTest : public ::testing::Test {
 protected:
     void SetUp() override {
         const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
@@ -257,11 +258,20 @@ protected:
     }
 
     // Places the field at kPosition on a row page and decodes it.
-    DecodedCell Decode(OleExtractor& extractor, const Bytes& field, std::int64_t position = kPosition) {
+    DecodedCell DecodeOnly(const Bytes& field, std::int64_t position = kPosition,
+                           LongValueIssue* issue = nullptr) {
         PageBuffer rowPage{};
         for (std::size_t i = 0; i < field.size() && position + i < rowPage.size(); ++i)
             rowPage[position + i] = field[i];
-        return extractor.Decode(pages_, ByteView(rowPage), position, static_cast<std::int64_t>(field.size()));
+        return DecodeOleValue(pages_, ByteView(rowPage), position, static_cast<std::int64_t>(field.size()), issue);
+    }
+
+    // Decodes as above and, as an export does, writes an object found to a
+    // file whose path then stands in the cell.
+    DecodedCell Decode(OleFileWriter& writer, const Bytes& field, std::int64_t position = kPosition) {
+        DecodedCell cell = DecodeOnly(field, position);
+        if (cell.value.kind == TypedValue::Kind::Bytes) cell.text = writer.Write(cell.value.text);
+        return cell;
     }
 
     static std::string ReadFile(const fs::path& path) {
@@ -275,10 +285,10 @@ protected:
         return files;
     }
 
-    void ExpectNoFile(const DecodedCell& cell, const std::string& text, const OleExtractor& extractor) {
+    void ExpectNoFile(const DecodedCell& cell, const std::string& text, const OleFileWriter& extractor) {
         EXPECT_EQ(cell.text, text);
         EXPECT_EQ(cell.value.kind, TypedValue::Kind::Null);
-        EXPECT_EQ(extractor.oleFileCount(), 0);
+        EXPECT_EQ(extractor.filesWritten(), 0);
         EXPECT_FALSE(fs::exists(folder_));
     }
 
@@ -288,13 +298,29 @@ protected:
     fs::path folder_;
 };
 
-TEST_F(OleExtractorTest, EveryDecodeWritesANewNumberedFile) {
+TEST_F(OleValueTest, DecodingOnlyReadsAndTellsBrokenPointers) {
+    const Bytes object = OleObject("Bitmap Image", Pattern(100, 9), 100);
+    const DecodedCell cell = DecodeOnly(Join(FieldHeader(static_cast<std::uint32_t>(object.size()), 0x80), object));
+    EXPECT_EQ(cell.text, "OLEOBJECT");
+    EXPECT_EQ(cell.value.text, AsString(object));
+    EXPECT_FALSE(fs::exists(folder_));
+
+    LongValueIssue issue = LongValueIssue::None;
+    DecodeOnly(FieldHeader(50, 0x40, 0, 99), kPosition, &issue);  // a page outside the map
+    EXPECT_EQ(issue, LongValueIssue::Broken);
+    const auto b = pages_.AddLongValuePage();
+    const auto loop = pages_.AddRow(b, ChainRow(0, b, Pattern(100, 3)));
+    DecodeOnly(FieldHeader(1000, 0x00, loop, b), kPosition, &issue);
+    EXPECT_EQ(issue, LongValueIssue::Loop);
+}
+
+TEST_F(OleValueTest, EveryWrittenObjectGetsANewNumberedFile) {
     const Bytes native = Pattern(1000, 9);
     const Bytes object = OleObject("Bitmap Image", native, 1000);
     const Bytes field = Join(FieldHeader(static_cast<std::uint32_t>(object.size()), 0x80), object);
-    OleExtractor extractor(folder_);
+    OleFileWriter extractor(folder_);
     EXPECT_EQ(extractor.folder(), folder_);
-    EXPECT_EQ(extractor.oleFileCount(), 0);
+    EXPECT_EQ(extractor.filesWritten(), 0);
 
     const DecodedCell first = Decode(extractor, field);
     EXPECT_EQ(first.text, (folder_ / "Ole1.bmp").string());
@@ -305,10 +331,10 @@ TEST_F(OleExtractorTest, EveryDecodeWritesANewNumberedFile) {
     const DecodedCell again = Decode(extractor, field);
     EXPECT_EQ(again.text, (folder_ / "Ole2.bmp").string());
     EXPECT_EQ(ReadFile(folder_ / "Ole2.bmp"), AsString(native));
-    EXPECT_EQ(extractor.oleFileCount(), 2);
+    EXPECT_EQ(extractor.filesWritten(), 2);
 }
 
-TEST_F(OleExtractorTest, RowAndChainFormsGatherTheSameObject) {
+TEST_F(OleValueTest, RowAndChainFormsGatherTheSameObject) {
     const Bytes native = Pattern(5000, 10);
     const Bytes object = OleObject("Bitmap Image", native, 5000);
     const auto total = static_cast<std::uint32_t>(object.size());
@@ -319,7 +345,7 @@ TEST_F(OleExtractorTest, RowAndChainFormsGatherTheSameObject) {
     const auto small = OleObject("Bitmap Image", Pattern(301, 11), 301);  // odd size: no rounding
     const auto single = pages_.AddRow(a, small);
 
-    OleExtractor extractor(folder_);
+    OleFileWriter extractor(folder_);
     DecodedCell cell = Decode(extractor, FieldHeader(total, 0x00, head, a));
     EXPECT_EQ(cell.text, (folder_ / "Ole1.bmp").string());
     EXPECT_EQ(cell.value.text, AsString(object));
@@ -339,14 +365,14 @@ TEST_F(OleExtractorTest, RowAndChainFormsGatherTheSameObject) {
     ASSERT_EQ(loop, 1);
     cell = Decode(extractor, FieldHeader(total, 0x00, loop, b));
     EXPECT_EQ(cell.value.text, AsString(Slice(object, 0, 100)));
-    EXPECT_EQ(extractor.oleFileCount(), 4);
+    EXPECT_EQ(extractor.filesWritten(), 4);
 }
 
-TEST_F(OleExtractorTest, PackagesAndUnknownObjects) {
+TEST_F(OleValueTest, PackagesAndUnknownObjects) {
     const Bytes file = Pattern(900, 12);
     const Bytes package = PackageObject("report.doc", file);
     const Bytes unknown = Pattern(200, 13);
-    OleExtractor extractor(folder_);
+    OleFileWriter extractor(folder_);
 
     DecodedCell cell =
         Decode(extractor, Join(FieldHeader(static_cast<std::uint32_t>(package.size()), 0x80), package));
@@ -358,8 +384,8 @@ TEST_F(OleExtractorTest, PackagesAndUnknownObjects) {
     EXPECT_EQ(ReadFile(folder_ / "Ole2.ole"), AsString(unknown));
 }
 
-TEST_F(OleExtractorTest, PackageLabelsCannotLeaveTheFolder) {
-    OleExtractor extractor(folder_);
+TEST_F(OleValueTest, PackageLabelsCannotLeaveTheFolder) {
+    OleFileWriter extractor(folder_);
     const std::string labels[] = {"../../x.sh/", "x.a/../../b", "..\\..\\evil", "/etc/passwd", "a.b\nc"};
     int number = 0;
     for (const std::string& label : labels) {
@@ -379,12 +405,12 @@ TEST_F(OleExtractorTest, PackageLabelsCannotLeaveTheFolder) {
     EXPECT_TRUE(fs::exists(folder_ / "Ole4.ole"));  // "/etc/passwd" has no dot: the whole label
 }
 
-TEST_F(OleExtractorTest, ValuesWithoutAnObjectWriteNothing) {
+TEST_F(OleValueTest, ValuesWithoutAnObjectWriteNothing) {
     const auto data = pages_.AddDataPage(7);
     pages_.AddRow(data, Pattern(50, 15));
     const auto lval = pages_.AddLongValuePage();
     pages_.AddRow(lval, Pattern(50, 16));
-    OleExtractor extractor(folder_);
+    OleFileWriter extractor(folder_);
 
     ExpectNoFile(Decode(extractor, Slice(FieldHeader(0, 0x80), 0, 11)), "OLEOBJECT", extractor);
     ExpectNoFile(Decode(extractor, Join(FieldHeader(100, 0x80), Pattern(100, 1)), 4000), "OLEOBJECT",
@@ -403,16 +429,16 @@ TEST_F(OleExtractorTest, ValuesWithoutAnObjectWriteNothing) {
     // Exactly reaching the page end is still inside it.
     const DecodedCell last = Decode(extractor, Join(FieldHeader(84, 0x80), Pattern(84, 1)), 4000);
     EXPECT_EQ(last.value.kind, TypedValue::Kind::Bytes);
-    EXPECT_EQ(extractor.oleFileCount(), 1);
+    EXPECT_EQ(extractor.filesWritten(), 1);
 }
 
-TEST_F(OleExtractorTest, AFileThatCannotBeWrittenStillGivesItsPath) {
+TEST_F(OleValueTest, AFileThatCannotBeWrittenStillGivesItsPath) {
     std::ofstream(folder_) << "a file where the folder should be";
-    OleExtractor extractor(folder_);
+    OleFileWriter extractor(folder_);
     const DecodedCell cell = Decode(extractor, Join(FieldHeader(20, 0x80), Pattern(20, 17)));
     EXPECT_EQ(cell.text, (folder_ / "Ole1.ole").string());
     EXPECT_EQ(cell.value.kind, TypedValue::Kind::Bytes);
-    EXPECT_EQ(extractor.oleFileCount(), 1);
+    EXPECT_EQ(extractor.filesWritten(), 1);
 }
 
 }  // namespace

@@ -1,0 +1,279 @@
+#include "records/RowWalk.h"
+
+#include <algorithm>
+
+#include "pagestore/FieldReaders.h"
+#include "schema/ColumnTypes.h"
+#include "status/DamageReport.h"
+
+namespace pw {
+namespace {
+
+constexpr std::int32_t kMaxStoredColumns = 256;
+
+// The row's own layout, read from its end: null mask, variable count and the
+// variable offset table. Positions are page offsets unless said otherwise.
+struct RowLayout {
+    std::int32_t start = 0;
+    std::int32_t end = 0;
+    std::int32_t storedColumns = 0;  // N
+    std::int32_t maskLength = 0;     // M
+    std::int32_t varCount = 0;       // V
+    std::int32_t dataEnd = 0;        // row-relative end of the variable data
+    std::int32_t varStart = 0;       // row-relative start of the first variable value
+
+    std::int32_t MaskPosition() const { return end - maskLength + 1; }
+    // Row-relative start of variable value k (k == V gives the end of the data).
+    std::int32_t VarOffset(ByteView page, std::int32_t k) const {
+        return ReadUInt16(page, end - maskLength - 3 - 2 * k);
+    }
+};
+
+bool MaskBit(ByteView page, const RowLayout& row, std::int32_t columnNumber) {
+    if (columnNumber < 0 || columnNumber / 8 >= row.maskLength) return false;
+    return (ReadInt8(page, row.MaskPosition() + columnNumber / 8) >> (columnNumber % 8) & 1) != 0;
+}
+
+std::size_t ColumnsInUse(const TableInfo& table) {
+    return std::min(table.columns.size(), static_cast<std::size_t>(std::max(table.columnCount, 0)));
+}
+
+bool SchemaHasVariableColumns(const TableInfo& table) {
+    const std::size_t count = ColumnsInUse(table);
+    for (std::size_t i = 0; i < count; ++i)
+        if (table.columns[i].isFixed == 0) return true;
+    return false;
+}
+
+// Checks the row's counts and offsets; anything but None rejects the row.
+RowProblem ReadRowLayout(ByteView page, const TableInfo& table, bool hasVariable, const SlotEntry& slot,
+                         RowLayout& row) {
+    row.start = slot.start;
+    row.end = slot.end;
+    if (slot.start < 0 || slot.end >= static_cast<std::int32_t>(page.size()) || slot.end < slot.start)
+        return RowProblem::SlotOutsidePage;
+    row.storedColumns = ReadUInt16(page, row.start);
+    if (row.storedColumns > table.maxColumns || row.storedColumns > kMaxStoredColumns)
+        return RowProblem::TooManyColumns;
+    row.maskLength = row.storedColumns == 0 ? 1 : (row.storedColumns - 1) / 8 + 1;
+    row.varCount = hasVariable ? ReadUInt16(page, row.end - row.maskLength - 1) : 0;
+    if (row.varCount > row.storedColumns) return RowProblem::MoreVariableThanColumns;
+    const std::int32_t afterData = row.end - row.maskLength - row.start + 1;
+    row.dataEnd = row.varCount > 0 ? row.VarOffset(page, row.varCount) : afterData;
+    if (row.dataEnd < 0 || row.dataEnd > row.end - row.start) return RowProblem::DataOutsideRow;
+    row.varStart = row.varCount > 0 ? row.VarOffset(page, 0) : afterData;
+    const std::int32_t lastFixedByte = row.varStart != 0 ? row.varStart - 1 : 0;
+    if (lastFixedByte > row.dataEnd) return RowProblem::FixedAreaPastData;
+    return RowProblem::None;
+}
+
+void SetNull(CellValue& cell) {
+    cell.present = false;
+    cell.text.assign(kNullCell);
+    cell.value = TypedValue::Null();
+}
+
+// The cells of a row that passed its layout checks, in the order of the
+// table's columns.
+void DecodeCells(ByteView page, const TableInfo& table, const RowLayout& row, const ValueContext& context,
+                 std::vector<CellValue>& cells) {
+    const std::size_t columns = ColumnsInUse(table);
+    cells.resize(columns);
+    for (std::size_t i = 0; i < columns; ++i) {
+        const ColumnInfo& column = table.columns[i];
+        CellValue& cell = cells[i];
+        SetNull(cell);
+        const bool hasValue = MaskBit(page, row, column.columnNumber);
+        if (column.typeCode == ColumnType::Bit) {
+            // The mask bit is the value itself.
+            cell.present = hasValue;
+            cell.text.assign(1, hasValue ? '1' : '0');
+            cell.value = TypedValue::Boolean(hasValue);
+            continue;
+        }
+        if (!hasValue) continue;
+        DecodedCell decoded;
+        if (column.isFixed != 0) {
+            // A fixed value is read where the definition places it, and only
+            // while it lies inside the row's fixed area.
+            const std::int64_t at = 2 + static_cast<std::int64_t>(column.fixedOffset);
+            const bool inside = column.fixedOffset >= 0 && at + column.length <= row.varStart;
+            if (!inside || column.columnNumber >= row.storedColumns) continue;
+            DecodeFixedValue(context, page, column, row.start + at, decoded);
+        } else {
+            // A variable value is found through the column's own slot in the
+            // offset table, so deleted and added columns keep their values.
+            const std::int32_t k = column.varIndex;
+            if (k < 0 || k >= row.varCount) continue;
+            const std::int32_t p = row.VarOffset(page, k);
+            const std::int32_t q = k + 1 == row.varCount ? row.dataEnd : row.VarOffset(page, k + 1);
+            const std::int32_t lastFixedByte = row.varStart != 0 ? row.varStart - 1 : 0;
+            if (p <= lastFixedByte || p > row.dataEnd || q < p || q > row.dataEnd) continue;
+            DecodeValue(context, page, column, row.start + p, q - p, decoded);
+        }
+        cell.present = true;
+        cell.text = std::move(decoded.text);
+        cell.value = std::move(decoded.value);
+    }
+}
+
+}  // namespace
+
+const char* RowProblemText(RowProblem problem) {
+    switch (problem) {
+        case RowProblem::None: return "";
+        case RowProblem::SlotOutsidePage: return "slot puts the row outside its page";
+        case RowProblem::TooManyColumns: return "row states more columns than the table has";
+        case RowProblem::MoreVariableThanColumns: return "row states more variable values than columns";
+        case RowProblem::DataOutsideRow: return "variable data ends outside the row";
+        case RowProblem::FixedAreaPastData: return "fixed area reaches past the variable data";
+        case RowProblem::NoStoredColumns: return "row states no column";
+    }
+    return "";
+}
+
+void SanitizeCellText(std::string& text) {
+    const bool clean = std::none_of(text.begin(), text.end(), [](char c) {
+        return c == '\n' || c == '\r' || c == '"' || c == '\\' || c == '\'';
+    });
+    if (clean) return;
+    std::string out;
+    out.reserve(text.size());
+    for (char c : text) {
+        if (c == '\n' || c == '\r' || c == '"') {
+            out.push_back(';');
+        } else if (c == '\\') {
+            out += "\\\\";
+        } else if (c == '\'') {
+            out.push_back('`');
+        } else {
+            out.push_back(c);
+        }
+    }
+    text = std::move(out);
+}
+
+RowWalker::RowWalker(const PageSource& pages, const TableInfo& table, const RunControl& run, WalkOptions options)
+    : pages_(pages), table_(table), run_(run), options_(options), hasVariable_(SchemaHasVariableColumns(table)) {
+    context_.pages = &pages_;
+    context_.run = &run_;
+    context_.table = &table_.name;
+}
+
+std::int32_t RowWalker::LoadPage(std::size_t index) {
+    buffer_.fill(0);
+    pageIndex_ = index;
+    pageLoaded_ = true;
+    nextSlot_ = 0;
+    slots_ = 0;
+    if (index >= table_.dataPages.size()) return 0;
+    const std::int32_t pageNumber = table_.dataPages[index];
+    const int got = pages_.ReadPage(buffer_, pageNumber);
+    const PageMap& map = pages_.Map();
+    if (pageNumber < 0 || static_cast<std::size_t>(pageNumber) >= map.size()) return 0;
+    ++tally_.pagesRead;
+    if (got < kPageSize) {
+        // What could be read is still walked: rows sit at the page's end, and
+        // a short read only loses what lies beyond it.
+        ++tally_.pagesUnreadable;
+        run_.Report({DamageKind::PageUnreadable, pageNumber, -1, table_.name,
+                     got < 0 ? "page cannot be read" : "page is cut short by the end of the file"});
+    }
+    run_.Progress(ProgressStage::Rows, static_cast<std::int64_t>(index) + 1,
+                  static_cast<std::int64_t>(table_.dataPages.size()));
+    slots_ = map[static_cast<std::size_t>(pageNumber)].rowCount;
+    return slots_;
+}
+
+const WalkedRow& RowWalker::ReadSlot(std::int32_t slotIndex) {
+    ByteView page(buffer_);
+    const SlotEntry slot = pw::ReadSlot(page, slotIndex);
+    WalkedRow& row = row_;
+    row.page = pageIndex_ < table_.dataPages.size() ? table_.dataPages[pageIndex_] : -1;
+    row.pageIndex = pageIndex_;
+    row.slot = slotIndex;
+    row.problem = RowProblem::None;
+    row.lookupFlag = slot.lookup;
+    row.movedToPage = -1;
+    ++tally_.slots;
+
+    if (slot.deleted) {
+        row.kind = SlotKind::Deleted;
+        row.cells.clear();
+        // A removed row may still name the page its record moved to.
+        row.movedToPage = ReadUInt24(page, static_cast<std::int64_t>(slot.start) + 1);
+        ++tally_.deleted;
+        return row;
+    }
+
+    RowLayout layout;
+    row.problem = ReadRowLayout(page, table_, hasVariable_, slot, layout);
+    if (row.problem != RowProblem::None) {
+        row.cells.clear();
+        if (slot.lookup) {
+            // A slot flagged as an overflow pointer holds no row of its own.
+            row.kind = SlotKind::LookupOverflow;
+            ++tally_.lookupRows;
+        } else {
+            row.kind = SlotKind::Unreadable;
+            ++tally_.unreadable;
+            run_.Report({row.problem == RowProblem::SlotOutsidePage ? DamageKind::SlotOutsidePage
+                                                                    : DamageKind::RowRejected,
+                         row.page, slotIndex, table_.name, RowProblemText(row.problem)});
+        }
+        return row;
+    }
+
+    if (layout.storedColumns == 0) {
+        row.kind = SlotKind::Unreadable;
+        row.problem = RowProblem::NoStoredColumns;
+        ++tally_.unreadable;
+        run_.Report({DamageKind::RowRejected, row.page, slotIndex, table_.name, RowProblemText(row.problem)});
+    } else {
+        row.kind = SlotKind::Live;
+        ++tally_.records;
+    }
+    if (options_.decodeValues) {
+        context_.page = row.page;
+        context_.slot = slotIndex;
+        DecodeCells(page, table_, layout, context_, row.cells);
+    } else {
+        row.cells.clear();
+    }
+    return row;
+}
+
+bool RowWalker::Next() {
+    for (;;) {
+        if (run_.StopRequested()) {
+            stopped_ = true;
+            return false;
+        }
+        if (!pageLoaded_) {
+            if (pageIndex_ >= table_.dataPages.size()) return false;
+            LoadPage(pageIndex_);
+        }
+        if (nextSlot_ < slots_) {
+            const std::int32_t slot = nextSlot_++;
+            ReadSlot(slot);
+            return true;
+        }
+        ++pageIndex_;
+        pageLoaded_ = false;
+    }
+}
+
+WalkOutcome ForEachRow(const PageSource& pages, const TableInfo& table, const RunControl& run,
+                       const std::function<bool(const WalkedRow&)>& visit, WalkOptions options, WalkTally* tally) {
+    if (table.dataPages.empty()) return WalkOutcome::NoDataPages;
+    RowWalker walker(pages, table, run, options);
+    WalkOutcome outcome = WalkOutcome::Completed;
+    while (walker.Next()) {
+        if (!visit(walker.row())) break;
+    }
+    if (walker.stopped()) outcome = WalkOutcome::Stopped;
+    if (tally != nullptr) *tally = walker.tally();
+    return outcome;
+}
+
+}  // namespace pw

@@ -1,0 +1,145 @@
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "pagestore/ByteView.h"
+#include "pagestore/PageSource.h"
+#include "records/TypedValue.h"
+#include "pagestore/SlotTable.h"
+#include "records/ValueDispatch.h"
+#include "schema/TableInfo.h"
+#include "status/RunControl.h"
+
+namespace pw {
+
+// The text of a cell without a value.
+inline constexpr const char* kNullCell = "NULL";
+
+// Texts that mark a row slot that holds no record, where a person sees them.
+inline constexpr const char* kUnreadableLookupRow = "Could not read lookup row.";
+inline constexpr const char* kDeletedRowMark = " This row was deleted in Original database";
+inline constexpr const char* kErrorReadingRecord = "ERROR Reading Record";
+
+// Line feeds, carriage returns and double quotes become ";", backslashes are
+// doubled, apostrophes become "`".
+void SanitizeCellText(std::string& text);
+
+// What a row slot holds.
+enum class SlotKind {
+    Live,            // a record; its cells are decoded
+    Deleted,         // flagged deleted; not decoded
+    LookupOverflow,  // flagged as an overflow pointer and not readable as a row
+    Unreadable,      // the row does not fit its slot or its own layout (see RowProblem)
+};
+
+// Why a row could not be read.
+enum class RowProblem {
+    None,
+    SlotOutsidePage,          // the slot puts the row outside its page
+    TooManyColumns,           // the row states more columns than the table may have
+    MoreVariableThanColumns,  // more variable values than columns
+    DataOutsideRow,           // the variable data ends outside the row
+    FixedAreaPastData,        // the fixed area reaches past the variable data
+    NoStoredColumns,          // the row states no column at all (its cells are still decoded)
+};
+const char* RowProblemText(RowProblem problem);
+
+// One decoded cell.
+struct CellValue {
+    bool present = false;   // the null mask says the value is there
+    std::string text;       // the display text ("NULL" when there is no value)
+    TypedValue value;
+};
+
+// One slot of a data page as the walk met it.
+struct WalkedRow {
+    std::int32_t page = -1;       // page number
+    std::size_t pageIndex = 0;    // index into the table's dataPages
+    std::int32_t slot = -1;       // slot on that page
+    SlotKind kind = SlotKind::Unreadable;
+    RowProblem problem = RowProblem::None;
+    bool lookupFlag = false;
+    // For a deleted slot: the page its bytes 1 to 3 name (where the record
+    // moved to), else -1.
+    std::int32_t movedToPage = -1;
+    // In the order of the table's columns; filled for Live rows and for rows
+    // without stored columns.
+    std::vector<CellValue> cells;
+
+    bool IsRecord() const { return kind == SlotKind::Live; }
+    bool HasCells() const { return kind == SlotKind::Live || problem == RowProblem::NoStoredColumns; }
+};
+
+struct WalkOptions {
+    // False: slots are only classified, no value is decoded (a count of the
+    // rows costs little then).
+    bool decodeValues = true;
+};
+
+// Counts of one walk.
+struct WalkTally {
+    std::int64_t slots = 0;
+    std::int64_t records = 0;
+    std::int64_t deleted = 0;
+    std::int64_t lookupRows = 0;
+    std::int64_t unreadable = 0;
+    std::int64_t pagesRead = 0;
+    std::int64_t pagesUnreadable = 0;
+};
+
+// Walks the rows of one table over its data pages in list order and, on each
+// page, its slots from 0 up. Each walker owns its page buffer and cursor, so
+// any number of walks over the same table may run at once. Damage met on the
+// way (an unreadable page, a row that does not fit, a broken long value) is
+// reported to the run control, and the walk goes on.
+class RowWalker {
+public:
+    RowWalker(const PageSource& pages, const TableInfo& table, const RunControl& run, WalkOptions options = {});
+
+    const TableInfo& table() const { return table_; }
+    std::size_t pageCount() const { return table_.dataPages.size(); }
+
+    // Loads dataPages[index]; returns its slot count (0 for an index beyond
+    // the list or a page the map does not know).
+    std::int32_t LoadPage(std::size_t index);
+    std::size_t loadedPage() const { return pageIndex_; }
+    std::int32_t slotsOnPage() const { return slots_; }
+    // Reads slot `slot` of the loaded page.
+    const WalkedRow& ReadSlot(std::int32_t slot);
+
+    // Sequential walk: the next slot of the table, across pages. False at the
+    // end of the last page or when a stop was requested.
+    bool Next();
+    const WalkedRow& row() const { return row_; }
+    bool stopped() const { return stopped_; }
+    const WalkTally& tally() const { return tally_; }
+
+private:
+    const PageSource& pages_;
+    const TableInfo& table_;
+    RunControl run_;
+    WalkOptions options_;
+    bool hasVariable_ = false;
+    ValueContext context_;
+    PageBuffer buffer_{};
+    std::size_t pageIndex_ = 0;
+    bool pageLoaded_ = false;
+    std::int32_t slots_ = 0;
+    std::int32_t nextSlot_ = 0;
+    bool stopped_ = false;
+    WalkedRow row_;
+    WalkTally tally_;
+};
+
+enum class WalkOutcome { Completed, Stopped, NoDataPages };
+
+// Calls visit for every slot of every data page of the table; visit returns
+// false to end the walk early (the outcome is then Completed).
+WalkOutcome ForEachRow(const PageSource& pages, const TableInfo& table, const RunControl& run,
+                       const std::function<bool(const WalkedRow&)>& visit, WalkOptions options = {},
+                       WalkTally* tally = nullptr);
+
+}  // namespace pw

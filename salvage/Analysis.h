@@ -1,0 +1,64 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "pagestore/DbReader.h"
+#include "schema/TableDiscovery.h"
+#include "schema/TableInfo.h"
+#include "status/RunControl.h"
+
+namespace pw {
+
+// How an analysis ended.
+enum class AnalysisOutcome {
+    Completed,           // the file was read and its tables are known
+    NoPath,              // no file was named
+    CannotOpen,          // the file could not be opened (openError says why)
+    FormatNotSupported,  // an Access 97 file (2048-byte pages)
+    HighlyCorrupted,     // no page one where the salvage can find it
+    Stopped,             // a stop came; what was found up to then is kept
+};
+
+// What a person is told about a refused file.
+inline constexpr const char* kFormatNotSupported = "File format not Supported.";
+inline constexpr const char* kHighlyCorrupted = " This file is highly corrupted and cannot be recovered. ";
+// The message for an outcome; empty for outcomes that show none.
+std::string OutcomeMessage(AnalysisOutcome outcome);
+
+// Page one may lie this far into a file whose start is damaged.
+inline constexpr std::int64_t kLastPageOnePosition = 24576;
+
+// One analysis of one file: recognition, the page scan, the discovery of
+// the tables and their names. Status lines, progress and damage go to the
+// run control; each table is published when its schema has been read. After
+// Run the tables are fixed: walks over them take them by const reference.
+class Analysis {
+public:
+    Analysis() = default;
+    Analysis(const Analysis&) = delete;
+    Analysis& operator=(const Analysis&) = delete;
+
+    AnalysisOutcome Run(const std::string& path, const RunControl& run, const TablePublisher& publish = {});
+
+    AnalysisOutcome outcome() const { return outcome_; }
+    const CDbReader& reader() const { return reader_; }
+    CDbReader& reader() { return reader_; }
+    const PageSource& pages() const { return reader_; }
+    const std::vector<TableInfo>& tables() const { return tables_; }
+    const TableInfo* Find(const std::string& name) const;
+    std::int32_t unnamedTables() const { return unnamedTables_; }
+    // "MS-Access 2003/2000" or "MS-Access 2007", by the file's name.
+    const std::string& storageFormat() const { return storageFormat_; }
+    const std::string& openError() const { return reader_.openError(); }
+
+private:
+    CDbReader reader_;
+    std::vector<TableInfo> tables_;
+    std::int32_t unnamedTables_ = 0;
+    std::string storageFormat_;
+    AnalysisOutcome outcome_ = AnalysisOutcome::NoPath;
+};
+
+}  // namespace pw

@@ -1,0 +1,22 @@
+#pragma once
+
+#include <vector>
+
+#include "pagestore/PageSource.h"
+#include "records/RowWalk.h"
+#include "schema/TableInfo.h"
+#include "status/DamageReport.h"
+#include "status/RunControl.h"
+
+namespace pw {
+
+// Puts what a walk over a table found into the report's tally of that table.
+void TallyTableWalk(DamageReport& report, const TableInfo& table, const WalkTally& tally);
+
+// Walks every row slot of the tables without decoding values, for a damage
+// report that costs little more than reading the data pages. Damage goes to
+// `report`; false when a stop came first.
+bool SurveyTables(const PageSource& pages, const std::vector<TableInfo>& tables, const RunControl& run,
+                  DamageReport& report);
+
+}  // namespace pw

@@ -1,0 +1,310 @@
+#include "status/DamageReport.h"
+
+#include <string_view>
+#include <utility>
+
+namespace pw {
+
+namespace {
+
+constexpr std::string_view kReplacement = "\xEF\xBF\xBD";  // U+FFFD
+
+bool IsContinuation(unsigned char byte) { return (byte & 0xC0) == 0x80; }
+
+// Names and reasons are read out of a damaged file, so they can hold any bytes at all.
+// nlohmann::json throws on dump when a string is not UTF-8, and a terminal may act on
+// stray high bytes, so everything that leaves the report goes through here first.
+// Overlong forms, surrogates and code points past U+10FFFF are rejected by narrowing the
+// range allowed for the second byte; each maximal broken prefix becomes one U+FFFD, which
+// is the usual substitution practice and keeps the output from growing wildly.
+std::string ValidUtf8(std::string_view text) {
+    std::string out;
+    out.reserve(text.size());
+    std::size_t i = 0;
+    while (i < text.size()) {
+        const auto lead = static_cast<unsigned char>(text[i]);
+        if (lead < 0x80) {
+            out.push_back(static_cast<char>(lead));
+            ++i;
+            continue;
+        }
+        std::size_t length = 0;
+        unsigned char secondLow = 0x80;
+        unsigned char secondHigh = 0xBF;
+        if (lead >= 0xC2 && lead <= 0xDF) {
+            length = 2;
+        } else if (lead >= 0xE0 && lead <= 0xEF) {
+            length = 3;
+            if (lead == 0xE0) secondLow = 0xA0;   // below is overlong
+            if (lead == 0xED) secondHigh = 0x9F;  // above is a UTF-16 surrogate
+        } else if (lead >= 0xF0 && lead <= 0xF4) {
+            length = 4;
+            if (lead == 0xF0) secondLow = 0x90;   // below is overlong
+            if (lead == 0xF4) secondHigh = 0x8F;  // above is past U+10FFFF
+        } else {
+            // A lone continuation byte, C0/C1 (always overlong) or F5 and up.
+            out.append(kReplacement);
+            ++i;
+            continue;
+        }
+        std::size_t taken = 1;
+        while (taken < length && i + taken < text.size()) {
+            const auto byte = static_cast<unsigned char>(text[i + taken]);
+            const bool fits = taken == 1 ? (byte >= secondLow && byte <= secondHigh)
+                                         : IsContinuation(byte);
+            if (!fits) break;
+            ++taken;
+        }
+        if (taken == length) {
+            out.append(text.substr(i, length));
+        } else {
+            out.append(kReplacement);
+        }
+        i += taken;
+    }
+    return out;
+}
+
+void AppendHexEscape(std::string& out, unsigned value) {
+    static constexpr char kDigits[] = "0123456789abcdef";
+    out += "\\x";
+    out.push_back(kDigits[(value >> 4) & 0xF]);
+    out.push_back(kDigits[value & 0xF]);
+}
+
+// A stored table name is free to contain ESC sequences or newlines; printed raw it could
+// clear the screen or forge extra report lines. C1 controls (U+0080..U+009F) are included
+// because some terminals treat them like their ESC-prefixed twins. The input is made valid
+// UTF-8 first so that a bare 0x9B byte cannot slip through as a one-byte CSI.
+std::string ForTerminal(std::string_view text) {
+    const std::string valid = ValidUtf8(text);
+    std::string out;
+    out.reserve(valid.size());
+    for (std::size_t i = 0; i < valid.size(); ++i) {
+        const auto byte = static_cast<unsigned char>(valid[i]);
+        if (byte < 0x20 || byte == 0x7F) {
+            AppendHexEscape(out, byte);
+        } else if (byte == 0xC2 && i + 1 < valid.size() &&
+                   static_cast<unsigned char>(valid[i + 1]) <= 0x9F) {
+            // Valid UTF-8 guarantees the next byte is a continuation, so <= 0x9F means C1.
+            AppendHexEscape(out, static_cast<unsigned char>(valid[i + 1]));
+            ++i;
+        } else {
+            out.push_back(static_cast<char>(byte));
+        }
+    }
+    return out;
+}
+
+bool KnownKind(DamageKind kind) {
+    const int index = static_cast<int>(kind);
+    return index >= 0 && index < kDamageKindCount;
+}
+
+}  // namespace
+
+const char* DamageKindName(DamageKind kind) {
+    switch (kind) {
+        case DamageKind::PageUnreadable: return "page-unreadable";
+        case DamageKind::DefinitionRejected: return "definition-rejected";
+        case DamageKind::CatalogRowUnreadable: return "catalog-row-unreadable";
+        case DamageKind::SlotOutsidePage: return "slot-outside-page";
+        case DamageKind::RowRejected: return "row-rejected";
+        case DamageKind::LongValueBroken: return "long-value-broken";
+        case DamageKind::LongValueLoop: return "long-value-loop";
+        case DamageKind::ValueOutOfRange: return "value-out-of-range";
+    }
+    return "unknown";
+}
+
+NullDamageReporter& DiscardDamage() {
+    static NullDamageReporter instance;
+    return instance;
+}
+
+void DamageReport::Report(const DamageEvent& event) {
+    std::lock_guard lock(mutex_);
+    ++total_;
+    if (KnownKind(event.kind)) ++byKind_[static_cast<std::size_t>(event.kind)];
+    // Reporters are called from deep inside walks that must carry on; running out of
+    // memory while noting one event should cost that event's detail, not the salvage.
+    try {
+        if (TableEntry* entry = EntryFor(event.table)) ++entry->events;
+        if (kept_.size() < kKeptEvents) kept_.push_back(event);
+    } catch (...) {
+    }
+}
+
+void DamageReport::SetTableFacts(const std::string& table, std::int64_t pagesOwned,
+                                 std::int64_t rowsStated) {
+    std::lock_guard lock(mutex_);
+    if (TableEntry* entry = EntryFor(table)) {
+        entry->tally.pagesOwned = pagesOwned;
+        entry->tally.rowsStated = rowsStated;
+    }
+}
+
+void DamageReport::AddTableRows(const std::string& table, std::int64_t rowsFound,
+                                std::int64_t rowsUnreadable, std::int64_t pagesUnreadable) {
+    std::lock_guard lock(mutex_);
+    if (TableEntry* entry = EntryFor(table)) {
+        entry->tally.rowsFound += rowsFound;
+        entry->tally.rowsUnreadable += rowsUnreadable;
+        entry->tally.pagesUnreadable += pagesUnreadable;
+    }
+}
+
+std::int64_t DamageReport::TotalEvents() const {
+    std::lock_guard lock(mutex_);
+    return total_;
+}
+
+std::int64_t DamageReport::Count(DamageKind kind) const {
+    if (!KnownKind(kind)) return 0;
+    std::lock_guard lock(mutex_);
+    return byKind_[static_cast<std::size_t>(kind)];
+}
+
+std::int64_t DamageReport::TableEvents(const std::string& table) const {
+    std::lock_guard lock(mutex_);
+    const TableEntry* entry = FindEntry(table);
+    return entry ? entry->events : 0;
+}
+
+std::vector<DamageEvent> DamageReport::KeptEvents() const {
+    std::lock_guard lock(mutex_);
+    return kept_;
+}
+
+TableTally DamageReport::Tally(const std::string& table) const {
+    std::lock_guard lock(mutex_);
+    const TableEntry* entry = FindEntry(table);
+    return entry ? entry->tally : TableTally{};
+}
+
+std::vector<std::string> DamageReport::TableNames() const {
+    std::lock_guard lock(mutex_);
+    std::vector<std::string> names;
+    names.reserve(tables_.size());
+    for (const TableEntry& entry : tables_) names.push_back(entry.name);
+    return names;
+}
+
+nlohmann::ordered_json DamageReport::SummaryJson() const {
+    const Snapshot snap = Take(kSummaryEvents);
+
+    nlohmann::ordered_json byKind = nlohmann::ordered_json::object();
+    for (int k = 0; k < kDamageKindCount; ++k) {
+        const std::int64_t count = snap.byKind[static_cast<std::size_t>(k)];
+        if (count != 0) byKind[DamageKindName(static_cast<DamageKind>(k))] = count;
+    }
+
+    nlohmann::ordered_json tables = nlohmann::ordered_json::array();
+    for (const TableEntry& entry : snap.tables) {
+        nlohmann::ordered_json table;
+        table["name"] = ValidUtf8(entry.name);
+        table["pagesOwned"] = entry.tally.pagesOwned;
+        table["pagesUnreadable"] = entry.tally.pagesUnreadable;
+        table["rowsFound"] = entry.tally.rowsFound;
+        table["rowsStated"] = entry.tally.rowsStated;
+        table["rowsUnreadable"] = entry.tally.rowsUnreadable;
+        table["events"] = entry.events;
+        tables.push_back(std::move(table));
+    }
+
+    nlohmann::ordered_json firstEvents = nlohmann::ordered_json::array();
+    for (const DamageEvent& event : snap.firstEvents) {
+        nlohmann::ordered_json item;
+        item["kind"] = DamageKindName(event.kind);
+        item["page"] = event.page == -1 ? nlohmann::ordered_json(nullptr)
+                                        : nlohmann::ordered_json(event.page);
+        item["slot"] = event.slot == -1 ? nlohmann::ordered_json(nullptr)
+                                        : nlohmann::ordered_json(event.slot);
+        item["table"] = event.table.empty() ? nlohmann::ordered_json(nullptr)
+                                            : nlohmann::ordered_json(ValidUtf8(event.table));
+        item["reason"] = ValidUtf8(event.reason);
+        firstEvents.push_back(std::move(item));
+    }
+
+    nlohmann::ordered_json summary;
+    summary["events"] = snap.total;
+    summary["byKind"] = std::move(byKind);
+    summary["tables"] = std::move(tables);
+    summary["firstEvents"] = std::move(firstEvents);
+    return summary;
+}
+
+void DamageReport::WriteHuman(std::ostream& out) const {
+    const Snapshot snap = Take(kHumanEvents);
+    if (snap.total == 0) {
+        out << "No damage found.\n";
+        return;
+    }
+    out << "Damage found: " << snap.total << " events\n";
+    for (int k = 0; k < kDamageKindCount; ++k) {
+        const std::int64_t count = snap.byKind[static_cast<std::size_t>(k)];
+        if (count != 0) out << "  " << DamageKindName(static_cast<DamageKind>(k)) << ": " << count << '\n';
+    }
+    for (const TableEntry& entry : snap.tables) {
+        const TableTally& t = entry.tally;
+        if (entry.events == 0 && t.pagesUnreadable == 0 && t.rowsUnreadable == 0) continue;
+        out << "  " << ForTerminal(entry.name) << ": rows found " << t.rowsFound << " of "
+            << t.rowsStated << " stated, " << t.rowsUnreadable << " unreadable, pages "
+            << t.pagesUnreadable << " of " << t.pagesOwned << " unreadable\n";
+    }
+    for (const DamageEvent& event : snap.firstEvents) {
+        std::string where;
+        if (event.page != -1) where += "page " + std::to_string(event.page);
+        if (event.slot != -1) {
+            if (!where.empty()) where += ' ';
+            where += "slot " + std::to_string(event.slot);
+        }
+        if (!event.table.empty()) {
+            if (!where.empty()) where += ' ';
+            where += '(' + ForTerminal(event.table) + ')';
+        }
+        out << "  ";
+        if (!where.empty()) out << where << ": ";
+        out << DamageKindName(event.kind);
+        if (!event.reason.empty()) out << ": " << ForTerminal(event.reason);
+        out << '\n';
+    }
+}
+
+DamageReport::TableEntry* DamageReport::EntryFor(const std::string& table) {
+    if (table.empty()) return nullptr;
+    if (const auto found = tableIndex_.find(table); found != tableIndex_.end()) {
+        return &tables_[found->second];
+    }
+    tables_.push_back(TableEntry{table, {}, 0});
+    try {
+        tableIndex_.emplace(table, tables_.size() - 1);
+    } catch (...) {
+        // Without its index entry the table would be added again next time; undo so
+        // the list and the index never disagree.
+        tables_.pop_back();
+        throw;
+    }
+    return &tables_.back();
+}
+
+const DamageReport::TableEntry* DamageReport::FindEntry(const std::string& table) const {
+    if (table.empty()) return nullptr;
+    const auto found = tableIndex_.find(table);
+    return found == tableIndex_.end() ? nullptr : &tables_[found->second];
+}
+
+DamageReport::Snapshot DamageReport::Take(std::size_t events) const {
+    // Only the copy happens under the lock; formatting and UTF-8 repair run afterwards so
+    // that walks reporting damage are not held up by a summary being written.
+    std::lock_guard lock(mutex_);
+    Snapshot snap;
+    snap.total = total_;
+    snap.byKind = byKind_;
+    snap.tables = tables_;
+    const std::size_t n = events < kept_.size() ? events : kept_.size();
+    snap.firstEvents.assign(kept_.begin(), kept_.begin() + static_cast<std::ptrdiff_t>(n));
+    return snap;
+}
+
+}  // namespace pw

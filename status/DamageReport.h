@@ -1,0 +1,139 @@
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <mutex>
+#include <nlohmann/json.hpp>
+#include <ostream>
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+namespace pw {
+
+// What kind of damage the salvage met. The salvage goes on after each one;
+// the kind says what was skipped.
+enum class DamageKind {
+    PageUnreadable,        // a page the map lists cannot be read in full
+    DefinitionRejected,    // a table-definition page failed its checks
+    CatalogRowUnreadable,  // a catalog row that cannot be read
+    SlotOutsidePage,       // a slot-table entry that points outside its page
+    RowRejected,           // a row whose layout does not fit its slot
+    LongValueBroken,       // a memo/OLE pointer that leads nowhere
+    LongValueLoop,         // a long-value chain that returns to a row already visited
+    ValueOutOfRange,       // a stored value that cannot be decoded (a date outside the calendar, ...)
+};
+inline constexpr int kDamageKindCount = 8;
+static_assert(static_cast<int>(DamageKind::ValueOutOfRange) + 1 == kDamageKindCount);
+
+// Stable machine names, used in JSON and in the human summary:
+// "page-unreadable", "definition-rejected", "catalog-row-unreadable", "slot-outside-page",
+// "row-rejected", "long-value-broken", "long-value-loop", "value-out-of-range".
+// "unknown" for a value that is none of the kinds.
+const char* DamageKindName(DamageKind kind);
+
+struct DamageEvent {
+    DamageKind kind = DamageKind::PageUnreadable;
+    std::int32_t page = -1;  // page number, -1 when not tied to a page
+    std::int32_t slot = -1;  // row slot on that page, -1 when not tied to one
+    std::string table;       // recovered table name, empty when not tied to one
+    std::string reason;      // short human text, e.g. "variable offsets run backwards"
+};
+
+// Whatever meets damage calls Report and goes on; implementations never throw and
+// must be callable from several threads at once.
+class DamageReporter {
+public:
+    virtual ~DamageReporter() = default;
+    virtual void Report(const DamageEvent& event) = 0;
+};
+
+// Discards every event.
+class NullDamageReporter final : public DamageReporter {
+public:
+    void Report(const DamageEvent&) override {}
+};
+NullDamageReporter& DiscardDamage();  // a shared instance for callers that keep no report
+
+struct TableTally {
+    std::int64_t pagesOwned = 0;       // data pages the table owns
+    std::int64_t pagesUnreadable = 0;  // of those, pages that could not be read
+    std::int64_t rowsFound = 0;        // live rows decoded
+    std::int64_t rowsStated = 0;       // rows the table definition states
+    std::int64_t rowsUnreadable = 0;   // slots whose row could not be decoded
+};
+
+// Counts events by kind and by table, keeps the first kKeptEvents events in order
+// (later ones are only counted), and holds per-table tallies that walks add to.
+// Thread-safe (one mutex). An empty table name means "no table": it is never
+// listed and its tally stays zero.
+class DamageReport final : public DamageReporter {
+public:
+    static constexpr std::size_t kKeptEvents = 1000;
+    static constexpr std::size_t kSummaryEvents = 20;  // in SummaryJson's "firstEvents"
+    static constexpr std::size_t kHumanEvents = 10;    // in WriteHuman
+
+    DamageReport() = default;
+    DamageReport(const DamageReport&) = delete;
+    DamageReport& operator=(const DamageReport&) = delete;
+
+    void Report(const DamageEvent& event) override;
+    // Tables appear in the summary in the order they were first named (by SetTableFacts,
+    // AddTableRows or an event). SetTableFacts replaces the facts; AddTableRows adds.
+    void SetTableFacts(const std::string& table, std::int64_t pagesOwned, std::int64_t rowsStated);
+    void AddTableRows(const std::string& table, std::int64_t rowsFound, std::int64_t rowsUnreadable,
+                      std::int64_t pagesUnreadable);
+
+    std::int64_t TotalEvents() const;
+    std::int64_t Count(DamageKind kind) const;
+    std::int64_t TableEvents(const std::string& table) const;  // 0 for an unknown table
+    std::vector<DamageEvent> KeptEvents() const;
+    TableTally Tally(const std::string& table) const;  // zeros for an unknown table
+    std::vector<std::string> TableNames() const;        // in first-named order
+
+    // {"events": N, "byKind": {"row-rejected": 3, ...only kinds with a count...},
+    //  "tables": [{"name": "...", "pagesOwned": n, "pagesUnreadable": n, "rowsFound": n,
+    //              "rowsStated": n, "rowsUnreadable": n, "events": n}, ...],
+    //  "firstEvents": [{"kind": "...", "page": n|null, "slot": n|null, "table": "..."|null,
+    //                   "reason": "..."}, ... at most kSummaryEvents]}
+    // Texts are made valid UTF-8 (a broken sequence becomes U+FFFD), so that
+    // any dump of the summary succeeds whatever the file held.
+    nlohmann::ordered_json SummaryJson() const;
+
+    // For a person, on stderr at the end of a command: "No damage found." when there was no
+    // event, else "Damage found: N events" then one line per kind with a count, then one line per
+    // table with events or unreadable pages/rows ("  <table>: rows found n of n stated, n unreadable,
+    // pages n of n unreadable"), then up to kHumanEvents first events
+    // ("  page P slot S (<table>): <kind>: <reason>", leaving out what the event is not tied to).
+    // Table names and reasons come from a damaged file: control characters (below 0x20, 0x7F, and
+    // U+0080 to U+009F) are shown escaped as \xNN so a stored name cannot fake lines on a terminal.
+    void WriteHuman(std::ostream& out) const;
+
+private:
+    struct TableEntry {
+        std::string name;
+        TableTally tally;
+        std::int64_t events = 0;
+    };
+    struct Snapshot {
+        std::int64_t total = 0;
+        std::array<std::int64_t, kDamageKindCount> byKind{};
+        std::vector<TableEntry> tables;
+        std::vector<DamageEvent> firstEvents;
+    };
+
+    // Callers hold mutex_. Nullptr for an empty name.
+    TableEntry* EntryFor(const std::string& table);
+    const TableEntry* FindEntry(const std::string& table) const;
+    Snapshot Take(std::size_t events) const;
+
+    mutable std::mutex mutex_;
+    std::int64_t total_ = 0;
+    std::array<std::int64_t, kDamageKindCount> byKind_{};
+    std::vector<DamageEvent> kept_;
+    std::vector<TableEntry> tables_;
+    std::unordered_map<std::string, std::size_t> tableIndex_;
+};
+
+}  // namespace pw

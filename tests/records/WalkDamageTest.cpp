@@ -1,0 +1,203 @@
+// Damage met by a walk over the rows is reported where it is: the kind, the
+// page and slot, the table. Built files are damaged byte by byte, the way
+// real files are, and every walk still goes to its end.
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <limits>
+#include <random>
+#include <set>
+
+#include "records/RowWalk.h"
+#include "status/DamageReport.h"
+#include "tests/support/Analysis.h"
+#include "tests/support/DatabaseBuilder.h"
+#include "tests/support/FileTools.h"
+#include "tests/support/ShopSample.h"
+
+namespace pw::testing {
+namespace {
+
+constexpr std::size_t kPage = 4096;
+
+class WalkDamage : public ::testing::Test {
+protected:
+    std::unique_ptr<AnalysedFile> Analyse(const std::vector<std::uint8_t>& bytes) {
+        const auto path = dir.path() / ("file" + std::to_string(++files) + ".mdb");
+        WriteFile(path, bytes);
+        auto file = std::make_unique<AnalysedFile>(path);
+        EXPECT_TRUE(file->ok);
+        return file;
+    }
+
+    // Walks every table; returns the events of the walks alone.
+    static std::vector<DamageEvent> WalkAll(AnalysedFile& file, std::vector<WalkTally>* tallies = nullptr) {
+        DamageReport report;
+        RunControl run = file.control();
+        run.damage = &report;
+        for (const TableInfo& table : file.tables()) {
+            WalkTally tally;
+            const WalkOutcome outcome =
+                ForEachRow(file.analysis.pages(), table, run, [](const WalkedRow&) { return true; }, {}, &tally);
+            EXPECT_NE(outcome, WalkOutcome::Stopped);
+            if (tallies != nullptr) tallies->push_back(tally);
+        }
+        return report.KeptEvents();
+    }
+
+    static void SetWord(std::vector<std::uint8_t>& bytes, std::int32_t page, std::size_t offset, std::uint16_t value) {
+        bytes[static_cast<std::size_t>(page) * kPage + offset] = static_cast<std::uint8_t>(value);
+        bytes[static_cast<std::size_t>(page) * kPage + offset + 1] = static_cast<std::uint8_t>(value >> 8);
+    }
+
+    TempDir dir;
+    int files = 0;
+};
+
+TEST_F(WalkDamage, ASlotPointingPastItsRowIsReportedAtThatSlot) {
+    DatabaseBuilder db;
+    const auto t = db.AddTable("Parts", {Column("Id", type::kLong), Column("Name", type::kText, 50)});
+    for (int i = 1; i <= 4; ++i) db.AddRow(t, {Long(i), Text("part " + std::to_string(i))});
+    auto bytes = db.Build();
+    const std::int32_t page = db.DataPages(t)[0];
+    // Slot 2 starts after the end its neighbour gives it.
+    SetWord(bytes, page, 14 + 2 * 2, 0x1FF0);
+    auto file = Analyse(bytes);
+    std::vector<WalkTally> tallies;
+    const std::vector<DamageEvent> events = WalkAll(*file, &tallies);
+    ASSERT_EQ(events.size(), 2u);  // the slot itself, and the row after it that now ends before it starts
+    EXPECT_EQ(events[0].kind, DamageKind::SlotOutsidePage);
+    EXPECT_EQ(events[0].page, page);
+    EXPECT_EQ(events[0].slot, 2);
+    EXPECT_EQ(events[0].table, "Parts");
+    EXPECT_EQ(events[1].slot, 3);
+    EXPECT_EQ(tallies.back().records, 2);
+    EXPECT_EQ(tallies.back().unreadable, 2);
+}
+
+TEST_F(WalkDamage, FlippedRowHeadersAreRejectedRows) {
+    DatabaseBuilder db;
+    const auto t = db.AddTable("Parts", {Column("Id", type::kLong), Column("Name", type::kText, 50)});
+    for (int i = 1; i <= 3; ++i) db.AddRow(t, {Long(i), Text("part " + std::to_string(i))});
+    auto bytes = db.Build();
+    const std::int32_t page = db.DataPages(t)[0];
+    // The column count at the start of the row in slot 1.
+    const std::size_t start = (bytes[page * kPage + 16] | bytes[page * kPage + 17] << 8) & 0x1FFF;
+    bytes[page * kPage + start + 1] ^= 0x40;
+    auto file = Analyse(bytes);
+    const std::vector<DamageEvent> events = WalkAll(*file);
+    ASSERT_EQ(events.size(), 1u);
+    EXPECT_EQ(events[0].kind, DamageKind::RowRejected);
+    EXPECT_EQ(events[0].page, page);
+    EXPECT_EQ(events[0].slot, 1);
+    EXPECT_EQ(events[0].reason, "row states more columns than the table has");
+}
+
+TEST_F(WalkDamage, LongValuePointersThatLeadNowhereAreReportedAtTheirRow) {
+    DatabaseBuilder db;
+    const auto t = db.AddTable("Notes", {Column("Id", type::kLong), Column("Body", type::kMemo)});
+    LongValueOptions single;
+    single.form = LongValueForm::SingleRow;
+    LongValueOptions chain;
+    chain.form = LongValueForm::Chain;
+    chain.pieceSize = 1000;
+    chain.pagePerRow = true;
+    db.AddRow(t, {Long(1), db.Memo(std::string(1500, 'a'), TextStorage::Ucs2, single)});
+    db.AddRow(t, {Long(2), db.Memo(std::string(3000, 'b'), TextStorage::Compressed, chain)});
+    db.AddRow(t, {Long(3), db.Memo("inline", TextStorage::Ucs2)});
+    auto bytes = db.Build();
+    const std::vector<std::int32_t> longValuePages = db.LongValuePages();
+    ASSERT_GE(longValuePages.size(), 3u);
+    // Lose the single row's page and the second page of the chain.
+    ZeroPage(bytes, longValuePages[0]);
+    ZeroPage(bytes, longValuePages[2]);
+    auto file = Analyse(bytes);
+    const std::vector<DamageEvent> events = WalkAll(*file);
+    ASSERT_EQ(events.size(), 2u);
+    for (std::size_t i = 0; i < events.size(); ++i) {
+        EXPECT_EQ(events[i].kind, DamageKind::LongValueBroken);
+        EXPECT_EQ(events[i].page, db.DataPages(t)[0]);
+        EXPECT_EQ(events[i].slot, static_cast<std::int32_t>(i));
+        EXPECT_EQ(events[i].table, "Notes");
+    }
+}
+
+TEST_F(WalkDamage, ADateOutsideTheCalendarIsAValueOutOfRange) {
+    DatabaseBuilder db;
+    const auto t = db.AddTable("Days", {Column("Id", type::kLong), Column("At", type::kDate)});
+    db.AddRow(t, {Long(1), Date(45000.5)});
+    db.AddRow(t, {Long(2), Date(1e300)});
+    db.AddRow(t, {Long(3), Date(std::numeric_limits<double>::quiet_NaN())});
+    auto file = Analyse(db.Build());
+    const std::vector<DamageEvent> events = WalkAll(*file);
+    ASSERT_EQ(events.size(), 2u);
+    EXPECT_EQ(events[0].kind, DamageKind::ValueOutOfRange);
+    EXPECT_EQ(events[0].slot, 1);
+    EXPECT_EQ(events[1].slot, 2);
+}
+
+TEST_F(WalkDamage, APageCutShortByTheEndOfTheFileIsReportedAndStillWalked) {
+    DatabaseBuilder db;
+    const auto t = db.AddTable("Parts", {Column("Id", type::kLong)});
+    for (int i = 1; i <= 10; ++i) db.AddRow(t, {Long(i)});
+    auto bytes = db.Build();
+    const std::int32_t page = db.DataPages(t)[0];
+    ASSERT_EQ(static_cast<std::size_t>(page + 1) * kPage, bytes.size()) << "the data page must be the last";
+    // The first rows sit at the end of the page: cut the file after the slot
+    // table but before the rows, and again inside the rows.
+    std::vector<std::uint8_t> cut(bytes.begin(), bytes.end() - 100);
+    auto file = Analyse(cut);
+    std::vector<WalkTally> tallies;
+    const std::vector<DamageEvent> events = WalkAll(*file, &tallies);
+    ASSERT_FALSE(events.empty());
+    EXPECT_EQ(events[0].kind, DamageKind::PageUnreadable);
+    EXPECT_EQ(events[0].page, page);
+    EXPECT_EQ(tallies.back().pagesUnreadable, 1);
+}
+
+// Random bytes flipped anywhere in the data and long-value pages of the
+// sample: every walk ends, and every event names a page of the walked table
+// (or a long-value page reached from it), a slot on it and a kind.
+TEST_F(WalkDamage, RandomFlipsAcrossWholeWalksGiveEventsWithTheirPlace) {
+    const ShopSample sample = BuildShopSample();
+    auto intact = Analyse(sample.intact);
+    std::set<std::int32_t> dataPages;
+    for (const TableInfo& table : intact->tables()) dataPages.insert(table.dataPages.begin(), table.dataPages.end());
+    std::vector<std::int32_t> targets(dataPages.begin(), dataPages.end());
+    targets.insert(targets.end(), sample.longValuePages.begin(), sample.longValuePages.end());
+    EXPECT_TRUE(WalkAll(*intact).empty());
+
+    std::mt19937 random(20261208);
+    int withEvents = 0;
+    for (int round = 0; round < 60; ++round) {
+        auto bytes = sample.intact;
+        for (int flip = 0; flip < 12; ++flip) {
+            // The sample's rows fill little of each page: the flips go to the
+            // slot tables and to the rows at the pages' ends.
+            const std::int32_t page = targets[random() % targets.size()];
+            const std::size_t offset = flip % 2 == 0 ? 14 + random() % 64 : kPage - 1 - random() % 1024;
+            bytes[static_cast<std::size_t>(page) * kPage + offset] ^= static_cast<std::uint8_t>(1 + random() % 255);
+        }
+        const auto path = dir.path() / "flipped.mdb";
+        WriteFile(path, bytes);
+        AnalysedFile file(path);
+        if (!file.ok) continue;
+        const std::vector<DamageEvent> events = WalkAll(file);
+        if (!events.empty()) ++withEvents;
+        for (const DamageEvent& event : events) {
+            SCOPED_TRACE(std::string(DamageKindName(event.kind)) + ": " + event.reason);
+            ASSERT_FALSE(event.table.empty());
+            const TableInfo* table = file.Find(event.table);
+            ASSERT_NE(table, nullptr);
+            EXPECT_NE(std::find(table->dataPages.begin(), table->dataPages.end(), event.page),
+                      table->dataPages.end());
+            EXPECT_GE(event.slot, 0);
+            EXPECT_NE(std::string(DamageKindName(event.kind)), "unknown");
+        }
+    }
+    EXPECT_GT(withEvents, 10);
+}
+
+}  // namespace
+}  // namespace pw::testing
