@@ -37,9 +37,11 @@ AnalysisOutcome Analysis::Run(const std::string& path, const RunControl& run, co
     const FormatCheck format = reader_.CheckFileFormat();
     if (format == FormatCheck::Pages2048) return outcome_ = AnalysisOutcome::FormatNotSupported;
     if (format == FormatCheck::NotRecognised) {
-        const std::int64_t pageOne = reader_.LocatePageOne();
+        // Kept even when refused, so that whoever reports the refusal can say
+        // where page one was found.
+        reader_.setPageOneOffset(reader_.LocatePageOne());
+        const std::int64_t pageOne = reader_.pageOneOffset();
         if (pageOne == -1 || pageOne > kLastPageOnePosition) return outcome_ = AnalysisOutcome::HighlyCorrupted;
-        reader_.setPageOneOffset(pageOne);
     }
 
     run.Status("Analyzing started");

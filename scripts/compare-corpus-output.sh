@@ -65,7 +65,7 @@ fi
 # The binaries' own log folders would otherwise land beside them.
 export PAGEWRIGHT_STATE_DIR="$work/state"
 
-commands=(info-json tables-json schema-json schema-sql dump preview)
+commands=(info-json tables-json schema-json schema-sql dump export-csv preview)
 json_commands=" info-json tables-json schema-json dump "
 
 # run BINARY OUTDIR NAME ARGS...: keeps stdout, stderr and the exit code.
@@ -94,6 +94,20 @@ run_side() {
     run "$binary" "$dir" schema-json schema --json "$file"
     run "$binary" "$dir" schema-sql schema --sql "$file"
     run "$binary" "$dir" dump dump "$file"
+    # The CSV files of an export, one after the other, stand for its output;
+    # the stamped folder's name differs from run to run and is left out.
+    rm -rf "$dir/csv"
+    mkdir -p "$dir/csv"
+    run "$binary" "$dir" export-run export "$file" --csv "$dir/csv"
+    {
+      grep -v '^CSV folder: ' "$dir/export-run.out" || true
+      find "$dir/csv" -type f -name '*.csv' -printf '%P\n' | sed 's|^[^/]*/||' | LC_ALL=C sort | while read -r name; do
+        echo "== $name"
+        cat "$dir/csv"/*/"$name"
+      done
+    } >"$dir/export-csv.out"
+    cp "$dir/export-run.rc" "$dir/export-csv.rc"
+    rm -rf "$dir/csv"
   else
     printf '%s\n' "$table" >"$dir/preview.table"
     run "$binary" "$dir" preview preview "$file" "$table"

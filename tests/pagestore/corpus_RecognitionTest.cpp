@@ -43,7 +43,7 @@ Outcome Analyse(const fs::path& path) {
     out.ok = file.ok;
     out.scan = file.reader.scanKind();
     out.pageOne = file.reader.pageOneOffset();
-    if (file.outcome == AnalysisOutcome::HighlyCorrupted) out.locatedPageOne = file.reader.LocatePageOne();
+    if (file.outcome == AnalysisOutcome::HighlyCorrupted) out.locatedPageOne = file.reader.pageOneOffset();
     out.map = file.reader.Map();
     out.fileSize = file.reader.FileSize();
     out.message = OutcomeMessage(file.outcome);
