@@ -8,24 +8,32 @@
 namespace pw {
 
 // Numeric readers: little-endian; a read that does not lie wholly inside the
-// buffer yields 0. They never fail.
-std::int32_t ReadInt8(ByteView buffer, std::int64_t offset);
-std::int32_t ReadUInt16(ByteView buffer, std::int64_t offset);
-std::int32_t ReadUInt24(ByteView buffer, std::int64_t offset);
-std::int32_t ReadInt32(ByteView buffer, std::int64_t offset);
-std::int64_t ReadInt64(ByteView buffer, std::int64_t offset);
+// buffer yields 0. They never fail. Defined here because every row and slot
+// of a walk goes through them.
+namespace detail {
+inline std::uint64_t ReadLittleEndian(ByteView buffer, std::int64_t offset, int width) {
+    if (offset < 0 || offset > static_cast<std::int64_t>(buffer.size()) - width) return 0;
+    std::uint64_t value = 0;
+    for (int i = width - 1; i >= 0; --i) value = (value << 8) | buffer[static_cast<std::size_t>(offset + i)];
+    return value;
+}
+}  // namespace detail
 
-// Byte-level text readers. Only the bytes inside the buffer contribute; a
-// count of 0 or less gives the empty string.
-//
-// ExtractNarrowText keeps every non-zero byte in order (the legacy reduction of
-// stored 16-bit text to 8 bits; only used where bytes, not characters, matter).
-std::string ExtractNarrowText(ByteView buffer, std::int64_t start, std::int64_t count);
-
-// The same bytes written into a fixed character field (at most fieldSize - 1
-// of them, then a terminating zero); the text is also returned.
-std::string ExtractNarrowTextInto(ByteView buffer, std::int64_t start, std::int64_t count, char* field,
-                                  std::size_t fieldSize);
+inline std::int32_t ReadInt8(ByteView buffer, std::int64_t offset) {
+    return static_cast<std::int8_t>(detail::ReadLittleEndian(buffer, offset, 1));
+}
+inline std::int32_t ReadUInt16(ByteView buffer, std::int64_t offset) {
+    return static_cast<std::int32_t>(detail::ReadLittleEndian(buffer, offset, 2));
+}
+inline std::int32_t ReadUInt24(ByteView buffer, std::int64_t offset) {
+    return static_cast<std::int32_t>(detail::ReadLittleEndian(buffer, offset, 3));
+}
+inline std::int32_t ReadInt32(ByteView buffer, std::int64_t offset) {
+    return static_cast<std::int32_t>(static_cast<std::uint32_t>(detail::ReadLittleEndian(buffer, offset, 4)));
+}
+inline std::int64_t ReadInt64(ByteView buffer, std::int64_t offset) {
+    return static_cast<std::int64_t>(detail::ReadLittleEndian(buffer, offset, 8));
+}
 
 // Exactly the bytes of [start, start + count) that lie inside the buffer,
 // zero bytes included.

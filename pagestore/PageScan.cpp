@@ -1,4 +1,5 @@
 #include <algorithm>
+#include <cstring>
 #include <vector>
 
 #include "pagestore/DbReader.h"
@@ -79,6 +80,43 @@ int CDbReader::ReadPage(PageBuffer& buffer, std::int32_t n) const {
     const PageMapEntry& entry = pageMap_[static_cast<std::size_t>(n)];
     if (entry.pageNumber != n || entry.fileOffset < 0) return -1;
     return static_cast<int>(file_.ReadAt(entry.fileOffset, buffer.data(), buffer.size()));
+}
+
+void CDbReader::ReadPageRun(std::int32_t first, std::int32_t count, std::uint8_t* out, int* got) const {
+    std::int32_t k = 0;
+    while (k < count) {
+        const std::int32_t n = first + k;
+        const bool present = file_.IsOpen() && n >= 0 && static_cast<std::size_t>(n) < pageMap_.size() &&
+                             pageMap_[static_cast<std::size_t>(n)].pageNumber == n &&
+                             pageMap_[static_cast<std::size_t>(n)].fileOffset >= 0;
+        std::uint8_t* at = out + static_cast<std::size_t>(k) * kPageSize;
+        if (!present) {
+            std::memset(at, 0, kPageSize);
+            got[k++] = -1;
+            continue;
+        }
+        // The longest stretch from here whose pages follow one another in the file.
+        const std::int64_t offset = pageMap_[static_cast<std::size_t>(n)].fileOffset;
+        std::int32_t length = 1;
+        while (k + length < count && static_cast<std::size_t>(n + length) < pageMap_.size() &&
+               pageMap_[static_cast<std::size_t>(n + length)].pageNumber == n + length &&
+               pageMap_[static_cast<std::size_t>(n + length)].fileOffset ==
+                   offset + static_cast<std::int64_t>(length) * kPageSize)
+            ++length;
+        const std::size_t bytes = static_cast<std::size_t>(length) * kPageSize;
+        std::memset(at, 0, bytes);
+        const std::int64_t read = std::max<std::int64_t>(file_.ReadAt(offset, at, bytes), 0);
+        for (std::int32_t j = 0; j < length; ++j) {
+            got[k + j] =
+                static_cast<int>(std::clamp<std::int64_t>(read - static_cast<std::int64_t>(j) * kPageSize, 0, kPageSize));
+            // A read error stops a long read where it happens; the pages after
+            // it are tried one by one, so one bad spot costs one page only.
+            if (got[k + j] < kPageSize)
+                got[k + j] = static_cast<int>(file_.ReadAt(offset + static_cast<std::int64_t>(j) * kPageSize,
+                                                           at + static_cast<std::size_t>(j) * kPageSize, kPageSize));
+        }
+        k += length;
+    }
 }
 
 }  // namespace pw

@@ -18,6 +18,13 @@ public:
     virtual int ReadPage(PageBuffer& buffer, std::int32_t n) const = 0;
     // Zeroes the buffer and reads the 4096 bytes at a file position.
     virtual int ReadAt(PageBuffer& buffer, std::int64_t position) const = 0;
+
+    // Reads pages first, first + 1, ... first + count - 1 into `out` (count
+    // pages of room) and gives the bytes read of each in `got` (-1 for a page
+    // that is absent). A source that can read pages lying one after another
+    // in one go does so: a walk over many pages then costs few reads. This
+    // one reads them one by one.
+    virtual void ReadPageRun(std::int32_t first, std::int32_t count, std::uint8_t* out, int* got) const;
 };
 
 }  // namespace pw

@@ -1,6 +1,7 @@
 #include "records/RowWalk.h"
 
 #include <algorithm>
+#include <cstring>
 
 #include "pagestore/FieldReaders.h"
 #include "schema/ColumnTypes.h"
@@ -160,15 +161,41 @@ RowWalker::RowWalker(const PageSource& pages, const TableInfo& table, const RunC
     context_.table = &table_.name;
 }
 
+bool RowWalker::TakeFromRun(std::size_t index, int& got) {
+    if (index < runFirst_ || index >= runFirst_ + runCount_) {
+        // The pages from here on whose numbers follow one another, up to a
+        // run's worth; a single page is read on its own.
+        constexpr std::size_t kRunPages = 64;
+        const std::vector<std::int32_t>& pages = table_.dataPages;
+        std::size_t count = 1;
+        while (count < kRunPages && index + count < pages.size() &&
+               pages[index + count] == pages[index] + static_cast<std::int32_t>(count))
+            ++count;
+        if (count == 1) return false;
+        runBytes_.resize(kRunPages * kPageSize);
+        runGot_.resize(kRunPages);
+        pages_.ReadPageRun(pages[index], static_cast<std::int32_t>(count), runBytes_.data(), runGot_.data());
+        runFirst_ = index;
+        runCount_ = count;
+    }
+    const std::size_t k = index - runFirst_;
+    std::memcpy(buffer_.data(), runBytes_.data() + k * kPageSize, kPageSize);
+    got = runGot_[k];
+    return true;
+}
+
 std::int32_t RowWalker::LoadPage(std::size_t index) {
-    buffer_.fill(0);
     pageIndex_ = index;
     pageLoaded_ = true;
     nextSlot_ = 0;
     slots_ = 0;
-    if (index >= table_.dataPages.size()) return 0;
+    if (index >= table_.dataPages.size()) {
+        buffer_.fill(0);
+        return 0;
+    }
     const std::int32_t pageNumber = table_.dataPages[index];
-    const int got = pages_.ReadPage(buffer_, pageNumber);
+    int got = 0;
+    if (!TakeFromRun(index, got)) got = pages_.ReadPage(buffer_, pageNumber);
     const PageMap& map = pages_.Map();
     if (pageNumber < 0 || static_cast<std::size_t>(pageNumber) >= map.size()) return 0;
     ++tally_.pagesRead;
@@ -179,8 +206,12 @@ std::int32_t RowWalker::LoadPage(std::size_t index) {
         run_.Report({DamageKind::PageUnreadable, pageNumber, -1, table_.name,
                      got < 0 ? "page cannot be read" : "page is cut short by the end of the file"});
     }
-    run_.Progress(ProgressStage::Rows, static_cast<std::int64_t>(index) + 1,
-                  static_cast<std::int64_t>(table_.dataPages.size()));
+    // Told once a block of pages and at the last page: often enough for a
+    // screen, rarely enough to cost nothing.
+    const std::size_t done = index + 1;
+    if (done % 256 == 0 || done == table_.dataPages.size())
+        run_.Progress(ProgressStage::Rows, static_cast<std::int64_t>(done),
+                      static_cast<std::int64_t>(table_.dataPages.size()));
     slots_ = map[static_cast<std::size_t>(pageNumber)].rowCount;
     return slots_;
 }

@@ -31,14 +31,6 @@ TEST(FieldReaders, ReadsThatLeaveTheBufferYieldZero) {
     EXPECT_EQ(ReadInt32(View(b), 0), -1);
 }
 
-TEST(FieldReaders, NarrowTextDropsZeroBytes) {
-    std::vector<std::uint8_t> ab{0x41, 0x00, 0x42, 0x00};
-    EXPECT_EQ(ExtractNarrowText(View(ab), 0, 4), "AB");
-    EXPECT_EQ(ExtractNarrowText(View(ab), 0, 3), "AB");
-    std::vector<std::uint8_t> high{0x41, 0x01};
-    EXPECT_EQ(ExtractNarrowText(View(high), 0, 2), std::string("\x41\x01", 2));
-}
-
 TEST(FieldReaders, RawTextKeepsZeroBytes) {
     std::vector<std::uint8_t> b{0x41, 0x00, 0x42};
     std::string raw = ExtractRawText(View(b), 0, 3);
@@ -48,23 +40,11 @@ TEST(FieldReaders, RawTextKeepsZeroBytes) {
 
 TEST(FieldReaders, TextCountsOfZeroOrLessAndOutsideRangesGiveNothing) {
     std::vector<std::uint8_t> b{0x41, 0x42, 0x43};
-    EXPECT_EQ(ExtractNarrowText(View(b), 0, 0), "");
-    EXPECT_EQ(ExtractNarrowText(View(b), 0, -5), "");
     EXPECT_EQ(ExtractRawText(View(b), 0, -1), "");
     EXPECT_EQ(ExtractRawText(View(b), 2, 10), "C");
     EXPECT_EQ(ExtractRawText(View(b), -2, 3), "A");
     EXPECT_EQ(ExtractRawText(View(b), INT64_MAX - 1, INT64_MAX), "");
-    char field[4] = {'x', 'x', 'x', 'x'};
-    EXPECT_EQ(ExtractNarrowTextInto(View(b), 0, 0, field, sizeof field), "");
-    EXPECT_EQ(field[0], '\0');
-}
-
-TEST(FieldReaders, FixedFieldNeverOverflows) {
-    std::vector<std::uint8_t> b(600, 0x41);
-    char field[260];
-    std::string text = ExtractNarrowTextInto(View(b), 0, 600, field, sizeof field);
-    EXPECT_EQ(text.size(), 600u);
-    EXPECT_EQ(std::string(field).size(), 259u);
+    EXPECT_EQ(ExtractRawText(View(b), 0, 0), "");
 }
 
 }  // namespace
