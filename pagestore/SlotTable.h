@@ -3,6 +3,7 @@
 #include <cstdint>
 
 #include "pagestore/ByteView.h"
+#include "pagestore/FieldReaders.h"
 
 namespace pw {
 
@@ -22,6 +23,18 @@ struct SlotEntry {
 };
 
 // Slot `index` of the page; reads outside the page give zeros, never a fault.
-SlotEntry ReadSlot(ByteView page, std::int32_t index);
+// Inline: a walk calls it for every row it meets.
+inline SlotEntry ReadSlot(ByteView page, std::int32_t index) {
+    const std::int64_t at = kSlotTableOffset + 2 * static_cast<std::int64_t>(index);
+    const std::int32_t raw = ReadUInt16(page, at);
+    const std::int32_t previous =
+        index == 0 ? static_cast<std::int32_t>(kPageSize) : (ReadUInt16(page, at - 2) & kSlotOffsetMask);
+    SlotEntry slot;
+    slot.start = raw & kSlotOffsetMask;
+    slot.end = previous - 1;
+    slot.lookup = (raw & kSlotLookupFlag) != 0;
+    slot.deleted = (raw & kSlotDeletedFlag) != 0;
+    return slot;
+}
 
 }  // namespace pw

@@ -14,29 +14,14 @@
 #include <vector>
 
 #include "status/DamageReport.h"
+#include "tests/support/Deadline.h"
 
 namespace pw {
 namespace {
 
 using namespace std::chrono_literals;
 
-// The board must never make a worker wait; should it do so anyway, the test
-// has to fail instead of hanging the whole run. A blocked thread cannot be
-// joined nor safely left behind, so the run ends right after the failure.
-void ExpectReturnsInTime(const std::function<void()>& work, const char* what) {
-    std::promise<void> finished;
-    std::future<void> ended = finished.get_future();
-    std::thread worker([&] {
-        work();
-        finished.set_value();
-    });
-    if (ended.wait_for(10s) != std::future_status::ready) {
-        ADD_FAILURE() << what << " blocked";
-        std::fflush(stdout);
-        std::_Exit(1);
-    }
-    worker.join();
-}
+using testing::ExpectReturnsInTime;
 
 TEST(RecoveryStatusBoard, StartsEmptyWithoutAStop) {
     RecoveryStatus status;

@@ -12,28 +12,14 @@
 #include <thread>
 #include <vector>
 
+#include "tests/support/Deadline.h"
+
 namespace pw {
 namespace {
 
 using namespace std::chrono_literals;
 
-// A post that waits for the consumer must fail the test instead of hanging
-// the whole run. A blocked thread cannot be joined nor safely left behind, so
-// the run ends right after the failure.
-void ExpectReturnsInTime(const std::function<void()>& work, const char* what) {
-    std::promise<void> finished;
-    std::future<void> ended = finished.get_future();
-    std::thread worker([&] {
-        work();
-        finished.set_value();
-    });
-    if (ended.wait_for(10s) != std::future_status::ready) {
-        ADD_FAILURE() << what << " blocked";
-        std::fflush(stdout);
-        std::_Exit(1);
-    }
-    worker.join();
-}
+using testing::ExpectReturnsInTime;
 
 std::vector<std::string> Numbered(const std::string& prefix, int count) {
     std::vector<std::string> lines;
