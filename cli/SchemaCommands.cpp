@@ -7,6 +7,7 @@
 #include "cli/Commands.h"
 #include "export/SqlBuilder.h"
 #include "schema/ColumnTypes.h"
+#include "status/DisplayText.h"
 
 namespace pw::cli {
 namespace {
@@ -64,7 +65,7 @@ int RunTables(const SchemaOptions& options) {
             return j;
         },
         [](const TableInfo& t) {
-            std::cout << t.name << '\t' << t.columns.size() << " columns\t" << t.dataPages.size()
+            std::cout << ForTerminal(t.name) << '\t' << t.columns.size() << " columns\t" << t.dataPages.size()
                       << " data pages\t" << t.rowCount << " rows (definition)\t"
                       << (t.generatedName ? "generated name" : "catalog name") << '\n';
         });
@@ -93,7 +94,7 @@ int RunSchema(const SchemaOptions& options) {
                 std::cout << sql.createSql << "\n" << sql.insertSql << "\n\n";
                 return;
             }
-            std::cout << t.name << (t.generatedName ? "  (generated name)" : "") << '\n';
+            std::cout << ForTerminal(t.name) << (t.generatedName ? "  (generated name)" : "") << '\n';
             for (const ColumnInfo& c : t.columns) {
                 std::cout << "  " << c.name << '\t' << ColumnTypeName(c) << '\t' << "length " << c.length << '\t'
                           << "column " << c.columnNumber << '\t' << (c.isFixed ? "fixed" : "variable");

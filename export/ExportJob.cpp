@@ -1,5 +1,6 @@
 #include "export/ExportJob.h"
 
+#include "status/DisplayText.h"
 #include "status/Logging.h"
 
 namespace pw {
@@ -49,13 +50,15 @@ void ExportJob::Run(const ExportCallbacks& callbacks, const std::filesystem::pat
                 results_.push_back({});
                 continue;
             }
-            Emit(callbacks, kTableStartedPrefix + table.name, true);
+            // Names come from the file: shown and logged with control characters escaped.
+            const std::string shown = ForTerminal(table.name);
+            Emit(callbacks, kTableStartedPrefix + shown, true);
             const TableExportResult result = ExportTable(table, settings_.target, run);
             results_.push_back(result);
             if (settings_.target == ExportTarget::Access && result.outcome == TableExportOutcome::Completed &&
                 !run.StopRequested())
                 done = true;
-            Emit(callbacks, kTableCompletedPrefix + table.name, true);
+            Emit(callbacks, kTableCompletedPrefix + shown, true);
             run.Progress(ProgressStage::Tables, static_cast<std::int64_t>(i) + 1, static_cast<std::int64_t>(n));
             const int percent = static_cast<int>(static_cast<double>(i + 1) * 100.0 / static_cast<double>(n));
             if (callbacks.onProgress) callbacks.onProgress(percent);
@@ -82,7 +85,7 @@ void ExportJob::Run(const ExportCallbacks& callbacks, const std::filesystem::pat
     for (std::size_t k = 0; k < results_.size(); ++k) {
         const TableInfo& table = settings_.tables[k];
         if (table.name.empty()) continue;
-        statistics_.push_back({table.name, static_cast<std::int32_t>(results_[k].exportedRows)});
+        statistics_.push_back({ForTerminal(table.name), static_cast<std::int32_t>(results_[k].exportedRows)});
     }
     statisticsWritten_ =
         WriteStatisticsFile(statisticsFile, FormatStatistics(settings_.folder.string(), statistics_));

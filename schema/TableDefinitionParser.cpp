@@ -20,10 +20,10 @@ std::string CleanColumnName(const std::string& utf8) {
     std::string cleaned;
     for (char32_t cp : Utf8CodePoints(utf8)) {
         std::string piece;
-        if ((cp >= 0x20 && cp <= 0x7E) || cp == 0xA0) {
-            AppendCodePoint(piece, cp);
-        } else {
+        if (cp < 0x20 || cp == 0x7F) {
             piece = "_";
+        } else {
+            AppendCodePoint(piece, cp);
         }
         if (cleaned.size() + piece.size() > kMaxBytes) break;
         cleaned += piece;

@@ -18,8 +18,10 @@ int ParseTableDefinition(ByteView definition, TableInfo& table, const PageMap& m
 // Appends the column of the 25-byte record at position. Returns 1.
 int ParseColumnRecord(ByteView definition, TableInfo& table, std::int64_t position);
 
-// Printable ASCII (0x20-0x7E) and U+00A0 are kept; every other character
-// becomes "_". The result holds at most 259 bytes.
+// The name as stored, in UTF-8, except that control characters (below 0x20,
+// and 0x7F) become "_": a name may be shown anywhere, and a name of any
+// script is kept whole. The result holds at most 259 bytes, cut between
+// characters.
 std::string CleanColumnName(const std::string& utf8);
 
 }  // namespace pw

@@ -7,6 +7,7 @@
 #include <nlohmann/json.hpp>
 
 #include "tests/support/CliRun.h"
+#include "tests/support/DatabaseBuilder.h"
 #include "tests/support/FileTools.h"
 #include "tests/support/ShopSample.h"
 
@@ -125,6 +126,26 @@ TEST_F(RecordCommands, DumpEndsWithTheDamageSummary) {
         EXPECT_TRUE(event["slot"].is_number());
     }
     EXPECT_NE(damaged.err.find("Damage found: "), std::string::npos) << damaged.err;
+}
+
+TEST_F(RecordCommands, StoredNamesReachTheTerminalWithTheirControlCharactersEscaped) {
+    DatabaseBuilder db;
+    const auto t = db.AddTable("Red\x1b[31m\nName", {Column("A", type::kLong)});
+    db.AddRow(t, {Long(1)});
+    WriteFile(dir / "names.mdb", db.Build());
+    for (const char* command : {"tables -q ", "schema -q "}) {
+        const CliResult r = Run(command + File("names.mdb"));
+        ASSERT_EQ(r.exitCode, 0) << r.err;
+        EXPECT_NE(r.out.find("Red\\x1b[31m\\x0aName"), std::string::npos) << command << r.out;
+        EXPECT_EQ(r.out.find('\x1b'), std::string::npos) << command;
+    }
+    // JSON keeps the name exactly, escaped the JSON way.
+    const CliResult json = Run("tables --json -q " + File("names.mdb"));
+    bool found = false;
+    const nlohmann::json listed = nlohmann::json::parse(json.out);
+    for (const auto& table : listed["tables"])
+        found = found || table["name"] == "Red\x1b[31m\nName";
+    EXPECT_TRUE(found) << json.out;
 }
 
 TEST_F(RecordCommands, RefusalsAndMissingFilesHaveTheirExitCodes) {

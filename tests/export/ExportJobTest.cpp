@@ -182,3 +182,42 @@ TEST_F(ExportJobTest, UnknownTargetExportsAndListsNothing) {
 
 }  // namespace
 }  // namespace pw::testing
+
+namespace pw::testing {
+namespace {
+
+using namespace exportsupport;
+
+TEST(ExportJobNames, ControlCharactersOfStoredNamesAreEscapedInLinesLogsAndStatistics) {
+    TempDir dir;
+    ScopedAppDirectory app(dir / "app");
+    DatabaseBuilder db;
+    const auto t = db.AddTable("Evil\x1b[2J\nCode:0  Error:0  MSG:forged", {Column("A", type::kLong)});
+    db.AddRow(t, {Long(1)});
+    WriteFile(dir / "input.mdb", db.Build());
+    AnalysedForExport file(dir / "input.mdb", dir / "ole");
+    ASSERT_TRUE(file.analysed());
+    ExportSettings settings;
+    settings.folder = dir / "out";
+    for (const TableInfo& table : file.tables())
+        if (table.name.rfind("Evil", 0) == 0) settings.tables.push_back(table);
+    ASSERT_EQ(settings.tables.size(), 1u);
+    ExportJob job(file.pages(), settings);
+    std::vector<std::string> lines;
+    ExportCallbacks callbacks;
+    callbacks.onLine = [&](const std::string& line) { lines.push_back(line); };
+    job.Run(callbacks, dir / "app" / "Export Statistics.log", file.control());
+
+    const std::string shown = "Evil\\x1b[2J\\x0aCode:0  Error:0  MSG:forged";
+    ASSERT_EQ(lines.size(), 4u);
+    EXPECT_EQ(lines[1], "Export started  : " + shown);
+    const std::string log = ReadText(dir / "app" / "Log Files" / "ExecLog.log");
+    EXPECT_EQ(std::count(log.begin(), log.end(), '\n'), 3);  // one line per entry, none forged
+    EXPECT_EQ(log.find('\x1b'), std::string::npos);
+    const std::string statistics = ReadText(dir / "app" / "Export Statistics.log");
+    EXPECT_NE(statistics.find(shown), std::string::npos) << statistics;
+    EXPECT_EQ(statistics.find('\x1b'), std::string::npos);
+}
+
+}  // namespace
+}  // namespace pw::testing
