@@ -1,8 +1,15 @@
 #include "export/SqlBuilder.h"
 
+#include <algorithm>
+
 #include "schema/ColumnTypes.h"
 
 namespace pw {
+namespace {
+
+constexpr std::int32_t kMaxTextCharacters = 255;
+
+}  // namespace
 
 TableSql BuildTableSql(const TableInfo& table) {
     std::string definitions;
@@ -15,7 +22,9 @@ TableSql BuildTableSql(const TableInfo& table) {
             names += ", ";
         }
         definitions.append("\r\n\t[").append(column.name).append("] ").append(word);
-        if (word == "TEXT") definitions.append("(").append(std::to_string(column.length)).append(")");
+        // A text column stores two bytes a character; SQL counts characters.
+        if (word == "TEXT")
+            definitions.append("(").append(std::to_string(std::min(std::max(column.length, 0) / 2, kMaxTextCharacters))).append(")");
         names.append("[").append(column.name).append("]");
     }
     TableSql sql;

@@ -7,9 +7,7 @@
 namespace pw {
 namespace {
 
-constexpr int kTextType = 10;
 constexpr int kNumericType = 16;
-constexpr int kMaxTextLength = 255;
 
 void AppendCodePoint(std::string& out, char32_t cp) { AppendUtf8(out, cp); }
 
@@ -44,7 +42,6 @@ int ParseColumnRecord(ByteView definition, TableInfo& table, std::int64_t p) {
     column.isFixed = static_cast<std::uint8_t>(ReadInt8(definition, p + 15) & 1);
     column.fixedOffset = ReadUInt16(definition, p + 21);
     column.length = ReadUInt16(definition, p + 23);
-    if (column.typeCode == kTextType && column.length > kMaxTextLength) column.length = kMaxTextLength;
     table.columns.push_back(std::move(column));
     return 1;
 }

@@ -17,7 +17,7 @@ ColumnInfo Column(std::string name, int type, int number, int length = 0) {
 TEST(SqlBuilder, OrdersExampleByteForByte) {
     TableInfo t;
     t.name = "Orders";
-    t.columns = {Column("ID", 4, 0), Column("Name", 10, 1, 100), Column("Notes", 12, 2)};
+    t.columns = {Column("ID", 4, 0), Column("Name", 10, 1, 200), Column("Notes", 12, 2)};
     const TableSql sql = BuildTableSql(t);
     EXPECT_EQ(sql.createSql,
               "CREATE TABLE [Orders] \r\n(\r\n\t[ID] COUNTER, \r\n\t[Name] TEXT(100), \r\n\t[Notes] MEMO\r\n);");
@@ -48,6 +48,14 @@ TEST(SqlBuilder, CounterOnlyForColumnNumberZeroAndUnknownCodesPassThrough) {
     EXPECT_EQ(sql.createSql,
               "CREATE TABLE [x]y] \r\n(\r\n\t[Second] LONG, \r\n\t[First] COUNTER, \r\n\t[Odd] UNKNOWN-DATATYPE = "
               "0xd\r\n);");
+}
+
+TEST(SqlBuilder, TextLengthsCountCharactersUpTo255) {
+    TableInfo t;
+    t.name = "T";
+    t.columns = {Column("Short", 10, 0, 30), Column("Long", 10, 1, 510), Column("Odd", 10, 2, 7)};
+    EXPECT_EQ(BuildTableSql(t).createSql,
+              "CREATE TABLE [T] \r\n(\r\n\t[Short] TEXT(15), \r\n\t[Long] TEXT(255), \r\n\t[Odd] TEXT(3)\r\n);");
 }
 
 }  // namespace
