@@ -158,7 +158,6 @@ int main(int argc, char** argv) {
     pw::ExportSettings settings;
     settings.target = pw::ExportTarget::Csv;
     settings.folder = dir.path() / "csv";
-    settings.oleFolder = dir.path() / "app" / "TempOLeFiles";
     settings.tables = {*table};
     pw::ExportJob job(analysis.pages(), settings);
     const auto exportStart = std::chrono::steady_clock::now();

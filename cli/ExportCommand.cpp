@@ -8,7 +8,6 @@
 #include "export/ExportJob.h"
 #include "export/StatisticsLog.h"
 #include "salvage/TableDamage.h"
-#include "status/AppPaths.h"
 #include "status/Logging.h"
 
 namespace pw::cli {
@@ -35,7 +34,6 @@ int RunExport(const ExportOptions& options) {
         std::cerr << "pagewright: cannot create a folder under '" << options.destination << "'" << std::endl;
         return kExitErrors;
     }
-    settings.oleFolder = AppDirectory() / "TempOLeFiles";
 
     WriteLogHeader();
     ExportJob job(run.pages(), settings);

@@ -153,8 +153,8 @@ std::string RenderCsvField(const ColumnInfo& column, const std::string& cellText
     }
 }
 
-CsvExporter::CsvExporter(const PageSource& pages, CsvExportSettings settings, OleFileWriter* ole)
-    : pages_(pages), settings_(std::move(settings)), ole_(ole) {}
+CsvExporter::CsvExporter(const PageSource& pages, CsvExportSettings settings)
+    : pages_(pages), settings_(std::move(settings)) {}
 
 std::string CsvExporter::FileStem(const TableInfo& table) {
     auto found = stems_.find(table.tdefPage);
@@ -195,6 +195,9 @@ TableExportResult CsvExporter::ExportData(const TableInfo& table, const std::str
 
     std::string line;
     std::string oleField;
+    // Made when the first object comes, so a table without one leaves no folder.
+    std::unique_ptr<OleFileWriter> objects;
+    const std::string objectFolder = ObjectFolderName(stem);
     const WalkOutcome walked = ForEachRow(pages_, table, run, [&](const WalkedRow& row) {
         if (!row.IsRecord()) return true;
         const std::vector<CellValue>& cells = row.cells;
@@ -205,10 +208,13 @@ TableExportResult CsvExporter::ExportData(const TableInfo& table, const std::str
             for (std::size_t k = 0; k < table.columns.size(); ++k) {
                 if (k != 0) line += kFieldJoin;
                 const ColumnInfo& column = table.columns[k];
-                const bool object = column.typeCode == ColumnType::OleObject && ole_ != nullptr && k < cells.size() &&
+                const bool object = column.typeCode == ColumnType::OleObject && k < cells.size() &&
                                     cells[k].value.kind == TypedValue::Kind::Bytes;
                 if (object) {
-                    oleField = ole_->Write(cells[k].value.text);
+                    if (!objects) objects = std::make_unique<OleFileWriter>(settings_.folder / objectFolder);
+                    const std::filesystem::path written(objects->Write(cells[k].value.text));
+                    oleField = objectFolder + "/";
+                    oleField += reinterpret_cast<const char*>(written.filename().u8string().c_str());
                     line += RenderCsvField(column, oleField);
                 } else {
                     line += RenderCsvField(column, CellText(cells, k));

@@ -70,15 +70,16 @@ std::string RenderCsvField(const ColumnInfo& column, const std::string& cellText
 // the tables of one export never share a file). Lines end in CR LF.
 //
 // Records are the live rows of the table's row walk, their fields the typed
-// cells in the order of table.columns. An OLE object is written to a file by
-// the OLE writer and the field names that file; without a writer the field
-// holds the cell text.
+// cells in the order of table.columns. The OLE objects of a table are written
+// as files into "<stem>_files" beside its CSV files, numbered from 1, and the
+// field names the file relative to the CSV file: an export holds all it
+// wrote, and a later export can never overwrite it.
 class CsvExporter {
 public:
     // Called after every counted row of a data export, with the count so far.
     using RowHook = std::function<void(const TableInfo&, std::int64_t exportedRows)>;
 
-    CsvExporter(const PageSource& pages, CsvExportSettings settings, OleFileWriter* ole = nullptr);
+    CsvExporter(const PageSource& pages, CsvExportSettings settings);
 
     void SetRowHook(RowHook hook) { rowHook_ = std::move(hook); }
 
@@ -88,6 +89,8 @@ public:
 
     // The stem the table's files get (reserved on first use, per definition page).
     std::string FileStem(const TableInfo& table);
+    // The folder the table's OLE objects go to.
+    static std::string ObjectFolderName(const std::string& stem) { return stem + "_files"; }
     const CsvExportSettings& settings() const { return settings_; }
 
 private:
@@ -96,7 +99,6 @@ private:
 
     const PageSource& pages_;
     CsvExportSettings settings_;
-    OleFileWriter* ole_;
     CsvFileNamer namer_;
     std::map<std::int32_t, std::string> stems_;
     RowHook rowHook_;

@@ -4,20 +4,10 @@
 #include "status/Logging.h"
 
 namespace pw {
-namespace {
-
-std::unique_ptr<OleFileWriter> MakeOleWriter(const std::filesystem::path& folder) {
-    if (folder.empty()) return nullptr;
-    return std::make_unique<OleFileWriter>(folder);
-}
-
-}  // namespace
-
 ExportJob::ExportJob(const PageSource& pages, ExportSettings settings, AccessTarget* access)
     : settings_(std::move(settings)),
       access_(access),
-      ole_(MakeOleWriter(settings_.oleFolder)),
-      csv_(pages, CsvExportSettings{settings_.folder, settings_.content}, ole_.get()) {}
+      csv_(pages, CsvExportSettings{settings_.folder, settings_.content}) {}
 
 void ExportJob::Emit(const ExportCallbacks& callbacks, const std::string& line, bool toLog) {
     if (callbacks.onLine) callbacks.onLine(line);

@@ -43,8 +43,6 @@ struct ExportSettings {
     // For CSV the folder the files go into (MakeCsvFolder); printed in the
     // statistics either way.
     std::filesystem::path folder;
-    // Where a CSV export writes the OLE objects it meets; none when empty.
-    std::filesystem::path oleFolder;
     // In export order; a table without a name is passed over.
     std::vector<TableInfo> tables;
 };
@@ -91,7 +89,6 @@ private:
 
     ExportSettings settings_;
     AccessTarget* access_;
-    std::unique_ptr<OleFileWriter> ole_;
     CsvExporter csv_;
     ExportOutcome outcome_ = ExportOutcome::Failed;
     std::string closingLine_;

@@ -1,7 +1,9 @@
 #include <gtest/gtest.h>
 #include <sys/wait.h>
 
+#include <algorithm>
 #include <cstdlib>
+#include <map>
 #include <string>
 
 #include "tests/export/ExportTestSupport.h"
@@ -70,6 +72,73 @@ TEST_F(ExportCommandTest, UnknownTableIsAnErrorAndWritesNothing) {
               1);
     EXPECT_NE(ReadText(dir_ / "stderr").find("'nope'"), std::string::npos);
     EXPECT_FALSE(std::filesystem::exists(dir_ / "dest"));
+}
+
+}  // namespace
+}  // namespace pw::testing
+
+namespace pw::testing {
+namespace {
+
+using namespace exportsupport;
+
+// Every file under `root` with its content, by path relative to it.
+std::map<std::string, std::string> Tree(const std::filesystem::path& root) {
+    std::map<std::string, std::string> files;
+    for (const auto& entry : std::filesystem::recursive_directory_iterator(root))
+        if (entry.is_regular_file())
+            files[entry.path().lexically_relative(root).string()] = ReadText(entry.path());
+    return files;
+}
+
+TEST(ExportObjects, TwoExportsIntoOneDestinationKeepEachOthersObjects) {
+    TempDir dir;
+    for (const char* name : {"first", "second"}) {
+        DatabaseBuilder db;
+        const auto t = db.AddTable("Pictures", {Column("Id", type::kLong), Column("Picture", type::kOle)});
+        const std::string content = std::string("picture of the ") + name + " database";
+        db.AddRow(t, {Long(1), db.LongBinary(Bytes(content.begin(), content.end()))});
+        db.AddRow(t, {Long(2), Null});
+        WriteFile(dir / (std::string(name) + ".mdb"), db.Build());
+    }
+    ASSERT_EQ(testing::RunPagewright(dir.path(), "export " + ShellQuoted(dir / "first.mdb") + " --csv " +
+                                                     ShellQuoted(dir / "dest"))
+                  .exitCode,
+              0);
+    const std::map<std::string, std::string> afterFirst = Tree(dir / "dest");
+    ASSERT_EQ(testing::RunPagewright(dir.path(), "export " + ShellQuoted(dir / "second.mdb") + " --csv " +
+                                                     ShellQuoted(dir / "dest"))
+                  .exitCode,
+              0);
+    const std::map<std::string, std::string> afterSecond = Tree(dir / "dest");
+
+    // The first export's files are all still there, byte for byte.
+    for (const auto& [path, content] : afterFirst) {
+        ASSERT_EQ(afterSecond.count(path), 1u) << path;
+        EXPECT_EQ(afterSecond.at(path), content) << path;
+    }
+    // Each export holds its CSV file and its object, which the CSV names by a
+    // path relative to itself.
+    std::vector<std::string> objects;
+    for (const auto& [path, content] : afterSecond) {
+        const std::filesystem::path p(path);
+        if (p.parent_path().filename() == "Pictures_files") {
+            objects.push_back(content);
+            EXPECT_EQ(p.filename(), "Ole1.ole");
+            const std::string csv = afterSecond.at((p.parent_path().parent_path() / "Pictures.csv").string());
+            EXPECT_NE(csv.find("?{file 'Pictures_files/Ole1.ole'}"), std::string::npos) << csv;
+        }
+    }
+    EXPECT_EQ(objects, (std::vector<std::string>{"picture of the first database", "picture of the second database"}));
+    EXPECT_EQ(afterSecond.size(), 4u);
+    // Beside the destination only the program's own folder and what the test wrote.
+    std::vector<std::string> top = FilesIn(dir.path());
+    top.erase(std::remove_if(top.begin(), top.end(),
+                             [](const std::string& n) { return n == "stdout" || n == "stderr"; }),
+              top.end());
+    EXPECT_EQ(top, (std::vector<std::string>{"app", "dest", "first.mdb", "second.mdb"}));
+    for (const auto& [path, content] : Tree(dir / "app"))
+        EXPECT_TRUE(path.rfind("Log Files", 0) == 0 || path == "Export Statistics.log") << path;
 }
 
 }  // namespace

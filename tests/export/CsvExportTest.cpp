@@ -18,18 +18,16 @@ class BuiltDatabase {
 public:
     explicit BuiltDatabase(const DatabaseBuilder& db) {
         WriteFile(dir_ / "test.mdb", db.Build());
-        file_ = std::make_unique<AnalysedForExport>(dir_ / "test.mdb", dir_ / "ole");
+        file_ = std::make_unique<AnalysedForExport>(dir_ / "test.mdb");
     }
     AnalysedForExport& file() { return *file_; }
     std::filesystem::path out() const { return dir_ / "out"; }
-    std::filesystem::path ole() const { return dir_ / "ole"; }
     const TempDir& dir() const { return dir_; }
 
-    // Exports one table with a fresh exporter whose OLE objects go to ole();
-    // returns how it ended and keeps its row count.
+    // Exports one table with a fresh exporter; returns how it ended and keeps
+    // its row count.
     TableExportOutcome Export(const std::string& table, ExportContent content = ExportContent::SchemaAndData) {
-        OleFileWriter ole(this->ole());
-        CsvExporter exporter(file_->pages(), {out(), content}, &ole);
+        CsvExporter exporter(file_->pages(), {out(), content});
         const TableExportResult result = exporter.ExportTableToCsv(file_->Table(table), file_->control());
         exportedRows_ = result.exportedRows;
         return result.outcome;
@@ -62,9 +60,14 @@ TEST(CsvExport, DataFileHasLowerCaseHeaderAndOneRenderedFieldPerColumn) {
 
     EXPECT_EQ(built.Export("Mixed"), TableExportOutcome::Completed);
     EXPECT_EQ(built.exportedRows(), 4);
-    const std::vector<std::string> oleFiles = FilesIn(built.ole());
+    // The object lies in the table's own folder beside its CSV file, and the
+    // field names it relative to that file.
+    EXPECT_EQ(FilesIn(built.out()), (std::vector<std::string>{"Mixed.csv", "Mixed_files"}));
+    const std::vector<std::string> oleFiles = FilesIn(built.out() / "Mixed_files");
     ASSERT_EQ(oleFiles.size(), 1u);
-    const std::string olePath = (built.ole() / oleFiles[0]).string();
+    const std::string olePath = "Mixed_files/" + oleFiles[0];
+    EXPECT_EQ(oleFiles[0], "Ole1.ole");
+    EXPECT_EQ(ReadText(built.out() / "Mixed_files" / "Ole1.ole"), "not an OLE");
 
     const std::vector<std::string> lines = built.Lines("Mixed.csv");
     ASSERT_EQ(lines.size(), 5u);

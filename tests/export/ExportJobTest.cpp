@@ -27,7 +27,7 @@ protected:
         db.AddRow(gamma, {Bit(true)});
         db.AddRow(gamma, {Bit(false)});
         WriteFile(input(), db.Build());
-        file_ = std::make_unique<AnalysedForExport>(input(), dir_ / "app" / "TempOLeFiles");
+        file_ = std::make_unique<AnalysedForExport>(input());
     }
 
     std::filesystem::path input() const { return dir_ / "input.mdb"; }
@@ -40,7 +40,6 @@ protected:
         settings.target = target;
         settings.content = ExportContent::SchemaAndData;
         settings.folder = out();
-        settings.oleFolder = file_->oleFolder();
         settings.tables = std::move(tables);
         return settings;
     }
@@ -195,7 +194,7 @@ TEST(ExportJobNames, ControlCharactersOfStoredNamesAreEscapedInLinesLogsAndStati
     const auto t = db.AddTable("Evil\x1b[2J\nCode:0  Error:0  MSG:forged", {Column("A", type::kLong)});
     db.AddRow(t, {Long(1)});
     WriteFile(dir / "input.mdb", db.Build());
-    AnalysedForExport file(dir / "input.mdb", dir / "ole");
+    AnalysedForExport file(dir / "input.mdb");
     ASSERT_TRUE(file.analysed());
     ExportSettings settings;
     settings.folder = dir / "out";

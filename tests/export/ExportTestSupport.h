@@ -16,12 +16,10 @@
 
 namespace pw::testing::exportsupport {
 
-// A database file analysed as the program does; `oleFolder` is where its
-// exports put OLE objects.
+// A database file analysed as the program does.
 class AnalysedForExport {
 public:
-    AnalysedForExport(const std::filesystem::path& path, std::filesystem::path oleFolder)
-        : file_(path), oleFolder_(std::move(oleFolder)) {}
+    explicit AnalysedForExport(const std::filesystem::path& path) : file_(path) {}
 
     bool analysed() const { return file_.ok; }
     const PageSource& pages() const { return file_.analysis.pages(); }
@@ -30,11 +28,9 @@ public:
     RunControl control() { return file_.control(); }
     StopFlag& stop() { return file_.stop; }
     DamageReport& damage() { return file_.damage; }
-    const std::filesystem::path& oleFolder() const { return oleFolder_; }
 
 private:
     testing::AnalysedFile file_;
-    std::filesystem::path oleFolder_;
 };
 
 // The application folder pointed at a temporary one for the life of a test.

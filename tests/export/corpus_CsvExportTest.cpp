@@ -47,14 +47,13 @@ void CheckFile(const CorpusFile& corpusFile) {
     TempDir dir;
     ScopedAppDirectory app(dir / "app");
     const std::string before = Sha256Hex(ReadText(corpusFile.path));
-    AnalysedForExport file(corpusFile.path, dir / "ole");
+    AnalysedForExport file(corpusFile.path);
     ASSERT_TRUE(file.analysed());
     const nlohmann::json expected = LoadExpected(corpusFile);
 
     ExportSettings settings;
     settings.target = ExportTarget::Csv;
     settings.folder = dir / "csv";
-    settings.oleFolder = dir / "ole";
     settings.tables = file.tables();
     ExportJob job(file.pages(), settings);
     job.Run({}, dir / "app" / "Export Statistics.log", file.control());
@@ -62,8 +61,8 @@ void CheckFile(const CorpusFile& corpusFile) {
     EXPECT_EQ(Sha256Hex(ReadText(corpusFile.path)), before);
 
     // The same walk again with an OLE writer of its own numbers the OLE files
-    // as the export did, so the paths agree.
-    OleFileWriter ole(dir / "ole-again");
+    // as the export did, so the paths and the bytes can be compared.
+    std::size_t objects = 0;
     std::map<std::string, std::size_t> expectedRows;
     for (const auto& table : expected["tables"])
         expectedRows[table["name"].get<std::string>()] = table["rows"].size();
@@ -74,6 +73,8 @@ void CheckFile(const CorpusFile& corpusFile) {
         const std::int64_t exportedRows = job.results().at(t).exportedRows;
         SCOPED_TRACE(table.name);
         std::vector<std::vector<std::string>> records;
+        const std::string stem = job.csv().FileStem(table);
+        OleFileWriter ole(dir / "again" / CsvExporter::ObjectFolderName(stem));
         ForEachRow(file.pages(), table, {}, [&](const WalkedRow& row) {
             if (!row.IsRecord()) return true;
             std::vector<std::string> fields;
@@ -84,10 +85,14 @@ void CheckFile(const CorpusFile& corpusFile) {
                 allEmpty = allEmpty && text.empty();
                 if (column.typeCode == ColumnType::OleObject && k < row.cells.size() &&
                     row.cells[k].value.kind == TypedValue::Kind::Bytes) {
-                    // The export's file of the object, by the same number.
+                    // The export's file of the object, by the same number, in
+                    // the table's folder beside its CSV file.
                     const std::filesystem::path again = ole.Write(row.cells[k].value.text);
-                    text = (dir / "ole" / again.filename()).string();
-                    EXPECT_EQ(ReadText(text), ReadText(again)) << text;
+                    text = CsvExporter::ObjectFolderName(stem) + "/" + again.filename().string();
+                    const std::filesystem::path exported = settings.folder / text;
+                    EXPECT_TRUE(std::filesystem::is_regular_file(exported)) << exported;
+                    EXPECT_EQ(ReadText(exported), ReadText(again)) << text;
+                    ++objects;
                 }
                 std::string field = RenderCsvField(column, text);
                 if (field.size() >= 2 && field.front() == '"') field = field.substr(1, field.size() - 2);
@@ -116,9 +121,18 @@ void CheckFile(const CorpusFile& corpusFile) {
             ASSERT_EQ(fields, records[i]) << "line " << i + 2;
         }
     }
-    const std::size_t written =
-        std::filesystem::exists(settings.folder) ? FilesIn(settings.folder).size() : 0;
+    // The folder holds the CSV files and the objects' folders, nothing else.
+    std::size_t written = 0;
+    std::size_t objectFiles = 0;
+    if (std::filesystem::exists(settings.folder)) {
+        for (const auto& entry : std::filesystem::recursive_directory_iterator(settings.folder)) {
+            if (!entry.is_regular_file()) continue;
+            const bool inObjectFolder = entry.path().parent_path() != settings.folder;
+            (inObjectFolder ? objectFiles : written) += 1;
+        }
+    }
     EXPECT_EQ(written, csvFiles);
+    EXPECT_EQ(objectFiles, objects);
 }
 
 TEST(CorpusCsvExport, EveryReadableFileExportsOneCheckedCsvPerTable) {
