@@ -1,4 +1,5 @@
 #include <algorithm>
+#include <fstream>
 #include <iostream>
 #include <memory>
 
@@ -19,6 +20,16 @@ struct ExportOptions {
     std::vector<std::string> tables;
     bool schemaOnly = false;
 };
+
+// The export folder keeps its own account of what was exported and what
+// damage was met, beside the files, for whoever opens it later.
+void WriteExportReports(const std::filesystem::path& folder, const ExportJob& job, const DamageReport& damage) {
+    WriteStatisticsFile(folder / "Export Statistics.log", FormatStatistics(folder.string(), job.statistics()));
+    std::ofstream human(folder / "Damage Report.txt", std::ios::binary | std::ios::trunc);
+    damage.WriteHuman(human);
+    std::ofstream json(folder / "Damage Report.json", std::ios::binary | std::ios::trunc);
+    json << damage.SummaryJson().dump(2, ' ', false, nlohmann::ordered_json::error_handler_t::replace) << '\n';
+}
 
 int RunExport(const ExportOptions& options) {
     AnalysisRun run;
@@ -41,6 +52,13 @@ int RunExport(const ExportOptions& options) {
     callbacks.onLine = [&](const std::string& line) { std::cout << line << std::endl; };
     job.Run(callbacks, StatisticsFilePath(), run.control());
     run.StopWatching();
+    if (settings.content == ExportContent::SchemaAndData) {
+        // The walks of a data export counted what each table held.
+        const std::vector<TableExportResult>& results = job.results();
+        for (std::size_t k = 0; k < results.size(); ++k)
+            TallyTableWalk(run.damage(), settings.tables[k], results[k].walk);
+    }
+    WriteExportReports(settings.folder, job, run.damage());
     std::cout << "CSV folder: " << settings.folder.string() << '\n' << '\n';
     std::cout << kStatisticsHeader << '\n';
     for (const StatisticsRow& row : job.statistics()) {
@@ -49,12 +67,6 @@ int RunExport(const ExportOptions& options) {
         std::cout << line << '\n';
     }
     std::cout << std::flush;
-    if (settings.content == ExportContent::SchemaAndData) {
-        // The walks of a data export counted what each table held.
-        const std::vector<TableExportResult>& results = job.results();
-        for (std::size_t k = 0; k < results.size(); ++k)
-            TallyTableWalk(run.damage(), settings.tables[k], results[k].walk);
-    }
     switch (job.outcome()) {
         case ExportOutcome::Succeeded:
             return run.FinishWithDamage(kExitOk);

@@ -5,7 +5,7 @@
 namespace pw {
 
 // The folder where the program keeps its own files ("Log Files",
-// "TempOLeFiles", "Export Statistics.log"). In order of precedence: the folder
+// "Export Statistics.log"). In order of precedence: the folder
 // given to SetAppDirectory, $PAGEWRIGHT_STATE_DIR, the executable's folder
 // when it is writable, $XDG_STATE_HOME/pagewright, ~/.local/state/pagewright.
 // A folder found by the automatic search is created when first asked for; a

@@ -6,6 +6,8 @@
 #include <map>
 #include <string>
 
+#include <nlohmann/json.hpp>
+
 #include "tests/export/ExportTestSupport.h"
 #include "tests/support/CliRun.h"
 #include "tests/support/DatabaseBuilder.h"
@@ -44,8 +46,19 @@ TEST_F(ExportCommandTest, ExportsEveryTableIntoANewStampedFolder) {
     ASSERT_EQ(folders.size(), 1u);
     EXPECT_EQ(folders[0].rfind("Pagewright_(DATE=", 0), 0u);
     const std::filesystem::path folder = dir_ / "dest" / folders[0];
-    EXPECT_EQ(FilesIn(folder), (std::vector<std::string>{"Notes.csv", "Orders.csv"}));
+    EXPECT_EQ(FilesIn(folder), (std::vector<std::string>{"Damage Report.json", "Damage Report.txt",
+                                                         "Export Statistics.log", "Notes.csv", "Orders.csv"}));
     EXPECT_EQ(ReadText(folder / "Orders.csv"), "id, item\r\n1, pen\r\n2, \"ink, blue\"\r\n");
+    // The folder's own account equals the program's, and its damage report
+    // counts what the tables held.
+    EXPECT_EQ(ReadText(folder / "Export Statistics.log"), ReadText(dir_ / "app" / "Export Statistics.log"));
+    EXPECT_EQ(ReadText(folder / "Damage Report.txt"), "No damage found.\n");
+    const nlohmann::json damage = nlohmann::json::parse(ReadText(folder / "Damage Report.json"));
+    EXPECT_EQ(damage["events"], 0);
+    bool ordersCounted = false;
+    for (const auto& table : damage["tables"])
+        ordersCounted = ordersCounted || (table["name"] == "Orders" && table["rowsFound"] == 2);
+    EXPECT_TRUE(ordersCounted) << damage.dump();
 
     const std::string out = ReadText(dir_ / "stdout");
     EXPECT_NE(out.find("Export started  : Orders\n"), std::string::npos) << out;
@@ -62,7 +75,9 @@ TEST_F(ExportCommandTest, ChosenTablesOnlyAndSchemaOnly) {
               0);
     const std::vector<std::string> folders = FilesIn(dir_ / "dest");
     ASSERT_EQ(folders.size(), 1u);
-    EXPECT_EQ(FilesIn(dir_ / "dest" / folders[0]), std::vector<std::string>{"Notes.csv"});
+    EXPECT_EQ(FilesIn(dir_ / "dest" / folders[0]),
+              (std::vector<std::string>{"Damage Report.json", "Damage Report.txt", "Export Statistics.log",
+                                        "Notes.csv"}));
     EXPECT_EQ(ReadText(dir_ / "dest" / folders[0] / "Notes.csv"), "Text,TEXT,\r\n");
 }
 
@@ -130,7 +145,7 @@ TEST(ExportObjects, TwoExportsIntoOneDestinationKeepEachOthersObjects) {
         }
     }
     EXPECT_EQ(objects, (std::vector<std::string>{"picture of the first database", "picture of the second database"}));
-    EXPECT_EQ(afterSecond.size(), 4u);
+    EXPECT_EQ(afterSecond.size(), 2u * 5u);  // per export: CSV, object, statistics, two damage reports
     // Beside the destination only the program's own folder and what the test wrote.
     std::vector<std::string> top = FilesIn(dir.path());
     top.erase(std::remove_if(top.begin(), top.end(),
