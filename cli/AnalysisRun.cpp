@@ -96,7 +96,10 @@ int AnalysisRun::Run(const std::string& path, const AnalysisOptions& options) {
             return kExitErrors;
         case AnalysisOutcome::FormatNotSupported:
         case AnalysisOutcome::HighlyCorrupted:
+        case AnalysisOutcome::Encrypted:
             std::cerr << OutcomeMessage(outcome) << std::endl;
+            if (!analysis_.refusalReason().empty())
+                std::cerr << "pagewright: " << analysis_.refusalReason() << std::endl;
             return kExitRefused;
         case AnalysisOutcome::Stopped:
             return kExitInterrupted;

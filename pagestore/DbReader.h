@@ -56,6 +56,9 @@ public:
     // 4096-byte block (the last byte of a block starts none); only a 0x0101
     // word can be page 1, so only those are tested.
     std::int64_t LocatePageOne() const;
+    // True when page 0 is still a database header and says that the pages
+    // after it are enciphered with a password.
+    bool HeaderNamesEncryption() const;
 
     // Page scan: the pages from the start of the file, or from page 1 at a
     // shifted position (page 0 is then absent). Returns the pages mapped.

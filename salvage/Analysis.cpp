@@ -6,6 +6,7 @@ std::string OutcomeMessage(AnalysisOutcome outcome) {
     switch (outcome) {
         case AnalysisOutcome::FormatNotSupported: return kFormatNotSupported;
         case AnalysisOutcome::HighlyCorrupted: return kHighlyCorrupted;
+        case AnalysisOutcome::Encrypted: return kEncrypted;
         case AnalysisOutcome::Completed:
         case AnalysisOutcome::NoPath:
         case AnalysisOutcome::CannotOpen:
@@ -13,6 +14,20 @@ std::string OutcomeMessage(AnalysisOutcome outcome) {
     }
     return {};
 }
+
+namespace {
+
+std::string RefusalReason(std::int64_t fileSize, std::int64_t pageOne) {
+    if (fileSize == 0) return "empty file";
+    // Page 1 and at least three of the system pages after it must be there.
+    if (fileSize < 4 * static_cast<std::int64_t>(kPageSize)) return "too short to hold an Access database";
+    if (pageOne > kLastPageOnePosition)
+        return "page 1 found only at byte " + std::to_string(pageOne) + ", past the first " +
+               std::to_string(kLastPageOnePosition) + " bytes";
+    return "not an Access database: no Jet 4 page 1 found";
+}
+
+}  // namespace
 
 const TableInfo* Analysis::Find(const std::string& name) const {
     for (const TableInfo& table : tables_)
@@ -23,6 +38,7 @@ const TableInfo* Analysis::Find(const std::string& name) const {
 AnalysisOutcome Analysis::Run(const std::string& path, const RunControl& run, const TablePublisher& publish) {
     tables_.clear();
     unnamedTables_ = 0;
+    refusalReason_.clear();
     reader_.CloseDatabaseFile();
     outcome_ = AnalysisOutcome::NoPath;
     if (path.empty()) return outcome_;
@@ -35,13 +51,23 @@ AnalysisOutcome Analysis::Run(const std::string& path, const RunControl& run, co
     run.Status("Opened file successfully...");
 
     const FormatCheck format = reader_.CheckFileFormat();
-    if (format == FormatCheck::Pages2048) return outcome_ = AnalysisOutcome::FormatNotSupported;
+    if (format == FormatCheck::Pages2048) {
+        refusalReason_ = "Access 97 (2048-byte pages) is not supported";
+        return outcome_ = AnalysisOutcome::FormatNotSupported;
+    }
     if (format == FormatCheck::NotRecognised) {
         // Kept even when refused, so that whoever reports the refusal can say
         // where page one was found.
         reader_.setPageOneOffset(reader_.LocatePageOne());
         const std::int64_t pageOne = reader_.pageOneOffset();
-        if (pageOne == -1 || pageOne > kLastPageOnePosition) return outcome_ = AnalysisOutcome::HighlyCorrupted;
+        if (pageOne == -1 || pageOne > kLastPageOnePosition) {
+            if (reader_.HeaderNamesEncryption()) {
+                refusalReason_ = "the header describes a password encryption: the pages after it are enciphered";
+                return outcome_ = AnalysisOutcome::Encrypted;
+            }
+            refusalReason_ = RefusalReason(reader_.FileSize(), pageOne);
+            return outcome_ = AnalysisOutcome::HighlyCorrupted;
+        }
     }
 
     run.Status("Analyzing started");

@@ -18,12 +18,15 @@ enum class AnalysisOutcome {
     CannotOpen,          // the file could not be opened (openError says why)
     FormatNotSupported,  // an Access 97 file (2048-byte pages)
     HighlyCorrupted,     // no page one where the salvage can find it
+    Encrypted,           // the header says the pages are enciphered with a password
     Stopped,             // a stop came; what was found up to then is kept
 };
 
 // What a person is told about a refused file.
 inline constexpr const char* kFormatNotSupported = "File format not Supported.";
 inline constexpr const char* kHighlyCorrupted = " This file is highly corrupted and cannot be recovered. ";
+inline constexpr const char* kEncrypted =
+    "This file is encrypted with a password and cannot be read without it.";
 // The message for an outcome; empty for outcomes that show none.
 std::string OutcomeMessage(AnalysisOutcome outcome);
 
@@ -52,12 +55,16 @@ public:
     // "MS-Access 2003/2000" or "MS-Access 2007", by the file's name.
     const std::string& storageFormat() const { return storageFormat_; }
     const std::string& openError() const { return reader_.openError(); }
+    // Why a file was refused, for a person to act on ("empty file", ...);
+    // empty when it was not.
+    const std::string& refusalReason() const { return refusalReason_; }
 
 private:
     CDbReader reader_;
     std::vector<TableInfo> tables_;
     std::int32_t unnamedTables_ = 0;
     std::string storageFormat_;
+    std::string refusalReason_;
     AnalysisOutcome outcome_ = AnalysisOutcome::NoPath;
 };
 

@@ -203,3 +203,52 @@ TEST_F(InfoDamage, APathThatIsNotUtf8StillGivesValidJson) {
 
 }  // namespace
 }  // namespace pw
+
+namespace pw {
+namespace {
+
+// Every refusal gives the system's message and, on its own line, a reason a
+// person can act on; all of them exit with 2.
+TEST(RefusalReasons, EachRefusedFileSaysWhy) {
+    pw::testing::TempDir dir;
+    Bytes header(4 * kPage, 0);
+    Put16(header, 0, 0x0100);
+    const char* ace = "Standard ACE DB";
+    std::copy(ace, ace + 15, header.begin() + 4);
+    std::size_t at = 711;  // UTF-16, where such headers keep it
+    for (char c : std::string("Microsoft Enhanced Cryptographic Provider v1.0")) {
+        header[at] = static_cast<std::uint8_t>(c);
+        at += 2;
+    }
+    Bytes cipher = header;
+    cipher.resize(12 * kPage, 0x5A);  // what enciphered pages look like: no page structure
+
+    struct Case {
+        const char* name;
+        Bytes bytes;
+        const char* message;
+        const char* reason;
+    };
+    const std::vector<Case> cases = {
+        {"empty.mdb", {}, " This file is highly corrupted and cannot be recovered. ", "pagewright: empty file"},
+        {"short.mdb", Bytes(5000, 1), " This file is highly corrupted and cannot be recovered. ",
+         "pagewright: too short to hold an Access database"},
+        {"zeros.mdb", Bytes(10 * kPage, 0), " This file is highly corrupted and cannot be recovered. ",
+         "pagewright: not an Access database: no Jet 4 page 1 found"},
+        {"old.mdb", Jet3File(), "File format not Supported.", "pagewright: Access 97 (2048-byte pages) is not supported"},
+        {"locked.accdb", cipher, "This file is encrypted with a password and cannot be read without it.",
+         "pagewright: the header describes a password encryption"},
+    };
+    for (const Case& c : cases) {
+        const fs::path path = dir / c.name;
+        pw::testing::WriteFile(path, c.bytes);
+        const CliResult r = pw::testing::RunPagewright(dir.path(), "info " + Quoted(path.string()));
+        EXPECT_EQ(r.exitCode, 2) << c.name;
+        EXPECT_NE(r.err.find(c.message), std::string::npos) << c.name << ": " << r.err;
+        EXPECT_NE(r.err.find(c.reason), std::string::npos) << c.name << ": " << r.err;
+        EXPECT_EQ(r.out, "") << c.name;
+    }
+}
+
+}  // namespace
+}  // namespace pw

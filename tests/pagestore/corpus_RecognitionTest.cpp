@@ -117,8 +117,9 @@ TEST(CorpusRecognition, FilesTheReferenceCouldNotReadBehaveAsRecorded) {
                                file.name.find("password-protected") != std::string::npos;
         const Outcome out = Analyse(file.path);
         if (encrypted) {
-            EXPECT_EQ(out.outcome, AnalysisOutcome::HighlyCorrupted);
-            EXPECT_EQ(out.message, kHighlyCorrupted);
+            // Told apart from damage: the header names the encryption.
+            EXPECT_EQ(out.outcome, AnalysisOutcome::Encrypted);
+            EXPECT_EQ(out.message, kEncrypted);
             EXPECT_EQ(out.lines, kRefusedLines);
             EXPECT_EQ(out.locatedPageOne, -1);
             EXPECT_TRUE(out.map.empty());
