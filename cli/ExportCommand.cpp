@@ -85,7 +85,12 @@ void AddExportCommand(CLI::App& app, int& exitCode) {
     CLI::App* cmd = app.add_subcommand(
         "export", "Export recovered tables as CSV files into a new time-stamped folder under DEST");
     cmd->add_option("FILE", options->file, "The Access database (.mdb or .accdb) to read")->required();
-    cmd->add_option("--csv", options->destination, "Folder under which the CSV folder is made")->required();
+    cmd->add_option("--csv", options->destination, "Folder under which the CSV folder is made")
+        ->required()
+        ->check([](const std::string& value) {
+            // An empty name would put the export wherever the program happens to run.
+            return value.empty() ? std::string("the destination folder must be named") : std::string();
+        });
     cmd->add_flag("--schema-only", options->schemaOnly, "Write each table's columns and types, no records");
     cmd->add_option("--table", options->tables, "Only this table (may be given more than once)");
     cmd->callback([options, &exitCode] { exitCode = RunExport(*options); });

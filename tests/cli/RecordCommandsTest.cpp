@@ -160,3 +160,30 @@ TEST_F(RecordCommands, RefusalsAndMissingFilesHaveTheirExitCodes) {
 
 }  // namespace
 }  // namespace pw::testing
+
+namespace pw::testing {
+namespace {
+
+TEST(CommandLineConventions, VersionUsageErrorsAndAnEmptyDestination) {
+    TempDir dir;
+    const CliResult version = RunPagewright(dir.path(), "--version");
+    EXPECT_EQ(version.exitCode, 0);
+    EXPECT_EQ(version.out.rfind("pagewright ", 0), 0u) << version.out;
+
+    for (const char* call : {"", "info", "frobnicate x.mdb", "preview x.mdb T --page many", "dump x.mdb --nope"}) {
+        const CliResult r = RunPagewright(dir.path(), call);
+        EXPECT_EQ(r.exitCode, 64) << call;
+        EXPECT_NE(r.err.find("Usage: pagewright "), std::string::npos) << call << ": " << r.err;
+    }
+    const CliResult empty = RunPagewright(dir.path(), "export x.mdb --csv ''");
+    EXPECT_EQ(empty.exitCode, 64);
+    EXPECT_NE(empty.err.find("the destination folder must be named"), std::string::npos) << empty.err;
+
+    const CliResult help = RunPagewright(dir.path(), "--help");
+    EXPECT_EQ(help.exitCode, 0);
+    for (const char* code : {"0 success", "1 errors", "2 the file was refused", "64 ", "130 interrupted"})
+        EXPECT_NE(help.out.find(code), std::string::npos) << code;
+}
+
+}  // namespace
+}  // namespace pw::testing
