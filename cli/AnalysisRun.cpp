@@ -7,6 +7,9 @@
 #include <csignal>
 #include <iostream>
 
+#include "export/CsvExport.h"
+#include "status/DisplayText.h"
+
 namespace pw::cli {
 namespace {
 
@@ -35,19 +38,36 @@ void InstallInterruptHandler(RecoveryStatus& status) {
 
 bool WasInterrupted() { return gInterrupted != 0; }
 
+const TableInfo* ResolveTable(const std::vector<TableInfo>& tables, const std::string& wanted) {
+    for (const TableInfo& table : tables)
+        if (table.name == wanted) return &table;
+    // Access compares names without regard to case; so does the command
+    // line, as long as that names one table only.
+    const std::string lowered = LowerCaseUtf8(wanted);
+    const TableInfo* match = nullptr;
+    for (const TableInfo& table : tables) {
+        if (LowerCaseUtf8(table.name) != lowered) continue;
+        if (match != nullptr) {
+            std::cerr << "pagewright: '" << ForTerminal(wanted) << "' names more than one table when case is "
+                      << "ignored; give its exact name" << std::endl;
+            return nullptr;
+        }
+        match = &table;
+    }
+    if (match == nullptr) std::cerr << "pagewright: no recovered table is named '" << ForTerminal(wanted) << "'" << std::endl;
+    return match;
+}
+
 bool ChooseTables(const std::vector<TableInfo>& tables, const std::vector<std::string>& names,
                   std::vector<TableInfo>& chosen) {
-    for (const std::string& wanted : names) {
-        const bool found =
-            std::any_of(tables.begin(), tables.end(), [&](const TableInfo& t) { return t.name == wanted; });
-        if (!found) {
-            std::cerr << "pagewright: no recovered table is named '" << wanted << "'" << std::endl;
-            return false;
-        }
+    std::vector<const TableInfo*> wanted;
+    for (const std::string& name : names) {
+        const TableInfo* table = ResolveTable(tables, name);
+        if (table == nullptr) return false;
+        wanted.push_back(table);
     }
     for (const TableInfo& table : tables)
-        if (names.empty() || std::find(names.begin(), names.end(), table.name) != names.end())
-            chosen.push_back(table);
+        if (names.empty() || std::find(wanted.begin(), wanted.end(), &table) != wanted.end()) chosen.push_back(table);
     return true;
 }
 

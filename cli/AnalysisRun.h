@@ -65,6 +65,11 @@ private:
     bool quiet_ = false;
 };
 
+// The table of that name: the exact name first, else the one table whose
+// name differs only in case. Null, after saying why on stderr, when none or
+// several match.
+const TableInfo* ResolveTable(const std::vector<TableInfo>& tables, const std::string& wanted);
+
 // Every recovered table in list order, or only those named (still in list
 // order). False, after naming the culprit on stderr, when a name matches no table.
 bool ChooseTables(const std::vector<TableInfo>& tables, const std::vector<std::string>& names,

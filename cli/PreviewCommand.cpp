@@ -41,11 +41,8 @@ int RunPreview(const PreviewOptions& options) {
     AnalysisRun run;
     const int rc = run.Run(options.file, AnalysisOptions{.quiet = true});
     if (rc != kExitOk) return rc;
-    const TableInfo* table = run.analysis().Find(options.table);
-    if (table == nullptr) {
-        std::cerr << "pagewright: no recovered table is named '" << options.table << "'" << std::endl;
-        return kExitErrors;
-    }
+    const TableInfo* table = ResolveTable(run.tables(), options.table);
+    if (table == nullptr) return kExitErrors;
 
     // The preview pages forward from the start of the table, as the window
     // does: each page continues where the one before it stopped. Once a page

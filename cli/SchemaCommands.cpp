@@ -6,6 +6,7 @@
 #include "cli/AnalysisRun.h"
 #include "cli/Commands.h"
 #include "export/SqlBuilder.h"
+#include "salvage/TableDamage.h"
 #include "schema/ColumnTypes.h"
 #include "status/DisplayText.h"
 
@@ -17,6 +18,7 @@ struct SchemaOptions {
     bool json = false;
     bool sql = false;
     bool quiet = false;
+    std::vector<std::string> tables;
 };
 
 // The schema's own view of a column: its stored codes as well as its type.
@@ -34,47 +36,57 @@ nlohmann::ordered_json SchemaColumnJson(const ColumnInfo& column) {
 }
 
 // Analyses the file, then prints every table as JSON (one document) or as text.
-int PrintTables(const SchemaOptions& options, const std::function<nlohmann::ordered_json(const TableInfo&)>& json,
-                const std::function<void(const TableInfo&)>& text) {
+// With `survey`, the rows of the tables are walked for their layout first, so
+// that the printers can give the rows found beside the rows stated.
+using TableJson = std::function<nlohmann::ordered_json(const TableInfo&, const TableTally&)>;
+using TableText = std::function<void(const TableInfo&, const TableTally&)>;
+
+int PrintTables(const SchemaOptions& options, bool survey, const TableJson& json, const TableText& text) {
     AnalysisRun run;
     const int rc = run.Run(options.file, AnalysisOptions{.quiet = options.quiet || options.json});
     if (rc != kExitOk) return rc;
+    std::vector<TableInfo> chosen;
+    if (!ChooseTables(run.tables(), options.tables, chosen)) return kExitErrors;
+    if (survey && !SurveyTables(run.pages(), chosen, run.control(), run.damage())) return kExitInterrupted;
+    run.StopWatching();
     if (options.json) {
         nlohmann::ordered_json out;
         out["file"] = options.file;
         out["tables"] = nlohmann::ordered_json::array();
-        for (const TableInfo& t : run.tables()) out["tables"].push_back(json(t));
+        for (const TableInfo& t : chosen) out["tables"].push_back(json(t, run.damage().Tally(t.name)));
         std::cout << out.dump(2, ' ', false, nlohmann::ordered_json::error_handler_t::replace) << std::endl;
     } else {
-        for (const TableInfo& t : run.tables()) text(t);
+        for (const TableInfo& t : chosen) text(t, run.damage().Tally(t.name));
     }
     return kExitOk;
 }
 
 int RunTables(const SchemaOptions& options) {
     return PrintTables(
-        options,
-        [](const TableInfo& t) {
+        options, true,
+        [](const TableInfo& t, const TableTally& tally) {
             nlohmann::ordered_json j;
             j["name"] = t.name;
             j["columns"] = t.columns.size();
             j["dataPages"] = t.dataPages.size();
             j["rowCount"] = t.rowCount;
+            j["rowsFound"] = tally.rowsFound;
             j["generatedName"] = t.generatedName;
             j["tdefPage"] = t.tdefPage;
             return j;
         },
-        [](const TableInfo& t) {
+        [](const TableInfo& t, const TableTally& tally) {
             std::cout << ForTerminal(t.name) << '\t' << t.columns.size() << " columns\t" << t.dataPages.size()
-                      << " data pages\t" << t.rowCount << " rows (definition)\t"
+                      << " data pages\t" << t.rowCount << " rows (definition)\t" << tally.rowsFound
+                      << " rows found\t"
                       << (t.generatedName ? "generated name" : "catalog name") << '\n';
         });
 }
 
 int RunSchema(const SchemaOptions& options) {
     return PrintTables(
-        options,
-        [&options](const TableInfo& t) {
+        options, false,
+        [&options](const TableInfo& t, const TableTally&) {
             nlohmann::ordered_json j;
             j["name"] = t.name;
             j["generatedName"] = t.generatedName;
@@ -88,7 +100,7 @@ int RunSchema(const SchemaOptions& options) {
             }
             return j;
         },
-        [&options](const TableInfo& t) {
+        [&options](const TableInfo& t, const TableTally&) {
             if (options.sql) {
                 const TableSql sql = BuildTableSql(t);
                 std::cout << sql.createSql << "\n" << sql.insertSql << "\n\n";
@@ -109,6 +121,8 @@ void AddFileAndCommonFlags(CLI::App* cmd, SchemaOptions& options) {
     cmd->add_option("FILE", options.file, "The Access database (.mdb or .accdb) to read")->required();
     cmd->add_flag("--json", options.json, "Print the result as JSON on stdout");
     cmd->add_flag("-q,--quiet", options.quiet, "No status lines on stderr");
+    cmd->add_option("--table", options.tables, "Only this table (may be given more than once; case is ignored "
+                                               "when that names one table)");
 }
 
 }  // namespace

@@ -187,3 +187,57 @@ TEST(CommandLineConventions, VersionUsageErrorsAndAnEmptyDestination) {
 
 }  // namespace
 }  // namespace pw::testing
+
+namespace pw::testing {
+namespace {
+
+class TableChoice : public ::testing::Test {
+protected:
+    TableChoice() {
+        DatabaseBuilder db;
+        const auto a = db.AddTable("Orders", {Column("Id", type::kLong)});
+        for (int i = 0; i < 3; ++i) db.AddRow(a, {Long(i)});
+        RowOptions gone;
+        gone.deleted = true;
+        db.AddRow(a, {Long(9)}, gone);
+        db.AddTable("Notes", {Column("Text", type::kText)});
+        db.AddTable("notes", {Column("Other", type::kText)});
+        WriteFile(dir / "choice.mdb", db.Build());
+    }
+    CliResult Run(const std::string& arguments) { return RunPagewright(dir.path(), arguments); }
+    std::string File() const { return ShellQuoted(dir / "choice.mdb"); }
+    TempDir dir;
+};
+
+TEST_F(TableChoice, NamesMatchWithoutCaseWhenThatNamesOneTable) {
+    const CliResult dump = Run("dump " + File() + " --table ORDERS");
+    ASSERT_EQ(dump.exitCode, 0) << dump.err;
+    const nlohmann::json doc = nlohmann::json::parse(dump.out);
+    ASSERT_EQ(doc["tables"].size(), 1u);
+    EXPECT_EQ(doc["tables"][0]["name"], "Orders");
+    EXPECT_EQ(Run("preview " + File() + " orders").exitCode, 0);
+
+    // The exact name wins; without it, two names that differ only in case are ambiguous.
+    const CliResult exact = Run("schema --json -q " + File() + " --table notes");
+    ASSERT_EQ(exact.exitCode, 0) << exact.err;
+    const nlohmann::json schema = nlohmann::json::parse(exact.out);
+    ASSERT_EQ(schema["tables"].size(), 1u);
+    EXPECT_EQ(schema["tables"][0]["columns"][0]["name"], "Other");
+    const CliResult ambiguous = Run("schema -q " + File() + " --table NOTES");
+    EXPECT_EQ(ambiguous.exitCode, 1);
+    EXPECT_NE(ambiguous.err.find("more than one table"), std::string::npos) << ambiguous.err;
+}
+
+TEST_F(TableChoice, TablesGiveTheRowsFoundBesideTheRowsStated) {
+    const CliResult json = Run("tables --json -q " + File() + " --table Orders");
+    ASSERT_EQ(json.exitCode, 0) << json.err;
+    const nlohmann::json doc = nlohmann::json::parse(json.out);
+    ASSERT_EQ(doc["tables"].size(), 1u);
+    EXPECT_EQ(doc["tables"][0]["rowCount"], 3);
+    EXPECT_EQ(doc["tables"][0]["rowsFound"], 3);  // the deleted row is not one
+    const CliResult text = Run("tables -q " + File() + " --table Orders");
+    EXPECT_NE(text.out.find("3 rows (definition)\t3 rows found"), std::string::npos) << text.out;
+}
+
+}  // namespace
+}  // namespace pw::testing
