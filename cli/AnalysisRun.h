@@ -22,6 +22,7 @@ struct AnalysisOptions {
 inline constexpr int kExitOk = 0;
 inline constexpr int kExitErrors = 1;
 inline constexpr int kExitRefused = 2;
+inline constexpr int kExitUsage = 64;
 inline constexpr int kExitInterrupted = 130;
 
 // One command's work on one file: the analysis, then whatever the command

@@ -19,7 +19,32 @@ struct ExportOptions {
     std::string destination;
     std::vector<std::string> tables;
     bool schemaOnly = false;
+    std::string delimiter = ",";
+    bool noHeader = false;
+    std::string dateFormat;
 };
+
+// `--csv -`: the one chosen table's CSV on standard output, which then carries
+// nothing else; the damage summary still goes to stderr.
+int ExportToStandardOutput(AnalysisRun& run, const ExportOptions& options, const CsvFormat& format) {
+    std::vector<TableInfo> chosen;
+    if (options.tables.size() != 1) {
+        std::cerr << "pagewright: --csv - writes one table; name it with --table" << std::endl;
+        return kExitUsage;
+    }
+    if (!ChooseTables(run.tables(), options.tables, chosen)) return kExitErrors;
+    CsvExporter exporter(run.pages(), CsvExportSettings{{}, ExportContent::SchemaAndData, format});
+    const TableExportResult result = exporter.ExportTableTo(stdout, chosen[0], run.control());
+    TallyTableWalk(run.damage(), chosen[0], result.walk);
+    switch (result.outcome) {
+        case TableExportOutcome::Completed:
+        case TableExportOutcome::NoDataPages: return run.FinishWithDamage(kExitOk);
+        case TableExportOutcome::Stopped: return run.FinishWithDamage(kExitInterrupted);
+        case TableExportOutcome::Failed: break;
+    }
+    std::cerr << "pagewright: writing to standard output failed" << std::endl;
+    return run.FinishWithDamage(kExitErrors);
+}
 
 // The export folder keeps its own account of what was exported and what
 // damage was met, beside the files, for whoever opens it later.
@@ -36,7 +61,14 @@ int RunExport(const ExportOptions& options) {
     const int rc = run.Run(options.file, AnalysisOptions{.quiet = true});
     if (rc != kExitOk) return rc;
 
+    CsvFormat format;
+    format.delimiter = options.delimiter[0];
+    format.header = !options.noHeader;
+    format.dateFormat = options.dateFormat;
+    if (options.destination == "-") return ExportToStandardOutput(run, options, format);
+
     ExportSettings settings;
+    settings.format = format;
     settings.target = ExportTarget::Csv;
     settings.content = options.schemaOnly ? ExportContent::SchemaOnly : ExportContent::SchemaAndData;
     if (!ChooseTables(run.tables(), options.tables, settings.tables)) return kExitErrors;
@@ -85,13 +117,21 @@ void AddExportCommand(CLI::App& app, int& exitCode) {
     CLI::App* cmd = app.add_subcommand(
         "export", "Export recovered tables as CSV files into a new time-stamped folder under DEST");
     cmd->add_option("FILE", options->file, "The Access database (.mdb or .accdb) to read")->required();
-    cmd->add_option("--csv", options->destination, "Folder under which the CSV folder is made")
+    cmd->add_option("--csv", options->destination, "Folder under which the CSV folder is made; - writes the one --table to standard output")
         ->required()
         ->check([](const std::string& value) {
             // An empty name would put the export wherever the program happens to run.
             return value.empty() ? std::string("the destination folder must be named") : std::string();
         });
     cmd->add_flag("--schema-only", options->schemaOnly, "Write each table's columns and types, no records");
+    cmd->add_option("--delimiter", options->delimiter, "The field delimiter (one character; default ,)")
+        ->check([](const std::string& value) {
+            const bool usable = value.size() == 1 && value[0] != '"' && value[0] != '\r' && value[0] != '\n';
+            return usable ? std::string() : std::string("the delimiter is one character other than \" CR LF");
+        });
+    cmd->add_flag("--no-header", options->noHeader, "Leave out the line of column names");
+    cmd->add_option("--date-format", options->dateFormat,
+                    "strftime form of dates (default %m/%d/%Y %H:%M:%S)");
     cmd->add_option("--table", options->tables, "Only this table (may be given more than once)");
     cmd->callback([options, &exitCode] { exitCode = RunExport(*options); });
 }

@@ -6,10 +6,6 @@
 
 namespace {
 
-// The exit code of a call the command line could not make sense of, as the
-// BSD sysexits convention has it.
-constexpr int kExitUsage = 64;
-
 constexpr const char* kExitCodes =
     "Exit codes: 0 success; 1 errors (a file that cannot be opened, a table not found, an export with errors);\n"
     "2 the file was refused (not an Access database, Access 97, encrypted, too damaged);\n"
@@ -43,7 +39,7 @@ int main(int argc, char** argv) {
     } catch (const CLI::ParseError& e) {
         app.exit(e);
         std::cerr << "Usage: pagewright {info|tables|schema|dump|preview|export} FILE [options]" << std::endl;
-        return kExitUsage;
+        return pw::cli::kExitUsage;
     }
     return exitCode;
 }

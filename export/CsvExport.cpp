@@ -4,11 +4,17 @@
 #include <wctype.h>
 
 #include <algorithm>
+#include <optional>
+#include <ctime>
+#include <cmath>
+#include <chrono>
+#include <charconv>
 #include <cstdio>
 #include <memory>
 #include <system_error>
 
 #include "pagestore/TextDecoding.h"
+#include "records/CalendarDate.h"
 #include "records/RowWalk.h"
 #include "schema/ColumnTypes.h"
 
@@ -16,13 +22,19 @@ namespace pw {
 namespace {
 
 constexpr const char* kLineEnd = "\r\n";
-constexpr const char* kFieldJoin = ", ";
 constexpr std::size_t kWriteBufferSize = 1 << 20;
 
 // One output file, written in binary so the CR LF line ends are exact.
 class CsvFile {
 public:
     ~CsvFile() { Close(); }
+
+    // Writes to a stream the caller owns (standard output); Close leaves it open.
+    void Borrow(std::FILE* stream) {
+        Close();
+        stream_ = stream;
+        borrowed_ = true;
+    }
 
     bool Open(const std::filesystem::path& path) {
         Close();
@@ -39,14 +51,16 @@ public:
     }
     void Close() {
         if (stream_ == nullptr) return;
-        if (std::fclose(stream_) != 0) failed_ = true;
+        if (borrowed_ ? std::fflush(stream_) != 0 : std::fclose(stream_) != 0) failed_ = true;
         stream_ = nullptr;
+        borrowed_ = false;
         buffer_.reset();
     }
     bool failed() const { return failed_; }
 
 private:
     std::FILE* stream_ = nullptr;
+    bool borrowed_ = false;
     std::unique_ptr<char[]> buffer_;
     bool failed_ = false;
 };
@@ -116,8 +130,11 @@ std::string LowerCaseUtf8(const std::string& utf8) {
     return lower;
 }
 
-std::string QuoteCsvField(const std::string& field) {
-    if (std::none_of(field.begin(), field.end(), [](char c) { return c == ',' || c == '"'; })) return field;
+std::string QuoteCsvField(const std::string& field, char delimiter) {
+    const bool plain = std::none_of(field.begin(), field.end(), [delimiter](char c) {
+        return c == delimiter || c == '"' || c == '\r' || c == '\n';
+    });
+    if (plain) return field;
     std::string quoted = "\"";
     for (char c : field) {
         if (c == '"') quoted.push_back('"');
@@ -127,30 +144,81 @@ std::string QuoteCsvField(const std::string& field) {
     return quoted;
 }
 
-std::string CsvHeaderLine(const TableInfo& table) {
+std::string CsvHeaderLine(const TableInfo& table, char delimiter) {
     if (table.columns.empty()) return {};
     std::string header;
     for (std::size_t i = 0; i < table.columns.size(); ++i) {
-        if (i != 0) header += kFieldJoin;
-        header += QuoteCsvField(table.columns[i].name);
+        if (i != 0) header.push_back(delimiter);
+        header += QuoteCsvField(LowerCaseUtf8(table.columns[i].name), delimiter);
     }
-    return LowerCaseUtf8(header) + kLineEnd;
+    return header + kLineEnd;
 }
 
-std::string RenderCsvField(const ColumnInfo& column, const std::string& cellText) {
-    std::string value = cellText;
-    SanitizeCellText(value);
-    if (value == kNullCell) return {};
-    switch (column.typeCode) {
-        case ColumnType::Bit:
-            return value == "1" ? "Yes" : "No";
-        case ColumnType::Binary:
-            return " ";
-        case ColumnType::OleObject:
-            return QuoteCsvField("?{file '" + value + "'}");
-        default:
-            return QuoteCsvField(value);
+std::string FormatCsvDate(double serial, const std::string& format) {
+    const std::optional<CivilDateTime> when = DateTimeFromSerial(serial);
+    if (!when) return {};
+    std::tm tm{};
+    tm.tm_year = static_cast<int>(when->date.year()) - 1900;
+    tm.tm_mon = static_cast<int>(static_cast<unsigned>(when->date.month())) - 1;
+    tm.tm_mday = static_cast<int>(static_cast<unsigned>(when->date.day()));
+    const auto seconds = when->timeOfDay.count();
+    tm.tm_hour = static_cast<int>(seconds / 3600);
+    tm.tm_min = static_cast<int>(seconds / 60 % 60);
+    tm.tm_sec = static_cast<int>(seconds % 60);
+    tm.tm_wday = static_cast<int>(std::chrono::weekday(std::chrono::sys_days(when->date)).c_encoding());
+    tm.tm_yday = static_cast<int>(
+        (std::chrono::sys_days(when->date) - std::chrono::sys_days(when->date.year() / 1 / 1)).count());
+    if (format.empty()) {
+        // "%m/%d/%Y %H:%M:%S", written out: strftime pads years below 1000
+        // differently from one C library to the next.
+        char text[40];
+        std::snprintf(text, sizeof text, "%02d/%02d/%04d %02d:%02d:%02d", tm.tm_mon + 1, tm.tm_mday,
+                      tm.tm_year + 1900, tm.tm_hour, tm.tm_min, tm.tm_sec);
+        return text;
     }
+    char text[512];
+    const std::size_t n = std::strftime(text, sizeof text, format.c_str(), &tm);
+    return std::string(text, n);
+}
+
+std::string HexBytes(const std::string& bytes) {
+    static constexpr char kDigits[] = "0123456789ABCDEF";
+    std::string text = "0x";
+    text.reserve(2 + 2 * bytes.size());
+    for (unsigned char byte : bytes) {
+        text.push_back(kDigits[byte >> 4]);
+        text.push_back(kDigits[byte & 0xF]);
+    }
+    return text;
+}
+
+std::string CsvFieldText(const CellValue& cell, const CsvFormat& format) {
+    const TypedValue& value = cell.value;
+    using Kind = TypedValue::Kind;
+    switch (value.kind) {
+        case Kind::Null:
+            // A type without a decoder keeps the text it was shown with.
+            return cell.text == kNullCell ? std::string() : cell.text;
+        case Kind::Boolean: return value.boolean ? "Yes" : "No";
+        case Kind::Integer: return std::to_string(value.integer);
+        case Kind::Float: {
+            if (std::isnan(value.real)) return "NaN";
+            if (std::isinf(value.real)) return value.real > 0 ? "Infinity" : "-Infinity";
+            // The shortest text that reads back to the same value.
+            char text[64];
+            const auto result = value.isSingle
+                                    ? std::to_chars(text, text + sizeof text, static_cast<float>(value.real))
+                                    : std::to_chars(text, text + sizeof text, value.real);
+            return std::string(text, result.ptr);
+        }
+        case Kind::Currency:
+        case Kind::Decimal:
+        case Kind::Guid: return cell.text;
+        case Kind::Date: return FormatCsvDate(value.real, format.dateFormat);
+        case Kind::Text: return value.text;
+        case Kind::Bytes: return HexBytes(value.text);
+    }
+    return cell.text;
 }
 
 CsvExporter::CsvExporter(const PageSource& pages, CsvExportSettings settings)
@@ -178,24 +246,33 @@ TableExportResult CsvExporter::ExportSchema(const TableInfo& table, const std::s
     CsvFile file;
     if (!file.Open(DataFilePath(settings_.folder, stem, 0))) return {};
     for (const ColumnInfo& column : table.columns)
-        file.Write(QuoteCsvField(column.name) + "," + CsvSchemaWord(column) + "," + kLineEnd);
+        file.Write(QuoteCsvField(column.name, ',') + "," + CsvSchemaWord(column) + "," + kLineEnd);
     file.Close();
     TableExportResult result;
     result.outcome = file.failed() ? TableExportOutcome::Failed : TableExportOutcome::Completed;
     return result;
 }
 
-TableExportResult CsvExporter::ExportData(const TableInfo& table, const std::string& stem, const RunControl& run) {
+TableExportResult CsvExporter::ExportTableTo(std::FILE* stream, const TableInfo& table, const RunControl& run) {
+    return ExportData(table, FileStem(table), run, stream);
+}
+
+TableExportResult CsvExporter::ExportData(const TableInfo& table, const std::string& stem, const RunControl& run,
+                                          std::FILE* stream) {
     TableExportResult result;
+    const CsvFormat& format = settings_.format;
     CsvFile file;
     unsigned fileNumber = 0;
-    if (!file.Open(DataFilePath(settings_.folder, stem, fileNumber))) return result;
-    const std::string header = CsvHeaderLine(table);
+    if (stream != nullptr) file.Borrow(stream);
+    else if (!file.Open(DataFilePath(settings_.folder, stem, fileNumber))) return result;
+    const std::string header = format.header ? CsvHeaderLine(table, format.delimiter) : std::string();
     file.Write(header);
 
     std::string line;
-    std::string oleField;
-    // Made when the first object comes, so a table without one leaves no folder.
+    std::string field;
+    // Made when the first object comes, so a table without one leaves no
+    // folder. A stream has no folder beside it: its objects go into the
+    // field in hexadecimal, like any binary value.
     std::unique_ptr<OleFileWriter> objects;
     const std::string objectFolder = ObjectFolderName(stem);
     const WalkOutcome walked = ForEachRow(pages_, table, run, [&](const WalkedRow& row) {
@@ -206,22 +283,24 @@ TableExportResult CsvExporter::ExportData(const TableInfo& table, const std::str
         if (!allEmpty) {
             line.clear();
             for (std::size_t k = 0; k < table.columns.size(); ++k) {
-                if (k != 0) line += kFieldJoin;
+                if (k != 0) line.push_back(format.delimiter);
+                if (k >= cells.size()) continue;
                 const ColumnInfo& column = table.columns[k];
-                const bool object = column.typeCode == ColumnType::OleObject && k < cells.size() &&
+                const bool object = column.typeCode == ColumnType::OleObject && stream == nullptr &&
                                     cells[k].value.kind == TypedValue::Kind::Bytes;
                 if (object) {
                     if (!objects) objects = std::make_unique<OleFileWriter>(settings_.folder / objectFolder);
                     const std::filesystem::path written(objects->Write(cells[k].value.text));
-                    oleField = objectFolder + "/";
-                    oleField += reinterpret_cast<const char*>(written.filename().u8string().c_str());
-                    line += RenderCsvField(column, oleField);
+                    field = "?{file '" + objectFolder + "/";
+                    field += reinterpret_cast<const char*>(written.filename().u8string().c_str());
+                    field += "'}";
                 } else {
-                    line += RenderCsvField(column, CellText(cells, k));
+                    field = CsvFieldText(cells[k], format);
                 }
+                line += QuoteCsvField(field, format.delimiter);
             }
             line += kLineEnd;
-            if (result.exportedRows != 0 && result.exportedRows % kRowsPerCsvFile == 0) {
+            if (stream == nullptr && result.exportedRows != 0 && result.exportedRows % kRowsPerCsvFile == 0) {
                 ++fileNumber;
                 // A part that cannot be opened loses its lines; counting goes
                 // on and the next part tries again.

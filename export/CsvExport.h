@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <cstdio>
 #include <filesystem>
 #include <functional>
 #include <map>
@@ -36,9 +37,18 @@ struct TableExportResult {
 // go to "<stem>_1.csv", "<stem>_2.csv"…
 inline constexpr std::int32_t kRowsPerCsvFile = 65535;
 
+// How data files are written (RFC 4180 unless told otherwise).
+struct CsvFormat {
+    char delimiter = ',';
+    bool header = true;
+    // strftime form of dates; empty for "MM/DD/YYYY HH:MM:SS".
+    std::string dateFormat;
+};
+
 struct CsvExportSettings {
     std::filesystem::path folder;
     ExportContent content = ExportContent::SchemaAndData;
+    CsvFormat format;
 };
 
 // The word of a column in a schema-only file: the SQL type words, "COUNTER"
@@ -50,19 +60,26 @@ std::string CsvSchemaWord(const ColumnInfo& column);
 // kept as they are.
 std::string LowerCaseUtf8(const std::string& utf8);
 
-// A field that holds a comma is written between double quotes. Cell fields
-// cannot hold a double quote (SanitizeCellText replaced it); one in a column
-// name is doubled.
-std::string QuoteCsvField(const std::string& field);
+// RFC 4180: a field that holds the delimiter, a double quote, CR or LF is
+// written between double quotes, with its double quotes doubled; any other
+// field as it is.
+std::string QuoteCsvField(const std::string& field, char delimiter = ',');
 
-// The header of a data file: the quoted column names joined by ", ",
-// lower-cased, with CR LF after the last; empty for a table without columns.
-std::string CsvHeaderLine(const TableInfo& table);
+// The header of a data file: the lower-cased column names, each quoted as a
+// field, joined by the delimiter, with CR LF after the last; empty for a
+// table without columns.
+std::string CsvHeaderLine(const TableInfo& table, char delimiter = ',');
 
-// A cell text as written in a data file: sanitised, "NULL" as an empty field,
-// BIT as "Yes"/"No", BINARY as one blank, OLE as "?{file '<path>'}", then
-// quoted when it holds a comma.
-std::string RenderCsvField(const ColumnInfo& column, const std::string& cellText);
+// A date serial in the given strftime form, or "MM/DD/YYYY HH:MM:SS" (four
+// year digits) when the form is empty; empty outside the calendar.
+std::string FormatCsvDate(double serial, const std::string& format);
+
+// The stored value of a cell as a data file holds it, before quoting: the
+// value unchanged (text as stored, BIT as "Yes"/"No", integers, floating
+// point as the shortest text that reads back to the same value, binary as
+// "0x" and two hexadecimal digits a byte, NUMERIC and CURRENCY with their
+// digits), empty for NULL. A column without a decoder keeps its cell text.
+std::string CsvFieldText(const CellValue& cell, const CsvFormat& format);
 
 // Writes tables of one export into CSV files in the export folder: "<stem>.csv"
 // and, past every kRowsPerCsvFile counted rows, "<stem>_<n>.csv", where the
@@ -87,6 +104,10 @@ public:
     // made again.
     TableExportResult ExportTableToCsv(const TableInfo& table, const RunControl& run = {});
 
+    // Writes the table's data as one CSV document to a stream the caller
+    // owns (standard output): no parts, and OLE objects in hexadecimal.
+    TableExportResult ExportTableTo(std::FILE* stream, const TableInfo& table, const RunControl& run = {});
+
     // The stem the table's files get (reserved on first use, per definition page).
     std::string FileStem(const TableInfo& table);
     // The folder the table's OLE objects go to.
@@ -95,7 +116,8 @@ public:
 
 private:
     TableExportResult ExportSchema(const TableInfo& table, const std::string& stem);
-    TableExportResult ExportData(const TableInfo& table, const std::string& stem, const RunControl& run);
+    TableExportResult ExportData(const TableInfo& table, const std::string& stem, const RunControl& run,
+                                 std::FILE* stream = nullptr);
 
     const PageSource& pages_;
     CsvExportSettings settings_;

@@ -7,7 +7,7 @@ namespace pw {
 ExportJob::ExportJob(const PageSource& pages, ExportSettings settings, AccessTarget* access)
     : settings_(std::move(settings)),
       access_(access),
-      csv_(pages, CsvExportSettings{settings_.folder, settings_.content}) {}
+      csv_(pages, CsvExportSettings{settings_.folder, settings_.content, settings_.format}) {}
 
 void ExportJob::Emit(const ExportCallbacks& callbacks, const std::string& line, bool toLog) {
     if (callbacks.onLine) callbacks.onLine(line);

@@ -43,6 +43,8 @@ struct ExportSettings {
     // For CSV the folder the files go into (MakeCsvFolder); printed in the
     // statistics either way.
     std::filesystem::path folder;
+    // How a CSV export writes its data files.
+    CsvFormat format;
     // In export order; a table without a name is passed over.
     std::vector<TableInfo> tables;
 };

@@ -48,7 +48,7 @@ TEST_F(ExportCommandTest, ExportsEveryTableIntoANewStampedFolder) {
     const std::filesystem::path folder = dir_ / "dest" / folders[0];
     EXPECT_EQ(FilesIn(folder), (std::vector<std::string>{"Damage Report.json", "Damage Report.txt",
                                                          "Export Statistics.log", "Notes.csv", "Orders.csv"}));
-    EXPECT_EQ(ReadText(folder / "Orders.csv"), "id, item\r\n1, pen\r\n2, \"ink, blue\"\r\n");
+    EXPECT_EQ(ReadText(folder / "Orders.csv"), "id,item\r\n1,pen\r\n2,\"ink, blue\"\r\n");
     // The folder's own account equals the program's, and its damage report
     // counts what the tables held.
     EXPECT_EQ(ReadText(folder / "Export Statistics.log"), ReadText(dir_ / "app" / "Export Statistics.log"));
@@ -79,6 +79,37 @@ TEST_F(ExportCommandTest, ChosenTablesOnlyAndSchemaOnly) {
               (std::vector<std::string>{"Damage Report.json", "Damage Report.txt", "Export Statistics.log",
                                         "Notes.csv"}));
     EXPECT_EQ(ReadText(dir_ / "dest" / folders[0] / "Notes.csv"), "Text,TEXT,\r\n");
+}
+
+TEST_F(ExportCommandTest, OneTableToStandardOutputInTheFormAsked) {
+    const CliResult plain =
+        testing::RunPagewright(dir_.path(), "export " + Quoted(dir_ / "shop.mdb") + " --csv - --table orders");
+    ASSERT_EQ(plain.exitCode, 0) << plain.err;
+    // Standard output carries the CSV and nothing else.
+    EXPECT_EQ(plain.out, "id,item\r\n1,pen\r\n2,\"ink, blue\"\r\n");
+    EXPECT_NE(plain.err.find("No damage found."), std::string::npos) << plain.err;
+
+    const CliResult tuned = testing::RunPagewright(
+        dir_.path(), "export " + Quoted(dir_ / "shop.mdb") + " --csv - --table Orders --delimiter ';' --no-header");
+    ASSERT_EQ(tuned.exitCode, 0) << tuned.err;
+    EXPECT_EQ(tuned.out, "1;pen\r\n2;ink, blue\r\n");
+
+    EXPECT_EQ(RunPagewright(dir_, "export " + Quoted(dir_ / "shop.mdb") + " --csv -"), 64);
+    EXPECT_EQ(RunPagewright(dir_, "export " + Quoted(dir_ / "shop.mdb") + " --csv - --table Orders --delimiter ab"), 64);
+}
+
+TEST_F(ExportCommandTest, DatesInAnAskedForm) {
+    DatabaseBuilder db;
+    const auto t = db.AddTable("Days", {Column("At", type::kDate)});
+    db.AddRow(t, {Date(39448.75)});
+    WriteFile(dir_ / "days.mdb", db.Build());
+    const CliResult iso = testing::RunPagewright(
+        dir_.path(), "export " + Quoted(dir_ / "days.mdb") + " --csv - --table Days --date-format '%Y-%m-%dT%H:%M:%S'");
+    ASSERT_EQ(iso.exitCode, 0) << iso.err;
+    EXPECT_EQ(iso.out, "at\r\n2008-01-01T18:00:00\r\n");
+    const CliResult plain =
+        testing::RunPagewright(dir_.path(), "export " + Quoted(dir_ / "days.mdb") + " --csv - --table Days");
+    EXPECT_EQ(plain.out, "at\r\n01/01/2008 18:00:00\r\n");
 }
 
 TEST_F(ExportCommandTest, UnknownTableIsAnErrorAndWritesNothing) {

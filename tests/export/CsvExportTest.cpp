@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <string>
 #include <vector>
 
@@ -27,7 +28,7 @@ public:
     // Exports one table with a fresh exporter; returns how it ended and keeps
     // its row count.
     TableExportOutcome Export(const std::string& table, ExportContent content = ExportContent::SchemaAndData) {
-        CsvExporter exporter(file_->pages(), {out(), content});
+        CsvExporter exporter(file_->pages(), {out(), content, {}});
         const TableExportResult result = exporter.ExportTableToCsv(file_->Table(table), file_->control());
         exportedRows_ = result.exportedRows;
         return result.outcome;
@@ -35,6 +36,12 @@ public:
     std::int64_t exportedRows() const { return exportedRows_; }
     std::vector<std::string> Lines(const std::string& fileName) const {
         return CrLfLines(ReadText(out() / fileName));
+    }
+    // The file read back by a strict RFC 4180 reader.
+    std::vector<std::vector<std::string>> Records(const std::string& fileName) const {
+        const CsvDocument doc = ReadCsvStrictly(ReadText(out() / fileName));
+        EXPECT_TRUE(doc.ok) << fileName << ": " << doc.error;
+        return doc.records;
     }
 
 private:
@@ -69,14 +76,18 @@ TEST(CsvExport, DataFileHasLowerCaseHeaderAndOneRenderedFieldPerColumn) {
     EXPECT_EQ(oleFiles[0], "Ole1.ole");
     EXPECT_EQ(ReadText(built.out() / "Mixed_files" / "Ole1.ole"), "not an OLE");
 
-    const std::vector<std::string> lines = built.Lines("Mixed.csv");
-    ASSERT_EQ(lines.size(), 5u);
-    EXPECT_EQ(lines[0], "id, isactive, name, raw, notes, picture");
-    EXPECT_EQ(lines[1], "1, Yes, He said ;hi;;;bye,  , , ?{file '" + olePath + "'}");
-    EXPECT_EQ(lines[2], "2, No, O`Brien C:\\\\dir, , \"x, y\", ");
-    EXPECT_EQ(lines[3], "3, No, , , after, ");
-    EXPECT_EQ(lines[4], "4, Yes, a@##@#$~##%b, , , ");
-    for (std::size_t i = 1; i < lines.size(); ++i) EXPECT_EQ(SplitCsvLine(lines[i]).size(), 6u) << lines[i];
+    // Every value reads back exactly as stored.
+    using Record = std::vector<std::string>;
+    EXPECT_EQ(built.Records("Mixed.csv"),
+              (std::vector<Record>{{"id", "isactive", "name", "raw", "notes", "picture"},
+                                   {"1", "Yes", "He said \"hi\"\r\nbye", "0x0102", "", "?{file '" + olePath + "'}"},
+                                   {"2", "No", "O'Brien C:\\dir", "", "x, y", ""},
+                                   {"3", "No", "", "", "after", ""},
+                                   {"4", "Yes", "a@##@#$~##%b", "", "", ""}}));
+    const std::string raw = ReadText(built.out() / "Mixed.csv");
+    EXPECT_NE(raw.find("1,Yes,\"He said \"\"hi\"\"\r\nbye\",0x0102,,?{file 'Mixed_files/Ole1.ole'}\r\n"),
+              std::string::npos)
+        << raw;
 }
 
 TEST(CsvExport, DeletedUnreadableAndAllEmptyRows) {
@@ -100,12 +111,12 @@ TEST(CsvExport, DeletedUnreadableAndAllEmptyRows) {
 
     EXPECT_EQ(built.Export("Sparse"), TableExportOutcome::Completed);
     EXPECT_EQ(built.exportedRows(), 2);
-    EXPECT_EQ(built.Lines("Sparse.csv"), (std::vector<std::string>{"a, b", "one,  ", ",  "}));
+    EXPECT_EQ(built.Lines("Sparse.csv"), (std::vector<std::string>{"a,b", "one,0x01", ",0x02"}));
     EXPECT_EQ(built.Export("Blank"), TableExportOutcome::Completed);
     EXPECT_EQ(built.exportedRows(), 2);
-    EXPECT_EQ(built.Lines("Blank.csv"), (std::vector<std::string>{"b, c", " ,  "}));
+    EXPECT_EQ(built.Lines("Blank.csv"), (std::vector<std::string>{"b,c", "0x07,0x"}));
     EXPECT_EQ(built.Export("Shift"), TableExportOutcome::Completed);
-    EXPECT_EQ(built.Lines("Shift.csv"), (std::vector<std::string>{"b, t", " , x"}));
+    EXPECT_EQ(built.Lines("Shift.csv"), (std::vector<std::string>{"b,t", "0x,x"}));
 }
 
 TEST(CsvExport, RowsPastEveryBlockOf65535GoToNumberedFilesWithTheHeader) {
@@ -150,7 +161,7 @@ TEST(CsvExport, FolderIsMadeWhenMissingAndUnknownContentWritesNothing) {
     EXPECT_EQ(built.Export("T", static_cast<ExportContent>(12)), TableExportOutcome::Failed);
     EXPECT_FALSE(std::filesystem::exists(built.out()));
 
-    CsvExporter exporter(built.file().pages(), {built.out() / "deeper", ExportContent::SchemaAndData});
+    CsvExporter exporter(built.file().pages(), {built.out() / "deeper", ExportContent::SchemaAndData, {}});
     EXPECT_EQ(exporter.ExportTableToCsv(built.file().Table("T")).outcome, TableExportOutcome::Completed);
     EXPECT_EQ(CrLfLines(ReadText(built.out() / "deeper" / "T.csv")), (std::vector<std::string>{"a", "5"}));
 }
@@ -162,7 +173,7 @@ TEST(CsvExport, TableWithoutDataPagesGivesHeaderOnlyAndFails) {
     ASSERT_TRUE(built.file().Table("Empty").dataPages.empty());
 
     EXPECT_EQ(built.Export("Empty"), TableExportOutcome::NoDataPages);
-    EXPECT_EQ(built.Lines("Empty.csv"), (std::vector<std::string>{"first, second"}));
+    EXPECT_EQ(built.Lines("Empty.csv"), (std::vector<std::string>{"first,second"}));
 }
 
 TEST(CsvExport, StopBeforeTheWalkKeepsOnlyTheHeader) {
@@ -185,7 +196,7 @@ TEST(CsvExport, UnsafeAndCollidingTableNamesStayInsideTheFolder) {
     }
     BuiltDatabase built(db);
     ASSERT_TRUE(built.file().analysed());
-    CsvExporter exporter(built.file().pages(), {built.out(), ExportContent::SchemaAndData});
+    CsvExporter exporter(built.file().pages(), {built.out(), ExportContent::SchemaAndData, {}});
     std::vector<std::string> names;
     for (const TableInfo& table : built.file().tables()) {
         if (table.name.rfind("MSys", 0) == 0) continue;
@@ -214,26 +225,55 @@ TEST(CsvRendering, LowerCasingWorksPerCharacterOnUtf8) {
     EXPECT_EQ(LowerCaseUtf8(std::string("\xC3(A\xFF", 4)), std::string("\xC3(a\xFF", 4));
 }
 
-TEST(CsvRendering, FieldsFollowTheirColumnType) {
-    ColumnInfo bit;
-    bit.typeCode = 1;
-    ColumnInfo binary;
-    binary.typeCode = 9;
-    ColumnInfo ole;
-    ole.typeCode = 11;
-    ColumnInfo text;
-    text.typeCode = 10;
-    EXPECT_EQ(RenderCsvField(bit, "1"), "Yes");
-    EXPECT_EQ(RenderCsvField(bit, "0"), "No");
-    EXPECT_EQ(RenderCsvField(binary, "anything"), " ");
-    EXPECT_EQ(RenderCsvField(binary, "NULL"), "");
-    EXPECT_EQ(RenderCsvField(ole, "/tmp/a,b/Ole1.bmp"), "\"?{file '/tmp/a,b/Ole1.bmp'}\"");
-    EXPECT_EQ(RenderCsvField(ole, "NULL"), "");
-    EXPECT_EQ(RenderCsvField(text, "NULL"), "");
-    EXPECT_EQ(RenderCsvField(text, ""), "");
-    EXPECT_EQ(RenderCsvField(text, "it's \"x\"\n\\"), "it`s ;x;;\\\\");
-    EXPECT_EQ(RenderCsvField(text, "1,2"), "\"1,2\"");
-    EXPECT_EQ(QuoteCsvField("say \"a,b\""), "\"say \"\"a,b\"\"\"");
+CellValue Cell(TypedValue value, std::string text = "x") {
+    CellValue cell;
+    cell.present = value.kind != TypedValue::Kind::Null;
+    cell.text = std::move(text);
+    cell.value = std::move(value);
+    return cell;
+}
+
+TEST(CsvRendering, FieldsHoldTheStoredValueUnchanged) {
+    const CsvFormat format;
+    EXPECT_EQ(CsvFieldText(Cell(TypedValue::Boolean(true)), format), "Yes");
+    EXPECT_EQ(CsvFieldText(Cell(TypedValue::Boolean(false)), format), "No");
+    EXPECT_EQ(CsvFieldText(Cell(TypedValue::Null(), "NULL"), format), "");
+    EXPECT_EQ(CsvFieldText(Cell(TypedValue::Text("it's \"x\"\r\n\\")), format), "it's \"x\"\r\n\\");
+    EXPECT_EQ(CsvFieldText(Cell(TypedValue::Text("")), format), "");
+    EXPECT_EQ(CsvFieldText(Cell(TypedValue::Bytes(std::string("\x00\x01\xAB\xFF", 4))), format), "0x0001ABFF");
+    EXPECT_EQ(CsvFieldText(Cell(TypedValue::Bytes("")), format), "0x");
+    EXPECT_EQ(CsvFieldText(Cell(TypedValue::Integer(-9000000000)), format), "-9000000000");
+    // Floating point: the shortest text that reads back to the same value.
+    EXPECT_EQ(CsvFieldText(Cell(TypedValue::Float(0.1, false)), format), "0.1");
+    EXPECT_EQ(CsvFieldText(Cell(TypedValue::Float(1.0 / 3.0, false)), format), "0.3333333333333333");
+    EXPECT_EQ(CsvFieldText(Cell(TypedValue::Float(static_cast<double>(1.1f), true)), format), "1.1");
+    EXPECT_EQ(CsvFieldText(Cell(TypedValue::Float(1e300, false)), format), "1e+300");
+    EXPECT_EQ(CsvFieldText(Cell(TypedValue::Float(std::nan(""), false)), format), "NaN");
+    // Currency and decimals keep their digits; a type without a decoder its text.
+    EXPECT_EQ(CsvFieldText(Cell(TypedValue::Currency(125000), "12.5000"), format), "12.5000");
+    EXPECT_EQ(CsvFieldText(Cell(TypedValue::Null(), "ATTACHMENT"), format), "ATTACHMENT");
+}
+
+TEST(CsvRendering, DatesHaveFourYearDigitsOrTheGivenForm) {
+    const CsvFormat format;
+    EXPECT_EQ(CsvFieldText(Cell(TypedValue::Date(39448.75)), format), "01/01/2008 18:00:00");
+    // 1492 and 1992 no longer share "92".
+    EXPECT_EQ(FormatCsvDate(-149382.0, ""), "01/01/1491 00:00:00");
+    EXPECT_EQ(FormatCsvDate(33604.0, ""), "01/01/1992 00:00:00");
+    EXPECT_EQ(FormatCsvDate(-693593.0, ""), "01/01/0001 00:00:00");
+    EXPECT_EQ(FormatCsvDate(39448.75, "%Y-%m-%dT%H:%M"), "2008-01-01T18:00");
+    EXPECT_EQ(FormatCsvDate(1e300, ""), "");
+}
+
+TEST(CsvRendering, QuotingFollowsRfc4180) {
+    EXPECT_EQ(QuoteCsvField("plain text"), "plain text");
+    EXPECT_EQ(QuoteCsvField(" leading blank"), " leading blank");
+    EXPECT_EQ(QuoteCsvField("1,2"), "\"1,2\"");
+    EXPECT_EQ(QuoteCsvField("say \"hi\""), "\"say \"\"hi\"\"\"");
+    EXPECT_EQ(QuoteCsvField("two\r\nlines"), "\"two\r\nlines\"");
+    EXPECT_EQ(QuoteCsvField("a;b"), "a;b");
+    EXPECT_EQ(QuoteCsvField("a;b", ';'), "\"a;b\"");
+    EXPECT_EQ(QuoteCsvField("1,2", ';'), "1,2");
 }
 
 }  // namespace

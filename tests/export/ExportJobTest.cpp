@@ -72,7 +72,7 @@ TEST_F(ExportJobTest, ThreeTablesToCsv) {
     EXPECT_EQ(progress_, (std::vector<int>{33, 66, 100, 100}));
     EXPECT_EQ(job.outcome(), ExportOutcome::Succeeded);
     EXPECT_EQ(FilesIn(out()), (std::vector<std::string>{"Alpha.csv", "Beta.csv", "Gamma.csv"}));
-    EXPECT_EQ(ReadText(out() / "Alpha.csv"), "id, name\r\n0, a0\r\n1, a1\r\n2, a2\r\n");
+    EXPECT_EQ(ReadText(out() / "Alpha.csv"), "id,name\r\n0,a0\r\n1,a1\r\n2,a2\r\n");
     EXPECT_EQ(ReadText(out() / "Gamma.csv"), "flag\r\nYes\r\nNo\r\n");
     EXPECT_EQ(CrLfLines(ReadText(out() / "Beta.csv")).size(), 501u);
 

@@ -64,19 +64,34 @@ inline std::vector<std::string> CrLfLines(const std::string& content) {
     return lines;
 }
 
-// A line of a data file cut into fields: fields are separated by ", "; a
-// field that starts with a double quote runs to the closing quote (a doubled
-// quote inside stands for one).
-inline std::vector<std::string> SplitCsvLine(const std::string& line) {
-    std::vector<std::string> fields;
+// A strict RFC 4180 reader: records end in CR LF (the last one may lack
+// it), fields are split by the delimiter, a field that starts with a double
+// quote runs to its closing quote with "" standing for one quote, and
+// anything else (a quote inside an unquoted field, text after a closing
+// quote, a bare CR or LF) is an error: `ok` turns false.
+struct CsvDocument {
+    bool ok = true;
+    std::string error;
+    std::vector<std::vector<std::string>> records;
+};
+
+inline CsvDocument ReadCsvStrictly(const std::string& text, char delimiter = ',') {
+    CsvDocument doc;
+    auto fail = [&](const std::string& why, std::size_t at) {
+        doc.ok = false;
+        doc.error = why + " at byte " + std::to_string(at);
+        return doc;
+    };
     std::size_t i = 0;
-    while (true) {
+    std::vector<std::string> record;
+    while (i < text.size()) {
         std::string field;
-        if (i < line.size() && line[i] == '"') {
+        if (text[i] == '"') {
             ++i;
-            while (i < line.size()) {
-                if (line[i] == '"') {
-                    if (i + 1 < line.size() && line[i + 1] == '"') {
+            for (;;) {
+                if (i >= text.size()) return fail("unclosed quote", i);
+                if (text[i] == '"') {
+                    if (i + 1 < text.size() && text[i + 1] == '"') {
                         field.push_back('"');
                         i += 2;
                         continue;
@@ -84,23 +99,28 @@ inline std::vector<std::string> SplitCsvLine(const std::string& line) {
                     ++i;
                     break;
                 }
-                field.push_back(line[i++]);
+                field.push_back(text[i++]);
             }
-            fields.push_back(field);
-            if (i >= line.size()) break;
-            if (line.compare(i, 2, ", ") != 0) {
-                fields.push_back("<text after closing quote>");
-                break;
-            }
-            i += 2;
         } else {
-            const std::size_t next = line.find(", ", i);
-            fields.push_back(line.substr(i, next == std::string::npos ? std::string::npos : next - i));
-            if (next == std::string::npos) break;
-            i = next + 2;
+            while (i < text.size() && text[i] != delimiter && text[i] != '\r' && text[i] != '\n') {
+                if (text[i] == '"') return fail("quote inside an unquoted field", i);
+                field.push_back(text[i++]);
+            }
         }
+        record.push_back(std::move(field));
+        if (i >= text.size()) break;
+        if (text[i] == delimiter) {
+            ++i;
+            if (i >= text.size()) record.emplace_back();
+            continue;
+        }
+        if (text.compare(i, 2, "\r\n") != 0) return fail("a record that does not end in CR LF", i);
+        i += 2;
+        doc.records.push_back(std::move(record));
+        record.clear();
     }
-    return fields;
+    if (!record.empty()) doc.records.push_back(std::move(record));
+    return doc;
 }
 
 inline std::vector<std::string> FilesIn(const std::filesystem::path& folder) {
