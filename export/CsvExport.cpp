@@ -157,25 +157,45 @@ std::string CsvHeaderLine(const TableInfo& table, char delimiter) {
 std::string FormatCsvDate(double serial, const std::string& format) {
     const std::optional<CivilDateTime> when = DateTimeFromSerial(serial);
     if (!when) return {};
+    const int year = static_cast<int>(when->date.year());
+    const int month = static_cast<int>(static_cast<unsigned>(when->date.month()));
+    const int day = static_cast<int>(static_cast<unsigned>(when->date.day()));
+    const auto seconds = static_cast<int>(when->timeOfDay.count());
+    if (format.empty()) {
+        // "MM/DD/YYYY HH:MM:SS", digit by digit: this runs for every date of
+        // an export, and strftime pads years below 1000 differently from one
+        // C library to the next.
+        char text[20];
+        auto two = [&text](int at, int value) {
+            text[at] = static_cast<char>('0' + value / 10);
+            text[at + 1] = static_cast<char>('0' + value % 10);
+        };
+        two(0, month);
+        text[2] = '/';
+        two(3, day);
+        text[5] = '/';
+        two(6, year / 100);
+        two(8, year % 100);
+        text[10] = ' ';
+        two(11, seconds / 3600);
+        text[13] = ':';
+        two(14, seconds / 60 % 60);
+        text[16] = ':';
+        two(17, seconds % 60);
+        // Only the rounding past 9999-12-31 reaches a fifth year digit.
+        if (year > 9999) return std::string(text, 6) + std::to_string(year) + std::string(text + 10, 9);
+        return std::string(text, 19);
+    }
     std::tm tm{};
-    tm.tm_year = static_cast<int>(when->date.year()) - 1900;
-    tm.tm_mon = static_cast<int>(static_cast<unsigned>(when->date.month())) - 1;
-    tm.tm_mday = static_cast<int>(static_cast<unsigned>(when->date.day()));
-    const auto seconds = when->timeOfDay.count();
-    tm.tm_hour = static_cast<int>(seconds / 3600);
-    tm.tm_min = static_cast<int>(seconds / 60 % 60);
-    tm.tm_sec = static_cast<int>(seconds % 60);
+    tm.tm_year = year - 1900;
+    tm.tm_mon = month - 1;
+    tm.tm_mday = day;
+    tm.tm_hour = seconds / 3600;
+    tm.tm_min = seconds / 60 % 60;
+    tm.tm_sec = seconds % 60;
     tm.tm_wday = static_cast<int>(std::chrono::weekday(std::chrono::sys_days(when->date)).c_encoding());
     tm.tm_yday = static_cast<int>(
         (std::chrono::sys_days(when->date) - std::chrono::sys_days(when->date.year() / 1 / 1)).count());
-    if (format.empty()) {
-        // "%m/%d/%Y %H:%M:%S", written out: strftime pads years below 1000
-        // differently from one C library to the next.
-        char text[40];
-        std::snprintf(text, sizeof text, "%02d/%02d/%04d %02d:%02d:%02d", tm.tm_mon + 1, tm.tm_mday,
-                      tm.tm_year + 1900, tm.tm_hour, tm.tm_min, tm.tm_sec);
-        return text;
-    }
     char text[512];
     const std::size_t n = std::strftime(text, sizeof text, format.c_str(), &tm);
     return std::string(text, n);

@@ -263,6 +263,7 @@ TEST(CsvRendering, DatesHaveFourYearDigitsOrTheGivenForm) {
     EXPECT_EQ(FormatCsvDate(-693593.0, ""), "01/01/0001 00:00:00");
     EXPECT_EQ(FormatCsvDate(39448.75, "%Y-%m-%dT%H:%M"), "2008-01-01T18:00");
     EXPECT_EQ(FormatCsvDate(1e300, ""), "");
+    EXPECT_EQ(FormatCsvDate(std::nextafter(2958466.0, 0.0), ""), "01/01/10000 00:00:00");
 }
 
 TEST(CsvRendering, QuotingFollowsRfc4180) {
