@@ -108,7 +108,10 @@ int AnalysisRun::Run(const std::string& path, const AnalysisOptions& options) {
         [this](const StatusSnapshot& s) { OnProgress(s); });
 
     const AnalysisOutcome outcome = analysis_.Run(path, control());
-    if (outcome == AnalysisOutcome::Completed) return kExitOk;
+    if (outcome == AnalysisOutcome::Completed) {
+        damage_.SetFileFacts(analysis_.fileFacts());
+        return kExitOk;
+    }
     StopWatching();
     switch (outcome) {
         case AnalysisOutcome::CannotOpen:
@@ -134,7 +137,8 @@ int AnalysisRun::FinishWithDamage(int exitCode) {
     StopWatching();
     damage_.WriteHuman(std::cerr);
     std::cerr << std::flush;
-    return WasInterrupted() ? kExitInterrupted : exitCode;
+    if (WasInterrupted()) return kExitInterrupted;
+    return exitCode == kExitOk && damage_.LostAnything() ? kExitLosses : exitCode;
 }
 
 }  // namespace pw::cli

@@ -22,6 +22,7 @@ struct AnalysisOptions {
 inline constexpr int kExitOk = 0;
 inline constexpr int kExitErrors = 1;
 inline constexpr int kExitRefused = 2;
+inline constexpr int kExitLosses = 3;  // recovered, but something was lost to damage
 inline constexpr int kExitUsage = 64;
 inline constexpr int kExitInterrupted = 130;
 
@@ -48,7 +49,8 @@ public:
     RunControl control() { return status_.Control(&damage_); }
 
     // Ends progress output, prints the damage summary on stderr and returns
-    // kExitInterrupted when Ctrl-C came, else `exitCode`.
+    // kExitInterrupted when Ctrl-C came, kExitLosses when `exitCode` is
+    // kExitOk but damage cost something, else `exitCode`.
     int FinishWithDamage(int exitCode);
     // Ends progress output only.
     void StopWatching();

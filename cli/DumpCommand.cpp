@@ -12,6 +12,7 @@ namespace {
 struct DumpOptions {
     std::string file;
     std::vector<std::string> tables;
+    bool includeDeleted = false;
 };
 
 int RunDump(const DumpOptions& options) {
@@ -27,8 +28,8 @@ int RunDump(const DumpOptions& options) {
     DumpWriter writer(std::cout, options.file, run.analysis().storageFormat());
     for (const TableInfo& table : chosen) {
         WalkTally tally;
-        const WalkOutcome outcome = writer.WriteTable(run.pages(), table, control, &tally);
-        TallyTableWalk(run.damage(), table, tally);
+        const WalkOutcome outcome = writer.WriteTable(run.pages(), table, control, &tally, options.includeDeleted);
+        TallyTableWalk(run.pages(), run.damage(), table, tally, options.includeDeleted);
         if (outcome == WalkOutcome::Stopped || WasInterrupted()) {
             // What was written stays a whole document.
             writer.Finish(run.damage().SummaryJson());
@@ -46,6 +47,8 @@ void AddDumpCommand(CLI::App& app, int& exitCode) {
     CLI::App* cmd = app.add_subcommand("dump", "Print every recovered table and its records as one JSON document");
     cmd->add_option("FILE", options->file, "The Access database (.mdb or .accdb) to read")->required();
     cmd->add_option("--table", options->tables, "Only this table (may be given more than once)");
+    cmd->add_flag("--include-deleted", options->includeDeleted,
+                  "Also give deleted rows and rows of pages no longer in use, marked, in each table's withheldRows");
     cmd->callback([options, &exitCode] { exitCode = RunDump(*options); });
 }
 

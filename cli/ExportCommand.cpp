@@ -22,6 +22,7 @@ struct ExportOptions {
     std::string delimiter = ",";
     bool noHeader = false;
     std::string dateFormat;
+    bool includeDeleted = false;
 };
 
 // `--csv -`: the one chosen table's CSV on standard output, which then carries
@@ -35,7 +36,7 @@ int ExportToStandardOutput(AnalysisRun& run, const ExportOptions& options, const
     if (!ChooseTables(run.tables(), options.tables, chosen)) return kExitErrors;
     CsvExporter exporter(run.pages(), CsvExportSettings{{}, ExportContent::SchemaAndData, format});
     const TableExportResult result = exporter.ExportTableTo(stdout, chosen[0], run.control());
-    TallyTableWalk(run.damage(), chosen[0], result.walk);
+    TallyTableWalk(run.pages(), run.damage(), chosen[0], result.walk, options.includeDeleted);
     switch (result.outcome) {
         case TableExportOutcome::Completed:
         case TableExportOutcome::NoDataPages: return run.FinishWithDamage(kExitOk);
@@ -65,6 +66,7 @@ int RunExport(const ExportOptions& options) {
     format.delimiter = options.delimiter[0];
     format.header = !options.noHeader;
     format.dateFormat = options.dateFormat;
+    format.includeDeleted = options.includeDeleted;
     if (options.destination == "-") return ExportToStandardOutput(run, options, format);
 
     ExportSettings settings;
@@ -88,7 +90,7 @@ int RunExport(const ExportOptions& options) {
         // The walks of a data export counted what each table held.
         const std::vector<TableExportResult>& results = job.results();
         for (std::size_t k = 0; k < results.size(); ++k)
-            TallyTableWalk(run.damage(), settings.tables[k], results[k].walk);
+            TallyTableWalk(run.pages(), run.damage(), settings.tables[k], results[k].walk, options.includeDeleted);
     }
     WriteExportReports(settings.folder, job, run.damage());
     std::cout << "CSV folder: " << settings.folder.string() << '\n' << '\n';
@@ -130,6 +132,8 @@ void AddExportCommand(CLI::App& app, int& exitCode) {
             return usable ? std::string() : std::string("the delimiter is one character other than \" CR LF");
         });
     cmd->add_flag("--no-header", options->noHeader, "Leave out the line of column names");
+    cmd->add_flag("--include-deleted", options->includeDeleted,
+                  "Also write deleted rows and rows of pages no longer in use, marked in a last column _row");
     cmd->add_option("--date-format", options->dateFormat,
                     "strftime form of dates (default %m/%d/%Y %H:%M:%S)");
     cmd->add_option("--table", options->tables, "Only this table (may be given more than once)");

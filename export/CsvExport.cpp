@@ -13,8 +13,12 @@
 #include <memory>
 #include <system_error>
 
+#include "export/AttachmentFiles.h"
 #include "pagestore/TextDecoding.h"
 #include "records/CalendarDate.h"
+#include "records/ComplexColumns.h"
+#include "records/ExtendedDateTime.h"
+#include "records/NumberText.h"
 #include "records/RowWalk.h"
 #include "schema/ColumnTypes.h"
 
@@ -101,6 +105,20 @@ const std::string& CellText(const std::vector<CellValue>& cells, std::size_t pos
 std::filesystem::path DataFilePath(const std::filesystem::path& folder, const std::string& stem,
                                    unsigned number) {
     return folder / (number == 0 ? stem + ".csv" : stem + "_" + std::to_string(number) + ".csv");
+}
+
+// The field of a record's attachments: each file written into the table's
+// objects folder and named relative to the CSV file, "?{file '<stem>_files/record<n>/<name>'}",
+// several joined by kComplexItemSeparator.
+std::string AttachmentField(const TypedValue& list, const std::string& objectFolder, std::int64_t record,
+                            std::unique_ptr<AttachmentFileWriter>& writer, const std::filesystem::path& folder) {
+    std::string field;
+    for (const TypedValue& item : list.items) {
+        if (!writer) writer = std::make_unique<AttachmentFileWriter>(folder / objectFolder);
+        if (!field.empty()) field += kComplexItemSeparator;
+        field += "?{file '" + objectFolder + "/" + writer->Write(record, item.name, item.text) + "'}";
+    }
+    return field;
 }
 
 }  // namespace
@@ -212,6 +230,38 @@ std::string HexBytes(const std::string& bytes) {
     return text;
 }
 
+static std::string ListItemCsvText(const TypedValue& item, const CsvFormat& format) {
+    using Kind = TypedValue::Kind;
+    switch (item.kind) {
+        case Kind::Bytes:
+            if (!item.name.empty()) return item.name;
+            break;
+        case Kind::Currency: return FormatCurrency(item.integer);
+        case Kind::Decimal: return FormatDecimal(item.decimalMagnitude, item.decimalScale, item.decimalNegative);
+        case Kind::Guid: {
+            const auto& g = item.guid;
+            char text[40];
+            std::snprintf(text, sizeof text, "{%02X%02X%02X%02X-%02X%02X-%02X%02X-%02X%02X-%02X%02X%02X%02X%02X%02X}",
+                          g[3], g[2], g[1], g[0], g[5], g[4], g[7], g[6], g[8], g[9], g[10], g[11], g[12], g[13],
+                          g[14], g[15]);
+            return text;
+        }
+        case Kind::List: {
+            std::string joined;
+            for (const TypedValue& field : item.items) {
+                if (!joined.empty()) joined += ", ";
+                joined += ListItemCsvText(field, format);
+            }
+            return "(" + joined + ")";
+        }
+        default: break;
+    }
+    CellValue cell;
+    cell.present = item.kind != Kind::Null;
+    cell.value = item;
+    return CsvFieldText(cell, format);
+}
+
 std::string CsvFieldText(const CellValue& cell, const CsvFormat& format) {
     const TypedValue& value = cell.value;
     using Kind = TypedValue::Kind;
@@ -237,6 +287,17 @@ std::string CsvFieldText(const CellValue& cell, const CsvFormat& format) {
         case Kind::Date: return FormatCsvDate(value.real, format.dateFormat);
         case Kind::Text: return value.text;
         case Kind::Bytes: return HexBytes(value.text);
+        case Kind::DateTimeExt: return FormatExtendedDateTime(value.integer);
+        case Kind::List: {
+            // Attachments by their stored names, other values by their own
+            // rules; a row of several values in parentheses.
+            std::string joined;
+            for (const TypedValue& item : value.items) {
+                if (!joined.empty()) joined += kComplexItemSeparator;
+                joined += ListItemCsvText(item, format);
+            }
+            return joined;
+        }
     }
     return cell.text;
 }
@@ -285,7 +346,11 @@ TableExportResult CsvExporter::ExportData(const TableInfo& table, const std::str
     unsigned fileNumber = 0;
     if (stream != nullptr) file.Borrow(stream);
     else if (!file.Open(DataFilePath(settings_.folder, stem, fileNumber))) return result;
-    const std::string header = format.header ? CsvHeaderLine(table, format.delimiter) : std::string();
+    std::string header = format.header ? CsvHeaderLine(table, format.delimiter) : std::string();
+    if (format.includeDeleted && !header.empty()) {
+        header.resize(header.size() - std::string_view(kLineEnd).size());
+        header += std::string(1, format.delimiter) + "_row" + kLineEnd;
+    }
     file.Write(header);
 
     std::string line;
@@ -294,10 +359,26 @@ TableExportResult CsvExporter::ExportData(const TableInfo& table, const std::str
     // folder. A stream has no folder beside it: its objects go into the
     // field in hexadecimal, like any binary value.
     std::unique_ptr<OleFileWriter> objects;
+    std::unique_ptr<AttachmentFileWriter> attachments;
     const std::string objectFolder = ObjectFolderName(stem);
+    // Complex columns (attachments, multi-value) take their values from hidden
+    // tables; the cells of a row are copied only when the table has such a column.
+    std::unique_ptr<ComplexColumnIndex> complex;
+    if (HasComplexColumns(table)) complex = std::make_unique<ComplexColumnIndex>(pages_, run);
+    std::vector<CellValue> resolved;
+    WalkOptions walkOptions;
+    walkOptions.includeDeleted = format.includeDeleted;
     const WalkOutcome walked = ForEachRow(pages_, table, run, [&](const WalkedRow& row) {
-        if (!row.IsRecord()) return true;
-        const std::vector<CellValue>& cells = row.cells;
+        const char* mark = row.IsDeletedRecord() ? "deleted" : row.IsStaleRecord() ? "stale" : "";
+        if (!row.IsRecord() && *mark == '\0') return true;
+        const std::vector<CellValue>* source = &row.cells;
+        if (complex) {
+            resolved = row.cells;
+            for (std::size_t k = 0; k < table.columns.size() && k < resolved.size(); ++k)
+                ResolveComplexCell(*complex, table, table.columns[k], resolved[k].text, resolved[k].value);
+            source = &resolved;
+        }
+        const std::vector<CellValue>& cells = *source;
         bool allEmpty = true;
         for (std::size_t k = 0; k < table.columns.size() && allEmpty; ++k) allEmpty = CellText(cells, k).empty();
         if (!allEmpty) {
@@ -314,10 +395,19 @@ TableExportResult CsvExporter::ExportData(const TableInfo& table, const std::str
                     field = "?{file '" + objectFolder + "/";
                     field += reinterpret_cast<const char*>(written.filename().u8string().c_str());
                     field += "'}";
+                } else if (column.typeCode == ColumnType::Attachment && stream == nullptr &&
+                           cells[k].value.kind == TypedValue::Kind::List && !cells[k].value.items.empty() &&
+                           cells[k].value.items.front().kind == TypedValue::Kind::Bytes) {
+                    field = AttachmentField(cells[k].value, objectFolder, result.exportedRows + 1, attachments,
+                                            settings_.folder);
                 } else {
                     field = CsvFieldText(cells[k], format);
                 }
                 line += QuoteCsvField(field, format.delimiter);
+            }
+            if (format.includeDeleted) {
+                line.push_back(format.delimiter);
+                line += mark;
             }
             line += kLineEnd;
             if (stream == nullptr && result.exportedRows != 0 && result.exportedRows % kRowsPerCsvFile == 0) {
@@ -331,7 +421,7 @@ TableExportResult CsvExporter::ExportData(const TableInfo& table, const std::str
         ++result.exportedRows;
         if (rowHook_) rowHook_(table, result.exportedRows);
         return true;
-    }, {}, &result.walk);
+    }, walkOptions, &result.walk);
     file.Close();
     switch (walked) {
         case WalkOutcome::NoDataPages: result.outcome = TableExportOutcome::NoDataPages; break;

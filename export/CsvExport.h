@@ -43,6 +43,10 @@ struct CsvFormat {
     bool header = true;
     // strftime form of dates; empty for "MM/DD/YYYY HH:MM:SS".
     std::string dateFormat;
+    // Deleted rows still readable and rows of pages no longer in use are
+    // written too, marked in an extra last column "_row" ("deleted" or
+    // "stale"; empty for live rows).
+    bool includeDeleted = false;
 };
 
 struct CsvExportSettings {

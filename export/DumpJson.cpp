@@ -5,8 +5,11 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <memory>
 
+#include "records/ComplexColumns.h"
 #include "records/DateText.h"
+#include "records/ExtendedDateTime.h"
 #include "records/NumberText.h"
 #include "schema/ColumnTypes.h"
 
@@ -65,6 +68,11 @@ nlohmann::ordered_json ValueJson(const TypedValue& v) {
             return text;
         }
         case Kind::Text: return v.text;
+        case Kind::DateTimeExt: {
+            std::string text = FormatExtendedDateTime(v.integer);
+            if (text.empty()) return nullptr;
+            return text;
+        }
         case Kind::Bytes: {
             nlohmann::ordered_json out;
             out["len"] = v.text.size();
@@ -78,6 +86,23 @@ nlohmann::ordered_json ValueJson(const TypedValue& v) {
                           g[3], g[2], g[1], g[0], g[5], g[4], g[7], g[6], g[8], g[9], g[10], g[11], g[12], g[13],
                           g[14], g[15]);
             return text;
+        }
+        case Kind::List: {
+            // An attachment is its file's name, length and digest; any other
+            // item is its value.
+            nlohmann::ordered_json items = nlohmann::ordered_json::array();
+            for (const TypedValue& item : v.items) {
+                if (item.kind == Kind::Bytes && !item.name.empty()) {
+                    nlohmann::ordered_json file;
+                    file["name"] = item.name;
+                    file["len"] = item.text.size();
+                    file["sha256"] = Sha256Hex(item.text);
+                    items.push_back(std::move(file));
+                } else {
+                    items.push_back(ValueJson(item));
+                }
+            }
+            return items;
         }
     }
     return nullptr;
@@ -102,7 +127,10 @@ nlohmann::ordered_json RowJson(const TableInfo& table, const WalkedRow& row) {
     nlohmann::ordered_json out = nlohmann::ordered_json::array();
     for (std::size_t i = 0; i < table.columns.size(); ++i) {
         const ColumnInfo& column = table.columns[i];
-        if (i >= row.cells.size() || column.typeCode == ColumnType::Attachment) {
+        // A complex cell is its list of values; one whose values could not be
+        // found (no link to its hidden table) has none to show.
+        if (i >= row.cells.size() ||
+            (column.typeCode == ColumnType::Attachment && row.cells[i].value.kind != TypedValue::Kind::List)) {
             out.push_back(nullptr);
             continue;
         }
@@ -115,10 +143,36 @@ nlohmann::ordered_json RowJson(const TableInfo& table, const WalkedRow& row) {
     return out;
 }
 
+namespace {
+
+// The row with its complex cells turned into their values, when the table has
+// complex columns; the row itself otherwise.
+class ComplexResolver {
+public:
+    ComplexResolver(const PageSource& pages, const TableInfo& table, const RunControl& run) : table_(table) {
+        if (HasComplexColumns(table)) index_ = std::make_unique<ComplexColumnIndex>(pages, run);
+    }
+    const WalkedRow& operator()(const WalkedRow& row) {
+        if (!index_) return row;
+        copy_ = row;
+        for (std::size_t k = 0; k < table_.columns.size() && k < copy_.cells.size(); ++k)
+            ResolveComplexCell(*index_, table_, table_.columns[k], copy_.cells[k].text, copy_.cells[k].value);
+        return copy_;
+    }
+
+private:
+    const TableInfo& table_;
+    std::unique_ptr<ComplexColumnIndex> index_;
+    WalkedRow copy_;
+};
+
+}  // namespace
+
 nlohmann::ordered_json TableRowsJson(const PageSource& pages, const TableInfo& table, const RunControl& run) {
     nlohmann::ordered_json rows = nlohmann::ordered_json::array();
+    ComplexResolver resolve(pages, table, run);
     ForEachRow(pages, table, run, [&](const WalkedRow& row) {
-        if (row.IsRecord()) rows.push_back(RowJson(table, row));
+        if (row.IsRecord()) rows.push_back(RowJson(table, resolve(row)));
         return true;
     });
     return rows;
@@ -137,24 +191,53 @@ DumpWriter::DumpWriter(std::ostream& out, const std::string& file, const std::st
 }
 
 WalkOutcome DumpWriter::WriteTable(const PageSource& pages, const TableInfo& table, const RunControl& run,
-                                   WalkTally* tally) {
+                                   WalkTally* tally, bool includeDeleted) {
     if (!firstTable_) out_ << ',';
     firstTable_ = false;
     nlohmann::ordered_json columns = nlohmann::ordered_json::array();
     for (const ColumnInfo& column : table.columns) columns.push_back(ColumnJson(column));
     out_ << "{\"name\":" << Compact(table.name) << ",\"columns\":" << Compact(columns) << ",\"rows\":[";
     bool firstRow = true;
+    ComplexResolver resolve(pages, table, run);
     const WalkOutcome outcome = ForEachRow(
         pages, table, run,
         [&](const WalkedRow& row) {
             if (!row.IsRecord()) return true;
             if (!firstRow) out_ << ',';
             firstRow = false;
-            out_ << Compact(RowJson(table, row));
+            out_ << Compact(RowJson(table, resolve(row)));
             return true;
         },
         {}, tally);
-    out_ << "]}";
+    out_ << ']';
+    if (includeDeleted && outcome != WalkOutcome::Stopped) {
+        out_ << ",\"withheldRows\":[";
+        bool firstWithheld = true;
+        WalkOptions options;
+        options.includeDeleted = true;
+        // Damage was told by the first walk; this one only collects.
+        const RunControl quiet{run.stop, nullptr, nullptr};
+        const WalkOutcome second = ForEachRow(
+            pages, table, quiet,
+            [&](const WalkedRow& row) {
+                const bool deleted = row.IsDeletedRecord();
+                if (!deleted && !row.IsStaleRecord()) return true;
+                if (!firstWithheld) out_ << ',';
+                firstWithheld = false;
+                nlohmann::ordered_json item;
+                item["_row"] = deleted ? "deleted" : "stale";
+                item["page"] = row.page;
+                item["slot"] = row.slot;
+                item["values"] = RowJson(table, resolve(row));
+                out_ << Compact(item);
+                return true;
+            },
+            options);
+        out_ << ']';
+        out_ << "}";
+        return second == WalkOutcome::Stopped ? second : outcome;
+    }
+    out_ << "}";
     return outcome;
 }
 

@@ -46,8 +46,12 @@ public:
     DumpWriter(std::ostream& out, const std::string& file, const std::string& format);
 
     // Writes one table with all its records; the walk's counts go to `tally`.
+    // With includeDeleted the table also gets "withheldRows": the deleted
+    // rows still readable and the rows of pages no longer in use, each
+    // {"_row": "deleted"|"stale", "page": n, "slot": n, "values": [...]}, kept
+    // apart from the live rows.
     WalkOutcome WriteTable(const PageSource& pages, const TableInfo& table, const RunControl& run,
-                           WalkTally* tally = nullptr);
+                           WalkTally* tally = nullptr, bool includeDeleted = false);
     // Ends the document with the damage summary.
     void Finish(const nlohmann::ordered_json& damage);
 

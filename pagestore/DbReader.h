@@ -6,6 +6,7 @@
 
 #include "pagestore/ByteView.h"
 #include "pagestore/DatabaseFile.h"
+#include "pagestore/PageGrid.h"
 #include "pagestore/PageLayout.h"
 #include "pagestore/PageMap.h"
 #include "pagestore/PageSource.h"
@@ -66,6 +67,11 @@ public:
     // scan with the map complete up to the page where it was seen.
     std::int64_t ScanPages(const RunControl& run);
     std::int64_t ScanShiftedPages(std::int64_t position, const RunControl& run);
+    // The grid of a file whose start does not say where its pages lie.
+    PageGrid LocateGrid(const RunControl& run) const { return FindPageGrid(file_, run); }
+    // Page scan along a grid: the pages before its first page number are
+    // absent from the map, slots before page 0 are left out.
+    std::int64_t ScanGridPages(const PageGrid& grid, const RunControl& run);
 
     // PageSource.
     const PageMap& Map() const override { return pageMap_; }

@@ -73,6 +73,27 @@ std::int64_t CDbReader::ScanShiftedPages(std::int64_t position, const RunControl
     return ScanFrom(position, 1, run);
 }
 
+std::int64_t CDbReader::ScanGridPages(const PageGrid& grid, const RunControl& run) {
+    pageMap_.clear();
+    if (!file_.IsOpen() || !grid.found) return -1;
+    scanKind_ = ScanKind::Shifted;
+    std::int64_t position = grid.phase;
+    std::int32_t number = grid.firstPageNumber;
+    if (number < 0) {
+        position += -static_cast<std::int64_t>(number) * layout_.pageSize;
+        number = 0;
+    }
+    PageMapEntry absent;
+    absent.fileOffset = -1;
+    absent.link = 0;
+    for (std::int32_t n = 0; n < number; ++n) {
+        absent.pageNumber = n;
+        pageMap_.push_back(absent);
+    }
+    pageOneOffset_ = number <= 1 ? position + (1 - static_cast<std::int64_t>(number)) * layout_.pageSize : -1;
+    return ScanFrom(position, number, run);
+}
+
 int CDbReader::ReadPage(PageBuffer& buffer, std::int32_t n) const {
     buffer.fill(0);
     if (!file_.IsOpen()) return -1;

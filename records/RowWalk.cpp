@@ -159,6 +159,8 @@ RowWalker::RowWalker(const PageSource& pages, const TableInfo& table, const RunC
     context_.pages = &pages_;
     context_.run = &run_;
     context_.table = &table_.name;
+    pageList_ = table_.dataPages;
+    if (options_.includeDeleted) pageList_.insert(pageList_.end(), table_.stalePages.begin(), table_.stalePages.end());
 }
 
 bool RowWalker::TakeFromRun(std::size_t index, int& got) {
@@ -166,7 +168,7 @@ bool RowWalker::TakeFromRun(std::size_t index, int& got) {
         // The pages from here on whose numbers follow one another, up to a
         // run's worth; a single page is read on its own.
         constexpr std::size_t kRunPages = 64;
-        const std::vector<std::int32_t>& pages = table_.dataPages;
+        const std::vector<std::int32_t>& pages = pageList_;
         std::size_t count = 1;
         while (count < kRunPages && index + count < pages.size() &&
                pages[index + count] == pages[index] + static_cast<std::int32_t>(count))
@@ -189,11 +191,11 @@ std::int32_t RowWalker::LoadPage(std::size_t index) {
     pageLoaded_ = true;
     nextSlot_ = 0;
     slots_ = 0;
-    if (index >= table_.dataPages.size()) {
+    if (index >= pageList_.size()) {
         buffer_.fill(0);
         return 0;
     }
-    const std::int32_t pageNumber = table_.dataPages[index];
+    const std::int32_t pageNumber = pageList_[index];
     int got = 0;
     if (!TakeFromRun(index, got)) got = pages_.ReadPage(buffer_, pageNumber);
     const PageMap& map = pages_.Map();
@@ -209,9 +211,9 @@ std::int32_t RowWalker::LoadPage(std::size_t index) {
     // Told once a block of pages and at the last page: often enough for a
     // screen, rarely enough to cost nothing.
     const std::size_t done = index + 1;
-    if (done % 256 == 0 || done == table_.dataPages.size())
+    if (done % 256 == 0 || done == pageList_.size())
         run_.Progress(ProgressStage::Rows, static_cast<std::int64_t>(done),
-                      static_cast<std::int64_t>(table_.dataPages.size()));
+                      static_cast<std::int64_t>(pageList_.size()));
     slots_ = map[static_cast<std::size_t>(pageNumber)].rowCount;
     return slots_;
 }
@@ -220,8 +222,9 @@ const WalkedRow& RowWalker::ReadSlot(std::int32_t slotIndex) {
     ByteView page(buffer_);
     const SlotEntry slot = pw::ReadSlot(page, slotIndex);
     WalkedRow& row = row_;
-    row.page = pageIndex_ < table_.dataPages.size() ? table_.dataPages[pageIndex_] : -1;
+    row.page = pageIndex_ < pageList_.size() ? pageList_[pageIndex_] : -1;
     row.pageIndex = pageIndex_;
+    row.stalePage = pageIndex_ >= table_.dataPages.size();
     row.slot = slotIndex;
     row.problem = RowProblem::None;
     row.lookupFlag = slot.lookup;
@@ -234,6 +237,20 @@ const WalkedRow& RowWalker::ReadSlot(std::int32_t slotIndex) {
         // A removed row may still name the page its record moved to.
         row.movedToPage = ReadUInt24(page, static_cast<std::int64_t>(slot.start) + 1);
         ++tally_.deleted;
+        if (options_.includeDeleted && options_.decodeValues && !slot.lookup) {
+            // Its bytes are decoded where they still have the shape of a
+            // row; a deleted row that does not is no damage, only gone.
+            RowLayout layout;
+            if (ReadRowLayout(page, table_, hasVariable_, slot, layout) == RowProblem::None &&
+                layout.storedColumns != 0) {
+                context_.page = row.page;
+                context_.slot = slotIndex;
+                const RunControl quiet{run_.stop, run_.progress, nullptr};
+                ValueContext context = context_;
+                context.run = &quiet;
+                DecodeCells(page, table_, layout, context, row.cells);
+            }
+        }
         return row;
     }
 
@@ -262,7 +279,7 @@ const WalkedRow& RowWalker::ReadSlot(std::int32_t slotIndex) {
         run_.Report({DamageKind::RowRejected, row.page, slotIndex, table_.name, RowProblemText(row.problem)});
     } else {
         row.kind = SlotKind::Live;
-        ++tally_.records;
+        ++(row.stalePage ? tally_.staleRecords : tally_.records);
     }
     if (options_.decodeValues) {
         context_.page = row.page;
@@ -281,7 +298,7 @@ bool RowWalker::Next() {
             return false;
         }
         if (!pageLoaded_) {
-            if (pageIndex_ >= table_.dataPages.size()) return false;
+            if (pageIndex_ >= pageList_.size()) return false;
             LoadPage(pageIndex_);
         }
         if (nextSlot_ < slots_) {
@@ -296,7 +313,8 @@ bool RowWalker::Next() {
 
 WalkOutcome ForEachRow(const PageSource& pages, const TableInfo& table, const RunControl& run,
                        const std::function<bool(const WalkedRow&)>& visit, WalkOptions options, WalkTally* tally) {
-    if (table.dataPages.empty()) return WalkOutcome::NoDataPages;
+    if (table.dataPages.empty() && (!options.includeDeleted || table.stalePages.empty()))
+        return WalkOutcome::NoDataPages;
     RowWalker walker(pages, table, run, options);
     WalkOutcome outcome = WalkOutcome::Completed;
     while (walker.Next()) {

@@ -57,7 +57,9 @@ struct CellValue {
 // One slot of a data page as the walk met it.
 struct WalkedRow {
     std::int32_t page = -1;       // page number
-    std::size_t pageIndex = 0;    // index into the table's dataPages
+    std::size_t pageIndex = 0;    // index into the walk's pages (the table's dataPages, then its stalePages)
+    // The page is one the table's usage map no longer lists.
+    bool stalePage = false;
     std::int32_t slot = -1;       // slot on that page
     SlotKind kind = SlotKind::Unreadable;
     RowProblem problem = RowProblem::None;
@@ -69,7 +71,11 @@ struct WalkedRow {
     // without stored columns.
     std::vector<CellValue> cells;
 
-    bool IsRecord() const { return kind == SlotKind::Live; }
+    bool IsRecord() const { return kind == SlotKind::Live && !stalePage; }
+    // A deleted row whose bytes still read as a row (decoded only on request).
+    bool IsDeletedRecord() const { return kind == SlotKind::Deleted && !cells.empty(); }
+    // A row from a page no longer in use (walked only on request).
+    bool IsStaleRecord() const { return kind == SlotKind::Live && stalePage; }
     bool HasCells() const { return kind == SlotKind::Live || problem == RowProblem::NoStoredColumns; }
 };
 
@@ -77,6 +83,9 @@ struct WalkOptions {
     // False: slots are only classified, no value is decoded (a count of the
     // rows costs little then).
     bool decodeValues = true;
+    // True: deleted rows are decoded where their bytes still read as a row,
+    // and the table's stale pages are walked after its data pages.
+    bool includeDeleted = false;
 };
 
 // Counts of one walk.
@@ -84,6 +93,7 @@ struct WalkTally {
     std::int64_t slots = 0;
     std::int64_t records = 0;
     std::int64_t deleted = 0;
+    std::int64_t staleRecords = 0;   // live rows on stale pages (walked only on request)
     std::int64_t lookupRows = 0;
     std::int64_t unreadable = 0;
     std::int64_t pagesRead = 0;
@@ -100,9 +110,9 @@ public:
     RowWalker(const PageSource& pages, const TableInfo& table, const RunControl& run, WalkOptions options = {});
 
     const TableInfo& table() const { return table_; }
-    std::size_t pageCount() const { return table_.dataPages.size(); }
+    std::size_t pageCount() const { return pageList_.size(); }
 
-    // Loads dataPages[index]; returns its slot count (0 for an index beyond
+    // Loads the index-th page of the walk; returns its slot count (0 for an index beyond
     // the list or a page the map does not know).
     std::int32_t LoadPage(std::size_t index);
     std::size_t loadedPage() const { return pageIndex_; }
@@ -124,6 +134,7 @@ private:
     WalkOptions options_;
     bool hasVariable_ = false;
     ValueContext context_;
+    std::vector<std::int32_t> pageList_;
     PageBuffer buffer_{};
     // Pages read ahead: a run of the table's pages that lie one after another
     // is read at once and handed out page by page.

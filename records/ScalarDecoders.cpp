@@ -2,10 +2,12 @@
 
 #include <cstdio>
 #include <limits>
+#include <optional>
 #include <string>
 
 #include "pagestore/FieldReaders.h"
 #include "pagestore/TextDecoding.h"
+#include "records/ExtendedDateTime.h"
 #include "records/NumberText.h"
 #include "records/ValueBounds.h"
 
@@ -73,6 +75,12 @@ DecodedCell DecodeGuidValue(ByteView page, std::int64_t position) {
                   g[3], g[2], g[1], g[0], g[5], g[4], g[7], g[6], g[8], g[9], g[10], g[11], g[12], g[13],
                   g[14], g[15]);
     return {text, std::move(value)};
+}
+
+DecodedCell DecodeDateTimeExtValue(ByteView page, std::int64_t position) {
+    const std::optional<std::int64_t> ticks = ReadExtendedDateTime(page, position);
+    if (!ticks) return EmptyCell();
+    return {FormatExtendedDateTime(*ticks), TypedValue::DateTimeExt(*ticks)};
 }
 
 }  // namespace pw

@@ -55,4 +55,9 @@ DecodedCell DecodeGuidValue(ByteView page, std::int64_t position);
 DecodedCell DecodeNumericValue(ByteView page, std::int64_t position, std::int32_t precision,
                                std::int32_t scale);
 
+// Date/Time Extended (see ExtendedDateTime.h), shown "YYYY-MM-DD HH:MM:SS.fffffff"
+// and typed DateTimeExt. A field that does not fit the page or does not read
+// as a day and a time of day in range gives "" / Null.
+DecodedCell DecodeDateTimeExtValue(ByteView page, std::int64_t position);
+
 }  // namespace pw

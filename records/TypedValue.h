@@ -3,17 +3,19 @@
 #include <array>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 namespace pw {
 
 // A decoded value as what it is, beside the cell text that the preview and the
 // CSV export show. Exports read this, never the display text.
 struct TypedValue {
-    enum class Kind { Null, Boolean, Integer, Float, Currency, Decimal, Date, Text, Bytes, Guid };
+    enum class Kind { Null, Boolean, Integer, Float, Currency, Decimal, Date, Text, Bytes, Guid, List, DateTimeExt };
 
     Kind kind = Kind::Null;
     bool boolean = false;
     // Integer: the value. Currency: count of ten-thousandths (signed).
+    // DateTimeExt: 100-nanosecond ticks since 0001-01-01 00:00:00.
     std::int64_t integer = 0;
     // Float: the value (a single widened exactly). Date: the stored double,
     // days since 1899-12-30 with the time of day as fraction.
@@ -27,6 +29,11 @@ struct TypedValue {
     std::string text;
     // Guid: the 16 bytes as stored.
     std::array<std::uint8_t, 16> guid{};
+    // List: the values of a complex column (attachments, multi-value) in
+    // stored order, each typed as its value column. An attachment is a Bytes
+    // item holding the file's content, with the stored file name in `name`.
+    std::vector<TypedValue> items;
+    std::string name;
 
     static TypedValue Null() { return {}; }
     static TypedValue Boolean(bool b) {
@@ -70,6 +77,18 @@ struct TypedValue {
         TypedValue v;
         v.kind = Kind::Bytes;
         v.text = std::move(raw);
+        return v;
+    }
+    static TypedValue DateTimeExt(std::int64_t ticks) {
+        TypedValue v;
+        v.kind = Kind::DateTimeExt;
+        v.integer = ticks;
+        return v;
+    }
+    static TypedValue List(std::vector<TypedValue> values) {
+        TypedValue v;
+        v.kind = Kind::List;
+        v.items = std::move(values);
         return v;
     }
 };

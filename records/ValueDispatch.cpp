@@ -1,5 +1,8 @@
 #include "records/ValueDispatch.h"
 
+#include "records/CalculatedValue.h"
+#include "records/ComplexColumns.h"
+#include "records/InferredValue.h"
 #include "records/LongValueGather.h"
 #include "records/LongValues.h"
 #include "records/OleValue.h"
@@ -25,6 +28,11 @@ int DecodeValue(const ValueContext& context, ByteView page, const ColumnInfo& co
                 std::int64_t length, DecodedCell& out) {
     out.value.kind = TypedValue::Kind::Null;
     LongValueIssue issue = LongValueIssue::None;
+    // An expression column wraps its computed value, whatever its type code.
+    if (column.calculated) {
+        out = DecodeCalculatedColumn(context, page, column, position, length);
+        return 1;
+    }
     switch (column.typeCode) {
         case ColumnType::Byte: out = DecodeByteValue(page, position); break;
         case ColumnType::Int: out = DecodeIntValue(page, position); break;
@@ -44,6 +52,13 @@ int DecodeValue(const ValueContext& context, ByteView page, const ColumnInfo& co
         case ColumnType::Guid: out = DecodeGuidValue(page, position); break;
         case ColumnType::Numeric: out = DecodeNumericValue(page, position, column.precision, column.scale); break;
         case ColumnType::BigInt: out = DecodeBigIntValue(page, position); break;
+        case ColumnType::DateTimeExt:
+            out = DecodeDateTimeExtValue(page, position);
+            if (out.value.kind == TypedValue::Kind::Null && context.run != nullptr)
+                context.run->Report({DamageKind::ValueOutOfRange, context.page, context.slot,
+                                     context.table != nullptr ? *context.table : std::string(),
+                                     "extended date unreadable or out of range in column " + column.name});
+            break;
         case ColumnType::Memo:
             if (context.pages == nullptr) {
                 out.text = "MEMO";
@@ -60,8 +75,16 @@ int DecodeValue(const ValueContext& context, ByteView page, const ColumnInfo& co
             out = DecodeOleValue(*context.pages, page, position, length, &issue);
             ReportIssue(context, issue, column);
             break;
-        case ColumnType::Bit:
-        case ColumnType::Attachment: out.text = ColumnTypeName(column); break;
+        case ColumnType::Bit: out.text = ColumnTypeName(column); break;
+        case ColumnType::Attachment:
+            out = DecodeComplexValue(context.complex, context.tdefPage,
+                                     context.table != nullptr ? *context.table : std::string(), page, column,
+                                     position);
+            break;
+        case ColumnType::InferredVariable:
+            out = DecodeInferredValue(context.pages, page, position, length, &issue);
+            ReportIssue(context, issue, column);
+            break;
         default:
             // The type's name is the cell of a type without a decoder.
             out.text = ColumnTypeName(column);

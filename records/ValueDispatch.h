@@ -11,6 +11,8 @@
 
 namespace pw {
 
+class ComplexColumnIndex;
+
 // What value decoding needs beyond the page in hand: the pages long values
 // live on, and where damage goes with the place of the row being decoded.
 struct ValueContext {
@@ -19,6 +21,11 @@ struct ValueContext {
     std::int32_t page = -1;
     std::int32_t slot = -1;
     const std::string* table = nullptr;
+    // Where complex columns (attachments, multi-value) find their values, and
+    // the definition page of the table being decoded. Without an index a
+    // complex cell keeps its stored id (see DecodeComplexValue).
+    const ComplexColumnIndex* complex = nullptr;
+    std::int32_t tdefPage = -1;
 };
 
 // Decodes one column value chosen by the column's type code. The cell text

@@ -1,5 +1,7 @@
 #include "salvage/Analysis.h"
 
+#include "salvage/FileFacts.h"
+
 namespace pw {
 
 std::string OutcomeMessage(AnalysisOutcome outcome) {
@@ -17,14 +19,10 @@ std::string OutcomeMessage(AnalysisOutcome outcome) {
 
 namespace {
 
-std::string RefusalReason(std::int64_t fileSize, std::int64_t pageOne) {
+std::string RefusalReason(std::int64_t fileSize) {
     if (fileSize == 0) return "empty file";
-    // Page 1 and at least three of the system pages after it must be there.
-    if (fileSize < 4 * static_cast<std::int64_t>(kPageSize)) return "too short to hold an Access database";
-    if (pageOne > kLastPageOnePosition)
-        return "page 1 found only at byte " + std::to_string(pageOne) + ", past the first " +
-               std::to_string(kLastPageOnePosition) + " bytes";
-    return "not an Access database: no Jet 4 page 1 found";
+    if (fileSize < kPageSize) return "too short to hold an Access database";
+    return "no Access page found: not an Access database";
 }
 
 }  // namespace
@@ -39,6 +37,7 @@ AnalysisOutcome Analysis::Run(const std::string& path, const RunControl& run, co
     tables_.clear();
     unnamedTables_ = 0;
     refusalReason_.clear();
+    facts_ = FileFacts{};
     reader_.CloseDatabaseFile();
     outcome_ = AnalysisOutcome::NoPath;
     if (path.empty()) return outcome_;
@@ -55,17 +54,22 @@ AnalysisOutcome Analysis::Run(const std::string& path, const RunControl& run, co
         refusalReason_ = "Access 97 (2048-byte pages) is not supported";
         return outcome_ = AnalysisOutcome::FormatNotSupported;
     }
+    PageGrid grid;
     if (format == FormatCheck::NotRecognised) {
-        // Kept even when refused, so that whoever reports the refusal can say
-        // where page one was found.
-        reader_.setPageOneOffset(reader_.LocatePageOne());
-        const std::int64_t pageOne = reader_.pageOneOffset();
-        if (pageOne == -1 || pageOne > kLastPageOnePosition) {
-            if (reader_.HeaderNamesEncryption()) {
-                refusalReason_ = "the header describes a password encryption: the pages after it are enciphered";
-                return outcome_ = AnalysisOutcome::Encrypted;
-            }
-            refusalReason_ = RefusalReason(reader_.FileSize(), pageOne);
+        if (reader_.HeaderNamesEncryption()) {
+            refusalReason_ = "the header describes a password encryption: the pages after it are enciphered";
+            return outcome_ = AnalysisOutcome::Encrypted;
+        }
+        // The start of the file does not say where the pages are: the pages
+        // themselves do.
+        grid = reader_.LocateGrid(run);
+        if (run.StopRequested()) return outcome_ = AnalysisOutcome::Stopped;
+        if (grid.halfPageGrid) {
+            refusalReason_ = "Access 97 (2048-byte pages) is not supported";
+            return outcome_ = AnalysisOutcome::FormatNotSupported;
+        }
+        if (!grid.found) {
+            refusalReason_ = RefusalReason(reader_.FileSize());
             return outcome_ = AnalysisOutcome::HighlyCorrupted;
         }
     }
@@ -73,13 +77,13 @@ AnalysisOutcome Analysis::Run(const std::string& path, const RunControl& run, co
     run.Status("Analyzing started");
     if (run.StopRequested()) return outcome_ = AnalysisOutcome::Stopped;
 
-    if (format == FormatCheck::Jet4 || reader_.pageOneOffset() == kPageSize) {
+    if (format == FormatCheck::Jet4 || (grid.phase == 0 && grid.firstPageNumber == 0)) {
         reader_.ScanPages(run);
+        if (format != FormatCheck::Jet4) reader_.setPageOneOffset(kPageSize);
     } else {
-        // Page 1 somewhere in the first 24576 bytes other than at 4096: the
-        // start of the file is damaged or missing, pages follow page 1.
-        reader_.ScanShiftedPages(reader_.pageOneOffset(), run);
+        reader_.ScanGridPages(grid, run);
     }
+    facts_ = DescribeFile(reader_, format, grid);
 
     DiscoveredTables found = DiscoverTables(reader_, run, publish);
     SortColumns(found.tables);

@@ -7,6 +7,7 @@
 #include "pagestore/DbReader.h"
 #include "schema/TableDiscovery.h"
 #include "schema/TableInfo.h"
+#include "status/DamageReport.h"
 #include "status/RunControl.h"
 
 namespace pw {
@@ -29,9 +30,6 @@ inline constexpr const char* kEncrypted =
     "This file is encrypted with a password and cannot be read without it.";
 // The message for an outcome; empty for outcomes that show none.
 std::string OutcomeMessage(AnalysisOutcome outcome);
-
-// Page one may lie this far into a file whose start is damaged.
-inline constexpr std::int64_t kLastPageOnePosition = 24576;
 
 // One analysis of one file: recognition, the page scan, the discovery of
 // the tables and their names. Status lines, progress and damage go to the
@@ -58,6 +56,8 @@ public:
     // Why a file was refused, for a person to act on ("empty file", ...);
     // empty when it was not.
     const std::string& refusalReason() const { return refusalReason_; }
+    // Where the pages were found and what of the file's structure survived.
+    const FileFacts& fileFacts() const { return facts_; }
 
 private:
     CDbReader reader_;
@@ -65,6 +65,7 @@ private:
     std::int32_t unnamedTables_ = 0;
     std::string storageFormat_;
     std::string refusalReason_;
+    FileFacts facts_;
     AnalysisOutcome outcome_ = AnalysisOutcome::NoPath;
 };
 

@@ -2,9 +2,28 @@
 
 namespace pw {
 
-void TallyTableWalk(DamageReport& report, const TableInfo& table, const WalkTally& tally) {
+namespace {
+
+// Live rows on the pages the usage map no longer lists: counted, not decoded.
+std::int64_t CountStaleRows(const PageSource& pages, const TableInfo& table) {
+    if (table.stalePages.empty()) return 0;
+    TableInfo stale = table;
+    stale.dataPages = table.stalePages;
+    stale.stalePages.clear();
+    WalkTally tally;
+    ForEachRow(pages, stale, RunControl{}, [](const WalkedRow&) { return true; }, WalkOptions{false}, &tally);
+    return tally.records;
+}
+
+}  // namespace
+
+void TallyTableWalk(const PageSource& pages, DamageReport& report, const TableInfo& table, const WalkTally& tally,
+                    bool withheldShown) {
     report.SetTableFacts(table.name, static_cast<std::int64_t>(table.dataPages.size()), table.rowCount);
     report.AddTableRows(table.name, tally.records, tally.unreadable, tally.pagesUnreadable);
+    if (!withheldShown)
+        report.AddWithheldRows(table.name, tally.deleted, CountStaleRows(pages, table),
+                               static_cast<std::int64_t>(table.stalePages.size()));
 }
 
 bool SurveyTables(const PageSource& pages, const std::vector<TableInfo>& tables, const RunControl& run,
@@ -15,7 +34,7 @@ bool SurveyTables(const PageSource& pages, const std::vector<TableInfo>& tables,
         WalkTally tally;
         const WalkOutcome outcome =
             ForEachRow(pages, table, reporting, [](const WalkedRow&) { return true; }, WalkOptions{false}, &tally);
-        TallyTableWalk(report, table, tally);
+        TallyTableWalk(pages, report, table, tally, false);
         if (outcome == WalkOutcome::Stopped) return false;
     }
     return true;

@@ -11,7 +11,10 @@
 namespace pw {
 
 // Puts what a walk over a table found into the report's tally of that table.
-void TallyTableWalk(DamageReport& report, const TableInfo& table, const WalkTally& tally);
+// Unless the walk showed them (withheldShown), the deleted rows and the rows
+// of stale pages are counted as withheld.
+void TallyTableWalk(const PageSource& pages, DamageReport& report, const TableInfo& table, const WalkTally& tally,
+                    bool withheldShown);
 
 // Walks every row slot of the tables without decoding values, for a damage
 // report that costs little more than reading the data pages. Damage goes to

@@ -6,6 +6,7 @@
 #include "pagestore/FieldReaders.h"
 #include "pagestore/SlotTable.h"
 #include "pagestore/TextDecoding.h"
+#include "schema/UncataloguedNames.h"
 #include "status/DamageReport.h"
 
 namespace pw {
@@ -88,6 +89,8 @@ std::int32_t ApplyCatalogNames(const PageSource& pages, std::vector<TableInfo>& 
         if (!entry.deleted) namedByLiveRow[index] = true;
     }
 
+    NameUncataloguedTables(pages, tables, systemObject);
+
     int orphans = 0;
     for (std::size_t i = tables.size(); i-- > 0;) {
         TableInfo& table = tables[i];
@@ -97,6 +100,7 @@ std::int32_t ApplyCatalogNames(const PageSource& pages, std::vector<TableInfo>& 
             std::snprintf(name, sizeof name, "Recovered Table %02d", ++orphans);
             table.name = name;
             table.generatedName = true;
+            table.nameSource = NameSource::Generated;
         }
         // Access keeps the storage behind attachment and multi-value columns in
         // hidden tables flagged as its own; they are not user tables.

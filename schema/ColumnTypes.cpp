@@ -38,6 +38,11 @@ std::string ColumnTypeName(const ColumnInfo& column) {
             return "ATTACHMENT";
         case ColumnType::BigInt:
             return "BIGINT";
+        case ColumnType::DateTimeExt:
+            return "DATETIMEEXT";
+        case ColumnType::InferredVariable:
+            // Values are mostly text, and MEMO holds text of any length.
+            return "MEMO";
         default:
             break;
     }

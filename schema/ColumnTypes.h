@@ -25,6 +25,12 @@ inline constexpr std::int32_t Guid = 15;
 inline constexpr std::int32_t Numeric = 16;
 inline constexpr std::int32_t Attachment = 18;
 inline constexpr std::int32_t BigInt = 19;
+// Date/Time Extended (Access 2016 on): the value kept as text, to 100 ns.
+inline constexpr std::int32_t DateTimeExt = 20;
+// Never stored: a variable column of a table whose definition was lost.
+// Each value is told apart by its bytes (text, memo pointer or binary);
+// the code lies beyond a byte so that no stored code can mean it.
+inline constexpr std::int32_t InferredVariable = 0x100;
 }  // namespace ColumnType
 
 // The SQL type word shown in the tree and written into CREATE TABLE. A 32-bit

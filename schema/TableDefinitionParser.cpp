@@ -8,6 +8,8 @@ namespace pw {
 namespace {
 
 constexpr int kNumericType = 16;
+// Both high bits of the second flag byte mark an expression column.
+constexpr int kCalculatedFlags = 0xC0;
 
 void AppendCodePoint(std::string& out, char32_t cp) { AppendUtf8(out, cp); }
 
@@ -40,6 +42,7 @@ int ParseColumnRecord(ByteView definition, TableInfo& table, std::int64_t p) {
         column.scale = ReadInt8(definition, p + 12);
     }
     column.isFixed = static_cast<std::uint8_t>(ReadInt8(definition, p + 15) & 1);
+    column.calculated = (ReadInt8(definition, p + 16) & kCalculatedFlags) == kCalculatedFlags;
     column.fixedOffset = ReadUInt16(definition, p + 21);
     column.length = ReadUInt16(definition, p + 23);
     table.columns.push_back(std::move(column));

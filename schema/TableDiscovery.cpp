@@ -9,7 +9,9 @@
 #include "pagestore/FieldReaders.h"
 #include "pagestore/PageLayout.h"
 #include "schema/CatalogNames.h"
+#include "schema/OrphanTables.h"
 #include "schema/TableDefinitionParser.h"
+#include "schema/UsageMap.h"
 #include "status/DamageReport.h"
 
 namespace pw {
@@ -131,6 +133,9 @@ DiscoveredTables DiscoverTables(const PageSource& pages, const RunControl& run, 
     for (std::size_t i = 0; i < tables.size(); ++i)
         if (!removed[i]) MergeChain(map, tables, i, byPage, removed);
     RemoveMarked(tables, removed);
+    // Rows whose definition is lost come back as tables of their own, named
+    // with the others.
+    for (TableInfo& orphan : FindOrphanTables(pages, tables, run)) tables.push_back(std::move(orphan));
 
     found.unnamedTables = ApplyCatalogNames(pages, tables, run);
 
@@ -153,14 +158,17 @@ DiscoveredTables DiscoverTables(const PageSource& pages, const RunControl& run, 
             break;
         }
         TableInfo& table = tables[i];
-        const std::vector<std::uint8_t> definition = MergeDefinitionPages(pages, table);
-        if (ParseTableDefinition(ByteView(definition), table, map) == 0) {
+        // A table recovered from its rows alone has its columns already.
+        const std::vector<std::uint8_t> definition =
+            table.columnsInferred ? std::vector<std::uint8_t>() : MergeDefinitionPages(pages, table);
+        if (!table.columnsInferred && ParseTableDefinition(ByteView(definition), table, map) == 0) {
             // The pass counts, but names no table, so no table is shown twice.
             run.Report({DamageKind::DefinitionRejected, table.tdefPage, -1, table.name, "definition holds no column"});
             tables.erase(tables.begin() + static_cast<std::ptrdiff_t>(i));
             run.Progress(ProgressStage::Tables, ++read, total);
             continue;
         }
+        if (!table.columnsInferred) ApplyUsageMap(pages, ByteView(definition), table);
         run.Progress(ProgressStage::Tables, ++read, total);
         run.Status("Schema read of table : " + table.name);
         if (run.StopRequested()) {

@@ -20,6 +20,27 @@ struct ColumnInfo {
     std::int32_t varIndex = -1;
     std::int32_t precision = 0;
     std::int32_t scale = 0;
+    // An expression column (Access 2010 on): each row keeps the computed
+    // value in a wrapper (see records/CalculatedValue.h).
+    bool calculated = false;
+};
+
+// Where a table's name came from, so that a damage report can say how far a
+// name may be trusted.
+enum class NameSource {
+    Catalog,          // a catalog row (MSysObjects) names the definition page
+    NavigationPane,   // a row of the navigation-pane table names it (catalog lost)
+    CatalogIndex,     // a Name key of the catalog's index names it (catalog rows lost)
+    Generated,        // nothing named it: "Recovered Table NN"
+    SystemSignature,  // its column set is that of one of Access's own tables
+};
+
+// What the table's usage map said about its data pages.
+enum class UsageMapState {
+    NotRead,       // no definition to read it from (columns inferred), or not looked at
+    Listed,        // readable and consistent: only the pages it lists hold the table's rows
+    Unreadable,    // the map row or one of its pages cannot be read
+    Inconsistent,  // it lists a page outside the file, not a data page, or owned by another table
 };
 
 // A recovered table as its definition describes it. Once the analysis has
@@ -38,9 +59,17 @@ struct TableInfo {
     std::string name;
     // True when no catalog row named the table and the name was generated.
     bool generatedName = false;
+    NameSource nameSource = NameSource::Catalog;
+    // True when the definition was lost and the columns were inferred from
+    // the rows themselves (see schema/InferredColumns.h).
+    bool columnsInferred = false;
     // Further pages of the definition, in chain order.
     std::vector<std::int32_t> continuationPages;
     std::vector<std::int32_t> dataPages;
+    // Pages the table owns that its usage map no longer lists (released by
+    // Access): their rows are the file's history, walked only on request.
+    std::vector<std::int32_t> stalePages;
+    UsageMapState usageMap = UsageMapState::NotRead;
     std::vector<ColumnInfo> columns;
 };
 

@@ -67,6 +67,31 @@ void DamageReport::AddTableRows(const std::string& table, std::int64_t rowsFound
     }
 }
 
+void DamageReport::AddWithheldRows(const std::string& table, std::int64_t rowsDeleted, std::int64_t rowsStale,
+                                   std::int64_t pagesStale) {
+    std::lock_guard lock(mutex_);
+    if (TableEntry* entry = EntryFor(table)) {
+        entry->tally.rowsDeleted += rowsDeleted;
+        entry->tally.rowsStale += rowsStale;
+        entry->tally.pagesStale += pagesStale;
+    }
+}
+
+void DamageReport::SetFileFacts(const FileFacts& facts) {
+    std::lock_guard lock(mutex_);
+    facts_ = facts;
+}
+
+FileFacts DamageReport::fileFacts() const {
+    std::lock_guard lock(mutex_);
+    return facts_;
+}
+
+bool DamageReport::LostAnything() const {
+    std::lock_guard lock(mutex_);
+    return total_ > 0 || facts_.AnyLoss();
+}
+
 std::int64_t DamageReport::TotalEvents() const {
     std::lock_guard lock(mutex_);
     return total_;
@@ -103,6 +128,37 @@ std::vector<std::string> DamageReport::TableNames() const {
     return names;
 }
 
+namespace {
+
+nlohmann::ordered_json FactsJson(const FileFacts& f) {
+    nlohmann::ordered_json file;
+    file["standardStart"] = f.standardStart;
+    file["gridOffset"] = f.gridOffset;
+    file["pageOneOffset"] = f.pageOneOffset < 0 ? nlohmann::ordered_json(nullptr) : nlohmann::ordered_json(f.pageOneOffset);
+    file["pagesMissingAtHead"] = f.pagesMissingAtHead;
+    file["pagesLostAtTail"] = f.pagesLostAtTail;
+    file["numbering"] = f.numbering;
+    file["headerReadable"] = f.headerReadable;
+    file["catalogReadable"] = f.catalogReadable;
+    file["format"] = f.format;
+    file["formatInferred"] = f.formatInferred;
+    return file;
+}
+
+void WriteFactsHuman(std::ostream& out, const FileFacts& f) {
+    if (!f.known) return;
+    if (!f.standardStart)
+        out << "  pages found on a grid at byte " << f.gridOffset << " (numbered by " << f.numbering << ")\n";
+    if (f.pagesMissingAtHead > 0) out << "  pages missing at the head: " << f.pagesMissingAtHead << '\n';
+    if (f.pagesLostAtTail > 0) out << "  pages lost at the tail: at least " << f.pagesLostAtTail << '\n';
+    if (!f.headerReadable)
+        out << "  database header lost: format " << (f.formatInferred ? "inferred as " : "") << f.format
+            << ", code page and sort order defaulted\n";
+    if (!f.catalogReadable) out << "  catalog lost: table names recovered where possible\n";
+}
+
+}  // namespace
+
 nlohmann::ordered_json DamageReport::SummaryJson() const {
     const Snapshot snap = Take(kSummaryEvents);
 
@@ -121,6 +177,9 @@ nlohmann::ordered_json DamageReport::SummaryJson() const {
         table["rowsFound"] = entry.tally.rowsFound;
         table["rowsStated"] = entry.tally.rowsStated;
         table["rowsUnreadable"] = entry.tally.rowsUnreadable;
+        table["rowsDeleted"] = entry.tally.rowsDeleted;
+        table["rowsStale"] = entry.tally.rowsStale;
+        table["pagesStale"] = entry.tally.pagesStale;
         table["events"] = entry.events;
         tables.push_back(std::move(table));
     }
@@ -140,6 +199,7 @@ nlohmann::ordered_json DamageReport::SummaryJson() const {
     }
 
     nlohmann::ordered_json summary;
+    if (snap.facts.known) summary["file"] = FactsJson(snap.facts);
     summary["events"] = snap.total;
     summary["byKind"] = std::move(byKind);
     summary["tables"] = std::move(tables);
@@ -149,11 +209,21 @@ nlohmann::ordered_json DamageReport::SummaryJson() const {
 
 void DamageReport::WriteHuman(std::ostream& out) const {
     const Snapshot snap = Take(kHumanEvents);
-    if (snap.total == 0) {
+    const auto writeWithheld = [&out, &snap] {
+        for (const TableEntry& entry : snap.tables) {
+            const TableTally& t = entry.tally;
+            if (t.rowsDeleted == 0 && t.rowsStale == 0) continue;
+            out << "  " << ForTerminal(entry.name) << ": withheld " << t.rowsDeleted << " deleted rows and "
+                << t.rowsStale << " rows of " << t.pagesStale << " pages no longer in use (--include-deleted shows them)\n";
+        }
+    };
+    if (snap.total == 0 && !snap.facts.AnyLoss()) {
         out << "No damage found.\n";
+        writeWithheld();
         return;
     }
     out << "Damage found: " << snap.total << " events\n";
+    WriteFactsHuman(out, snap.facts);
     for (int k = 0; k < kDamageKindCount; ++k) {
         const std::int64_t count = snap.byKind[static_cast<std::size_t>(k)];
         if (count != 0) out << "  " << DamageKindName(static_cast<DamageKind>(k)) << ": " << count << '\n';
@@ -182,6 +252,7 @@ void DamageReport::WriteHuman(std::ostream& out) const {
         if (!event.reason.empty()) out << ": " << ForTerminal(event.reason);
         out << '\n';
     }
+    writeWithheld();
 }
 
 DamageReport::TableEntry* DamageReport::EntryFor(const std::string& table) {
@@ -215,6 +286,7 @@ DamageReport::Snapshot DamageReport::Take(std::size_t events) const {
     snap.total = total_;
     snap.byKind = byKind_;
     snap.tables = tables_;
+    snap.facts = facts_;
     const std::size_t n = events < kept_.size() ? events : kept_.size();
     snap.firstEvents.assign(kept_.begin(), kept_.begin() + static_cast<std::ptrdiff_t>(n));
     return snap;

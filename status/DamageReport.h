@@ -56,12 +56,35 @@ public:
 };
 NullDamageReporter& DiscardDamage();  // a shared instance for callers that keep no report
 
+// What the analysis could tell about the file as a whole.
+struct FileFacts {
+    bool known = false;                 // false until an analysis set them
+    bool standardStart = true;          // the pages start where an intact file has them
+    std::int64_t gridOffset = 0;        // file position of the first whole page
+    std::int64_t pageOneOffset = -1;    // file position of page 1, -1 when it is not in the file
+    std::int32_t pagesMissingAtHead = 0;
+    std::int32_t pagesLostAtTail = 0;   // at least this many: pages named by links past the end
+    std::string numbering;              // how the page numbers were settled: "standard", "page one", "links", "default"
+    bool headerReadable = true;         // page 0 still holds the database header
+    bool catalogReadable = true;        // the catalog's definition and rows are there
+    std::string format;                 // "Jet 4", "ACE"
+    bool formatInferred = false;        // true when the header was lost and the format was inferred or defaulted
+
+    // Anything of the file's structure lost.
+    bool AnyLoss() const {
+        return known && (pagesMissingAtHead > 0 || pagesLostAtTail > 0 || !headerReadable || !catalogReadable);
+    }
+};
+
 struct TableTally {
     std::int64_t pagesOwned = 0;       // data pages the table owns
     std::int64_t pagesUnreadable = 0;  // of those, pages that could not be read
     std::int64_t rowsFound = 0;        // live rows decoded
     std::int64_t rowsStated = 0;       // rows the table definition states
     std::int64_t rowsUnreadable = 0;   // slots whose row could not be decoded
+    std::int64_t rowsDeleted = 0;      // deleted rows, withheld unless asked for
+    std::int64_t rowsStale = 0;        // rows on pages the usage map no longer lists, withheld unless asked for
+    std::int64_t pagesStale = 0;       // such pages
 };
 
 // Counts events by kind and by table, keeps the first kKeptEvents events in order
@@ -84,6 +107,14 @@ public:
     void SetTableFacts(const std::string& table, std::int64_t pagesOwned, std::int64_t rowsStated);
     void AddTableRows(const std::string& table, std::int64_t rowsFound, std::int64_t rowsUnreadable,
                       std::int64_t pagesUnreadable);
+    void AddWithheldRows(const std::string& table, std::int64_t rowsDeleted, std::int64_t rowsStale,
+                         std::int64_t pagesStale);
+    void SetFileFacts(const FileFacts& facts);
+    FileFacts fileFacts() const;
+    // True when anything was lost to damage: an event, or the file's
+    // structure. Deleted rows and stale pages are the file's own history,
+    // not damage.
+    bool LostAnything() const;
 
     std::int64_t TotalEvents() const;
     std::int64_t Count(DamageKind kind) const;
@@ -121,6 +152,7 @@ private:
         std::array<std::int64_t, kDamageKindCount> byKind{};
         std::vector<TableEntry> tables;
         std::vector<DamageEvent> firstEvents;
+        FileFacts facts;
     };
 
     // Callers hold mutex_. Nullptr for an empty name.
@@ -132,6 +164,7 @@ private:
     std::int64_t total_ = 0;
     std::array<std::int64_t, kDamageKindCount> byKind_{};
     std::vector<DamageEvent> kept_;
+    FileFacts facts_;
     std::vector<TableEntry> tables_;
     std::unordered_map<std::string, std::size_t> tableIndex_;
 };

@@ -58,7 +58,7 @@ TEST_F(PageRun, ACutLastPageAndAnAbsentPageZeroAreKeptApart) {
     const auto path = dir.path() / "shifted.mdb";
     WriteFile(path, shifted);
     AnalysedFile file(path);
-    ASSERT_TRUE(file.ok);
+    ASSERT_TRUE(file.ok) << file.analysis.refusalReason();
     const auto pages = static_cast<std::int32_t>(file.reader.Map().size());
     ExpectRunMatchesSinglePages(file.analysis.pages(), 0, pages);
     PageBuffer last;

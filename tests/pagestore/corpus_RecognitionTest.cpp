@@ -219,13 +219,35 @@ TEST_P(CorpusDamagedStart, PageOneBehindAnExtraPageIsScannedFromWhereItIs) {
     ExpectIntactPages(out.map, kPageSize);
 }
 
-TEST_P(CorpusDamagedStart, PageOneTooFarIntoTheFileIsRefused) {
-    const Outcome out = AnalyseCopy(AfterZeros(30000, pw::testing::CutStart(intact_, kPageSize)));
-    EXPECT_EQ(out.outcome, AnalysisOutcome::HighlyCorrupted);
-    EXPECT_EQ(out.locatedPageOne, 30000);
-    EXPECT_EQ(out.message, kHighlyCorrupted);
-    EXPECT_EQ(out.lines, kRefusedLines);
-    EXPECT_TRUE(out.map.empty());
+// Whole pages cut off the start, or junk put in front: the pages are found
+// where they are and keep their numbers, numbered by the links between them
+// when page 1 is gone too.
+TEST_P(CorpusDamagedStart, AnyCutOrJunkAtTheStartKeepsEveryPage) {
+    for (std::size_t cut : {4096u, 4608u, 8292u, 20000u}) {
+        SCOPED_TRACE("cut " + std::to_string(cut));
+        const Outcome out = AnalyseCopy(pw::testing::CutStart(intact_, cut));
+        ASSERT_TRUE(out.ok) << out.message;
+        const std::size_t lost = (cut + kPageSize - 1) / kPageSize;
+        ASSERT_EQ(out.map.size(), intactMap_.size());
+        for (std::size_t n = 0; n < lost; ++n) EXPECT_EQ(out.map[n].fileOffset, -1);
+        for (std::size_t n = lost; n < out.map.size(); ++n) {
+            ASSERT_EQ(out.map[n].fileOffset, intactMap_[n].fileOffset - static_cast<std::int64_t>(cut)) << n;
+            ASSERT_EQ(out.map[n].link, intactMap_[n].link) << n;
+        }
+    }
+    for (std::size_t junk : {30000u, 4096u * 3, 123457u}) {
+        SCOPED_TRACE("junk " + std::to_string(junk));
+        Bytes copy(junk, 0);
+        std::uint32_t state = static_cast<std::uint32_t>(junk);
+        for (std::uint8_t& b : copy) {
+            state = state * 1664525u + 1013904223u;
+            b = static_cast<std::uint8_t>(state >> 24);
+        }
+        copy.insert(copy.end(), intact_.begin(), intact_.end());
+        const Outcome out = AnalyseCopy(copy);
+        ASSERT_TRUE(out.ok) << out.message;
+        ExpectIntactPages(out.map, static_cast<std::int64_t>(junk));
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(Families, CorpusDamagedStart, ::testing::Values("JET4", "ACE12", "ACE14"));

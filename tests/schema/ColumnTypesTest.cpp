@@ -28,6 +28,7 @@ TEST(ColumnTypeName, KnownCodes) {
     EXPECT_EQ(NameOf(16), "LONG");
     EXPECT_EQ(NameOf(18), "ATTACHMENT");
     EXPECT_EQ(NameOf(19), "BIGINT");
+    EXPECT_EQ(NameOf(20), "DATETIMEEXT");
 }
 
 TEST(ColumnTypeName, LongIntegerInColumnZeroIsTheCounter) {
@@ -42,7 +43,7 @@ TEST(ColumnTypeName, UnknownCodesShowTheirHexadecimalCode) {
     EXPECT_EQ(NameOf(14), "UNKNOWN-DATATYPE = 0xe");
     EXPECT_EQ(NameOf(17), "UNKNOWN-DATATYPE = 0x11");
     EXPECT_EQ(NameOf(0), "UNKNOWN-DATATYPE = 0x0");
-    EXPECT_EQ(NameOf(20), "UNKNOWN-DATATYPE = 0x14");
+    EXPECT_EQ(NameOf(21), "UNKNOWN-DATATYPE = 0x15");
     EXPECT_EQ(NameOf(-128), "UNKNOWN-DATATYPE = 0xffffff80");
     EXPECT_EQ(NameOf(-1), "UNKNOWN-DATATYPE = 0xffffffff");
 }

@@ -1,0 +1,343 @@
+#include "schema/InferredColumns.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+#include <limits>
+#include <set>
+
+#include "pagestore/FieldReaders.h"
+#include "pagestore/SlotTable.h"
+#include "schema/ColumnTypes.h"
+#include "schema/RowShape.h"
+#include "status/DamageReport.h"
+
+namespace pw {
+namespace {
+
+// Enough rows to see how a table is laid out; the rest only cost time.
+constexpr std::size_t kSampleRows = 2000;
+// More fixed columns than this are not told apart: the area stays binary.
+constexpr std::size_t kMaxFixedColumns = 32;
+// Days from 1899-12-30: 1800-01-01 and 2199-12-31.
+constexpr double kFirstPlausibleDay = -36522.0;
+constexpr double kLastPlausibleDay = 109574.0;
+constexpr std::int32_t kLargestCounter = 1 << 30;
+
+// A value that is there but whose mask bit is clear is lost: that weighs far
+// more than a mask bit set over an empty value (an empty text, a zero).
+constexpr std::int64_t kLostVariable = 1000;
+constexpr std::int64_t kLostFixed = 20;
+constexpr std::int64_t kBitOverEmpty = 1;
+
+// One live row, copied so that its page buffer can be reused.
+struct SampledRow {
+    std::int32_t page = -1;
+    std::int32_t slot = -1;
+    RowShape shape;       // row-relative once copied (start 0)
+    std::string bytes;    // the row, first to last byte
+
+    bool MaskBit(std::int32_t c) const {
+        if (c < 0 || c / 8 >= shape.maskLength) return false;
+        const auto at = bytes.size() - static_cast<std::size_t>(shape.maskLength) + static_cast<std::size_t>(c / 8);
+        return ((static_cast<unsigned char>(bytes[at]) >> (c % 8)) & 1) != 0;
+    }
+    bool HasFixed(std::int32_t offset, std::int32_t length) const { return offset + length <= shape.FixedLength(); }
+    const unsigned char* Fixed(std::int32_t offset) const {
+        return reinterpret_cast<const unsigned char*>(bytes.data()) + 2 + offset;
+    }
+    bool FixedIsZero(std::int32_t offset, std::int32_t length) const {
+        const unsigned char* p = Fixed(offset);
+        return std::all_of(p, p + length, [](unsigned char b) { return b == 0; });
+    }
+};
+
+struct FixedPiece {
+    std::int32_t type = ColumnType::Binary;
+    std::int32_t offset = 0;
+    std::int32_t length = 0;
+};
+
+struct CandidateRow {
+    std::int32_t page = -1;
+    std::int32_t slot = -1;
+    bool fitsVariable = false;
+    bool fitsFixed = false;
+    RowShape variable;
+    RowShape fixed;
+    std::string bytes;
+};
+
+SampledRow Sample(const CandidateRow& row, const RowShape& shape) {
+    SampledRow s;
+    s.page = row.page;
+    s.slot = row.slot;
+    s.shape = shape;
+    s.shape.end -= s.shape.start;
+    s.shape.start = 0;
+    s.bytes = row.bytes;
+    return s;
+}
+
+bool LooksLikeDate(const std::vector<const SampledRow*>& rows, std::int32_t offset) {
+    int dated = 0;
+    for (const SampledRow* row : rows) {
+        if (row->FixedIsZero(offset, 8)) continue;
+        double day = 0;
+        std::memcpy(&day, row->Fixed(offset), 8);
+        if (!std::isfinite(day) || std::fabs(day) < 1.0 || day < kFirstPlausibleDay || day > kLastPlausibleDay)
+            return false;
+        ++dated;
+    }
+    return dated >= 2;
+}
+
+bool LooksLikeCounter(const std::vector<const SampledRow*>& rows, std::int32_t offset) {
+    if (rows.size() < 2) return false;
+    std::set<std::int32_t> seen;
+    for (const SampledRow* row : rows) {
+        std::int32_t value = 0;
+        std::memcpy(&value, row->Fixed(offset), 4);
+        if (value <= 0 || value > kLargestCounter || !seen.insert(value).second) return false;
+    }
+    return true;
+}
+
+// The fixed area every row has, split where the rows agree on a reading;
+// the bytes only longer rows have follow as one binary piece.
+std::vector<FixedPiece> SplitFixedArea(const std::vector<SampledRow>& rows) {
+    std::int32_t shortest = std::numeric_limits<std::int32_t>::max();
+    std::int32_t longest = 0;
+    for (const SampledRow& row : rows) {
+        shortest = std::min(shortest, row.shape.FixedLength());
+        longest = std::max(longest, row.shape.FixedLength());
+    }
+    std::vector<FixedPiece> pieces;
+    if (rows.empty() || longest <= 0) return pieces;
+    std::vector<const SampledRow*> all;
+    for (const SampledRow& row : rows) all.push_back(&row);
+    std::int32_t binaryStart = -1;
+    auto closeBinary = [&](std::int32_t at) {
+        if (binaryStart >= 0) pieces.push_back({ColumnType::Binary, binaryStart, at - binaryStart});
+        binaryStart = -1;
+    };
+    std::int32_t o = 0;
+    while (o < shortest) {
+        if (o + 4 <= shortest && LooksLikeCounter(all, o)) {
+            closeBinary(o);
+            pieces.push_back({ColumnType::Long, o, 4});
+            o += 4;
+        } else if (o + 8 <= shortest && LooksLikeDate(all, o)) {
+            closeBinary(o);
+            pieces.push_back({ColumnType::Date, o, 8});
+            o += 8;
+        } else {
+            if (binaryStart < 0) binaryStart = o;
+            ++o;
+        }
+    }
+    closeBinary(shortest);
+    if (longest > shortest) pieces.push_back({ColumnType::Binary, shortest, longest - shortest});
+    return pieces;
+}
+
+std::vector<FixedPiece> WholeFixedArea(const std::vector<SampledRow>& rows) {
+    std::int32_t longest = 0;
+    for (const SampledRow& row : rows) longest = std::max(longest, row.shape.FixedLength());
+    if (longest <= 0) return {};
+    return {{ColumnType::Binary, 0, longest}};
+}
+
+using CostTable = std::vector<std::vector<std::int64_t>>;  // [column][column number]
+
+CostTable VariableCosts(const std::vector<SampledRow>& rows, std::int32_t varCount, std::int32_t numbers) {
+    CostTable cost(static_cast<std::size_t>(varCount), std::vector<std::int64_t>(static_cast<std::size_t>(numbers), 0));
+    for (const SampledRow& row : rows)
+        for (std::int32_t k = 0; k < std::min(varCount, row.shape.VarCount()); ++k) {
+            const bool value = row.shape.VarLength(k) > 0;
+            for (std::int32_t c = 0; c < numbers; ++c) {
+                const bool bit = row.MaskBit(c);
+                if (value && !bit) cost[k][c] += kLostVariable;
+                else if (!value && bit) cost[k][c] += kBitOverEmpty;
+            }
+        }
+    return cost;
+}
+
+CostTable FixedCosts(const std::vector<SampledRow>& rows, const std::vector<FixedPiece>& pieces, std::int32_t numbers) {
+    CostTable cost(pieces.size(), std::vector<std::int64_t>(static_cast<std::size_t>(numbers), 0));
+    for (const SampledRow& row : rows)
+        for (std::size_t j = 0; j < pieces.size(); ++j) {
+            if (!row.HasFixed(pieces[j].offset, pieces[j].length)) continue;
+            const bool value = !row.FixedIsZero(pieces[j].offset, pieces[j].length);
+            for (std::int32_t c = 0; c < numbers; ++c) {
+                const bool bit = row.MaskBit(c);
+                if (value && !bit) cost[j][c] += kLostFixed;
+                else if (!value && bit) cost[j][c] += kBitOverEmpty;
+            }
+        }
+    return cost;
+}
+
+// Column numbers for the variable and the fixed columns: each kind in
+// ascending order (as Access numbers columns in the order it lays them out),
+// no number taken twice, at the least total cost. Needs V + F <= numbers.
+void AssignNumbers(const CostTable& var, const CostTable& fixed, std::int32_t numbers,
+                   std::vector<std::int32_t>& varNumber, std::vector<std::int32_t>& fixedNumber) {
+    const std::size_t V = var.size();
+    const std::size_t F = fixed.size();
+    const auto N = static_cast<std::size_t>(numbers);
+    constexpr std::int64_t kNone = std::numeric_limits<std::int64_t>::max() / 4;
+    auto at = [&](std::size_t k, std::size_t j) { return k * (F + 1) + j; };
+    std::vector<std::int64_t> best((V + 1) * (F + 1), kNone);
+    best[at(0, 0)] = 0;
+    // choice[c][k][j]: 0 the number stays free, 1 it goes to variable k-1, 2 to fixed j-1.
+    std::vector<std::uint8_t> choice(N * (V + 1) * (F + 1), 0);
+    for (std::size_t c = 0; c < N; ++c) {
+        std::vector<std::int64_t> next = best;  // number c stays free
+        std::uint8_t* pick = &choice[c * (V + 1) * (F + 1)];
+        for (std::size_t k = 0; k <= V; ++k)
+            for (std::size_t j = 0; j <= F; ++j) {
+                const std::int64_t here = best[at(k, j)];
+                if (here >= kNone) continue;
+                // Only a strict gain takes the number: at equal cost it stays free.
+                if (k < V && here + var[k][c] < next[at(k + 1, j)]) {
+                    next[at(k + 1, j)] = here + var[k][c];
+                    pick[at(k + 1, j)] = 1;
+                }
+                if (j < F && here + fixed[j][c] < next[at(k, j + 1)]) {
+                    next[at(k, j + 1)] = here + fixed[j][c];
+                    pick[at(k, j + 1)] = 2;
+                }
+            }
+        best = std::move(next);
+    }
+    varNumber.assign(V, -1);
+    fixedNumber.assign(F, -1);
+    std::size_t k = V;
+    std::size_t j = F;
+    for (std::size_t c = N; c-- > 0 && (k > 0 || j > 0);) {
+        const std::uint8_t p = choice[c * (V + 1) * (F + 1) + at(k, j)];
+        if (p == 1) varNumber[--k] = static_cast<std::int32_t>(c);
+        else if (p == 2) fixedNumber[--j] = static_cast<std::int32_t>(c);
+    }
+}
+
+// The cheapest number for each column on its own, numbers shared if need be.
+std::vector<std::int32_t> CheapestNumbers(const CostTable& cost) {
+    std::vector<std::int32_t> numbers;
+    for (const auto& row : cost)
+        numbers.push_back(static_cast<std::int32_t>(std::min_element(row.begin(), row.end()) - row.begin()));
+    return numbers;
+}
+
+void ReadCandidates(const PageSource& pages, const std::vector<std::int32_t>& dataPages,
+                    std::vector<CandidateRow>& rows, std::int64_t& liveRows) {
+    PageBuffer buffer;
+    const PageMap& map = pages.Map();
+    for (std::int32_t pageNumber : dataPages) {
+        if (pageNumber < 0 || static_cast<std::size_t>(pageNumber) >= map.size()) continue;
+        if (pages.ReadPage(buffer, pageNumber) <= 0) continue;
+        const ByteView page(buffer);
+        const std::int32_t slots = std::max<std::int32_t>(map[static_cast<std::size_t>(pageNumber)].rowCount, 0);
+        for (std::int32_t i = 0; i < slots; ++i) {
+            const SlotEntry slot = ReadSlot(page, i);
+            if (slot.deleted || slot.lookup) continue;
+            ++liveRows;
+            if (rows.size() >= kSampleRows) continue;
+            CandidateRow row;
+            row.page = pageNumber;
+            row.slot = i;
+            row.fitsVariable = ReadRowShape(page, slot, true, row.variable);
+            row.fitsFixed = ReadRowShape(page, slot, false, row.fixed);
+            if (row.fitsVariable || row.fitsFixed)
+                row.bytes = ExtractRawText(page, slot.start, static_cast<std::int64_t>(slot.end) - slot.start + 1);
+            rows.push_back(std::move(row));
+        }
+    }
+}
+
+}  // namespace
+
+InferredTable InferColumns(const PageSource& pages, const std::vector<std::int32_t>& dataPages,
+                           const std::string& tableName, const RunControl& run) {
+    InferredTable table;
+    std::vector<CandidateRow> candidates;
+    std::int64_t liveRows = 0;
+    ReadCandidates(pages, dataPages, candidates, liveRows);
+
+    std::int64_t tight = 0;
+    std::int64_t readable = 0;
+    for (const CandidateRow& row : candidates) {
+        if (row.fitsVariable && row.variable.tight) ++tight;
+        if (row.fitsVariable || row.fitsFixed) ++readable;
+    }
+    table.hasVariable = tight > 0 && 2 * tight >= readable;
+
+    std::vector<SampledRow> rows;
+    for (const CandidateRow& row : candidates) {
+        const bool fits = table.hasVariable ? row.fitsVariable : row.fitsFixed;
+        if (!fits) {
+            ++table.rowsSkipped;
+            run.Report({DamageKind::RowRejected, row.page, row.slot, tableName,
+                        "row fits no layout the other rows of its table share"});
+            continue;
+        }
+        rows.push_back(Sample(row, table.hasVariable ? row.variable : row.fixed));
+    }
+    table.rowsUsed = liveRows - table.rowsSkipped;
+    if (rows.empty()) return table;
+
+    std::int32_t numbers = 0;
+    std::int32_t varCount = 0;
+    for (const SampledRow& row : rows) {
+        numbers = std::max(numbers, row.shape.storedColumns);
+        varCount = std::max(varCount, row.shape.VarCount());
+    }
+    table.maxColumns = numbers;
+    table.varColumnCount = varCount;
+
+    std::vector<FixedPiece> pieces = SplitFixedArea(rows);
+    if (pieces.size() > kMaxFixedColumns || static_cast<std::int32_t>(pieces.size()) + varCount > numbers)
+        pieces = WholeFixedArea(rows);
+
+    const CostTable varCost = VariableCosts(rows, varCount, numbers);
+    const CostTable fixedCost = FixedCosts(rows, pieces, numbers);
+    std::vector<std::int32_t> varNumber;
+    std::vector<std::int32_t> fixedNumber;
+    if (static_cast<std::int32_t>(pieces.size()) + varCount <= numbers) {
+        AssignNumbers(varCost, fixedCost, numbers, varNumber, fixedNumber);
+    } else {
+        // Every number is a variable column's: the fixed area shares one.
+        AssignNumbers(varCost, CostTable{}, numbers, varNumber, fixedNumber);
+        fixedNumber = CheapestNumbers(fixedCost);
+    }
+
+    for (std::int32_t k = 0; k < varCount; ++k) {
+        ColumnInfo column;
+        column.typeCode = ColumnType::InferredVariable;
+        column.columnNumber = varNumber[static_cast<std::size_t>(k)];
+        column.varIndex = k;
+        column.isFixed = 0;
+        table.columns.push_back(column);
+    }
+    for (std::size_t j = 0; j < pieces.size(); ++j) {
+        ColumnInfo column;
+        column.typeCode = pieces[j].type;
+        column.columnNumber = fixedNumber[j];
+        column.fixedOffset = pieces[j].offset;
+        column.length = pieces[j].length;
+        column.isFixed = 1;
+        table.columns.push_back(column);
+    }
+    std::stable_sort(table.columns.begin(), table.columns.end(), [](const ColumnInfo& a, const ColumnInfo& b) {
+        return a.columnNumber < b.columnNumber;
+    });
+    for (std::size_t i = 0; i < table.columns.size(); ++i) {
+        table.columns[i].columnIndex = static_cast<std::int32_t>(i);
+        table.columns[i].name = "Recovered Column " + std::to_string(i + 1);
+    }
+    return table;
+}
+
+}  // namespace pw

@@ -1,0 +1,48 @@
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+#include "pagestore/ByteView.h"
+#include "pagestore/SlotTable.h"
+
+namespace pw {
+
+// What a Jet 4 row says about its own layout, read from its two ends: the
+// stored column count first; the null mask, the variable count and the
+// variable offsets (last to first, after the end-of-data offset) last. The
+// schema reads rows this way where no definition tells it what they hold:
+// to infer the columns of a table whose definition was lost, and to read
+// the few columns of a system table it needs before the row walk exists.
+struct RowShape {
+    std::int32_t start = 0;  // first byte of the row on its page
+    std::int32_t end = -1;   // last byte
+    std::int32_t storedColumns = 0;
+    std::int32_t maskLength = 0;
+    bool hasVariable = false;
+    // Row-relative starts of the variable values; one entry more than the
+    // variable count, the last being the end of the variable data.
+    std::vector<std::int32_t> varOffsets;
+    // Row-relative end (exclusive) of the fixed area, which starts at 2.
+    std::int32_t fixedEnd = 2;
+    // The variable data ends exactly where the offset table begins, as rows
+    // written by Access do; a fixed-only row rarely looks like this by chance.
+    bool tight = false;
+
+    std::int32_t Length() const { return end - start + 1; }
+    std::int32_t FixedLength() const { return fixedEnd - 2; }
+    std::int32_t VarCount() const { return static_cast<std::int32_t>(varOffsets.size()) - 1; }
+    std::int32_t VarLength(std::int32_t k) const { return varOffsets[k + 1] - varOffsets[k]; }
+    // The null-mask bit of a column number; false beyond the mask.
+    bool MaskBit(ByteView page, std::int32_t columnNumber) const;
+};
+
+inline constexpr std::int32_t kMaxRowColumns = 256;
+
+// Reads the row of the slot as a row with (or without) variable columns.
+// False when the row cannot have that layout: outside its page, no column
+// or more than kMaxRowColumns, more variable values than columns, offsets
+// that run backwards or leave the row.
+bool ReadRowShape(ByteView page, const SlotEntry& slot, bool hasVariable, RowShape& shape);
+
+}  // namespace pw

@@ -1,0 +1,311 @@
+// Tables whose definition is lost, assembled page by page: the columns
+// inferred from the rows, the values they give back, and the rows and pages
+// inference has to pass over.
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+#include "records/RowWalk.h"
+#include "schema/ColumnTypes.h"
+#include "tests/support/Analysis.h"
+#include "tests/support/DatabaseBuilder.h"
+#include "tests/support/FileTools.h"
+
+namespace pw {
+namespace {
+
+using testing::Column;
+using testing::DatabaseBuilder;
+namespace type = testing::type;
+
+struct Walked {
+    std::vector<std::vector<TypedValue>> rows;
+};
+
+Walked WalkAll(testing::AnalysedFile& file, const TableInfo& table) {
+    Walked out;
+    ForEachRow(file.analysis.pages(), table, file.control(), [&](const WalkedRow& row) {
+        if (!row.IsRecord()) return true;
+        std::vector<TypedValue> values;
+        for (const CellValue& cell : row.cells) values.push_back(cell.value);
+        out.rows.push_back(std::move(values));
+        return true;
+    });
+    return out;
+}
+
+std::vector<std::string> TextsOf(const std::vector<TypedValue>& row) {
+    std::vector<std::string> texts;
+    for (const TypedValue& v : row)
+        if (v.kind == TypedValue::Kind::Text && !v.text.empty()) texts.push_back(v.text);
+    std::sort(texts.begin(), texts.end());
+    return texts;
+}
+
+std::vector<std::string> Sorted(std::vector<std::string> texts) {
+    std::sort(texts.begin(), texts.end());
+    return texts;
+}
+
+const TableInfo* ByPage(const testing::AnalysedFile& file, std::int32_t page) {
+    for (const TableInfo& t : file.tables())
+        if (t.tdefPage == page) return &t;
+    return nullptr;
+}
+
+std::int64_t EventsOfKind(const testing::AnalysedFile& file, DamageKind kind) { return file.damage.Count(kind); }
+
+class OrphanTables : public ::testing::Test {
+protected:
+    std::unique_ptr<testing::AnalysedFile> Analyse(const DatabaseBuilder& builder, std::vector<std::int32_t> zero) {
+        auto bytes = builder.Build();
+        for (std::int32_t page : zero) testing::ZeroPage(bytes, page);
+        const auto path = dir / ("t" + std::to_string(++files) + ".mdb");
+        testing::WriteFile(path, bytes);
+        auto file = std::make_unique<testing::AnalysedFile>(path);
+        EXPECT_TRUE(file->ok);
+        return file;
+    }
+    testing::TempDir dir;
+    int files = 0;
+};
+
+std::vector<testing::ColumnSpec> PeopleColumns() {
+    return {Column("Id", type::kLong), Column("Name", type::kText, 100), Column("Born", type::kDate),
+            Column("City", type::kText, 100), Column("Note", type::kMemo)};
+}
+
+TEST_F(OrphanTables, ALostDefinitionComesBackWithItsTextsCounterAndDatesUnderTheCatalogName) {
+    DatabaseBuilder b;
+    const auto t = b.AddTable("People", PeopleColumns());
+    const std::vector<std::string> names = {"Ann", "Bérénice", "Дмитрий", "李小龍"};
+    for (int i = 0; i < 4; ++i)
+        b.AddRow(t, {testing::Long(i + 1), i % 2 ? testing::TextCompressed(names[i]) : testing::Text(names[i]),
+                     testing::Date(30000.5 + i), i == 2 ? testing::Null : testing::Text("Town " + std::to_string(i)),
+                     b.Memo("note of " + names[i], testing::TextStorage::Compressed)});
+    // A long note on a long-value page of its own.
+    const std::string longNote(1500, 'x');
+    b.AddRow(t, {testing::Long(9), testing::Text("Zoe"), testing::Null, testing::Text("Far"),
+                 b.Memo(longNote, testing::TextStorage::Ucs2, {testing::LongValueForm::SingleRow})});
+    auto file = Analyse(b, {b.DefinitionPage(t)});
+
+    const TableInfo* people = file->Find("People");
+    ASSERT_NE(people, nullptr);
+    EXPECT_TRUE(people->columnsInferred);
+    EXPECT_FALSE(people->generatedName);
+    EXPECT_EQ(people->nameSource, NameSource::Catalog);
+    EXPECT_EQ(people->dataPages, b.DataPages(t));
+
+    // The counter and the dates are told apart; the texts are variable columns.
+    std::vector<std::int32_t> types;
+    for (const ColumnInfo& c : people->columns) types.push_back(c.typeCode);
+    EXPECT_EQ(std::count(types.begin(), types.end(), ColumnType::Long), 1);
+    EXPECT_EQ(std::count(types.begin(), types.end(), ColumnType::Date), 1);
+    EXPECT_EQ(std::count(types.begin(), types.end(), ColumnType::InferredVariable), 3);
+    for (std::size_t i = 0; i < people->columns.size(); ++i)
+        EXPECT_EQ(people->columns[i].name, "Recovered Column " + std::to_string(i + 1));
+
+    const Walked walked = WalkAll(*file, *people);
+    ASSERT_EQ(walked.rows.size(), 5u);
+    for (int i = 0; i < 4; ++i) {
+        std::vector<std::string> want = {names[static_cast<std::size_t>(i)], "note of " + names[static_cast<std::size_t>(i)]};
+        if (i != 2) want.push_back("Town " + std::to_string(i));
+        EXPECT_EQ(TextsOf(walked.rows[static_cast<std::size_t>(i)]), Sorted(want)) << "row " << i;
+    }
+    EXPECT_EQ(TextsOf(walked.rows[4]), Sorted({"Far", "Zoe", longNote}));
+    // The counter keeps its values and the dates theirs.
+    bool sawCounter = false;
+    bool sawDate = false;
+    for (std::size_t c = 0; c < people->columns.size(); ++c) {
+        if (people->columns[c].typeCode == ColumnType::Long) {
+            sawCounter = true;
+            EXPECT_EQ(walked.rows[3][c].integer, 4);
+        }
+        if (people->columns[c].typeCode == ColumnType::Date) {
+            sawDate = true;
+            EXPECT_EQ(walked.rows[1][c].kind, TypedValue::Kind::Date);
+            EXPECT_DOUBLE_EQ(walked.rows[1][c].real, 30001.5);
+            EXPECT_EQ(walked.rows[4][c].kind, TypedValue::Kind::Null);
+        }
+    }
+    EXPECT_TRUE(sawCounter);
+    EXPECT_TRUE(sawDate);
+}
+
+TEST_F(OrphanTables, WithoutTheCatalogTheRowsComeBackUnderAGeneratedName) {
+    DatabaseBuilder b;
+    const auto kept = b.AddTable("Kept", {Column("Id", type::kLong), Column("Name", type::kText, 50)});
+    b.AddRow(kept, {testing::Long(1), testing::Text("one")});
+    const auto t = b.AddTable("Lost", PeopleColumns());
+    b.AddRow(t, {testing::Long(1), testing::Text("alpha"), testing::Null, testing::Null, testing::Null});
+    std::vector<std::int32_t> zero = b.CatalogPages();
+    zero.push_back(b.DefinitionPage(t));
+    auto file = Analyse(b, zero);
+    const TableInfo* lost = ByPage(*file, b.DefinitionPage(t));
+    ASSERT_NE(lost, nullptr);
+    EXPECT_TRUE(lost->columnsInferred);
+    EXPECT_TRUE(lost->generatedName);
+    EXPECT_EQ(lost->nameSource, NameSource::Generated);
+    EXPECT_EQ(lost->name.rfind("Recovered Table ", 0), 0u);
+    const Walked walked = WalkAll(*file, *lost);
+    ASSERT_EQ(walked.rows.size(), 1u);
+    EXPECT_EQ(TextsOf(walked.rows[0]), std::vector<std::string>{"alpha"});
+    // The table whose definition survives is still read from it.
+    const TableInfo* other = ByPage(*file, b.DefinitionPage(kept));
+    ASSERT_NE(other, nullptr);
+    EXPECT_FALSE(other->columnsInferred);
+}
+
+TEST_F(OrphanTables, RowsThatDisagreeOnTheFixedAreaKeepItAsBinaryAndTheirTexts) {
+    DatabaseBuilder b;
+    const auto t = b.AddTable("T", {Column("Code", type::kLong), Column("Name", type::kText, 50)});
+    // The same number twice, and a negative one: no counter.
+    b.AddRow(t, {testing::Long(7), testing::Text("a")});
+    b.AddRow(t, {testing::Long(7), testing::Text("b")});
+    b.AddRow(t, {testing::Long(-3), testing::Text("c")});
+    auto file = Analyse(b, {b.DefinitionPage(t)});
+    const TableInfo* table = file->Find("T");
+    ASSERT_NE(table, nullptr);
+    ASSERT_EQ(table->columns.size(), 2u);
+    const ColumnInfo& fixed = table->columns[0].isFixed ? table->columns[0] : table->columns[1];
+    EXPECT_EQ(fixed.typeCode, ColumnType::Binary);
+    EXPECT_EQ(fixed.length, 4);
+    const Walked walked = WalkAll(*file, *table);
+    ASSERT_EQ(walked.rows.size(), 3u);
+    EXPECT_EQ(TextsOf(walked.rows[2]), std::vector<std::string>{"c"});
+    const std::size_t f = table->columns[0].isFixed ? 0 : 1;
+    EXPECT_EQ(walked.rows[0][f].kind, TypedValue::Kind::Bytes);
+    EXPECT_EQ(walked.rows[0][f].text, std::string("\x07\x00\x00\x00", 4));
+}
+
+TEST_F(OrphanTables, RowsWrittenBeforeAColumnWasAddedKeepTheirValues) {
+    DatabaseBuilder b;
+    const auto t = b.AddTable("T", {Column("Id", type::kLong), Column("Name", type::kText, 50),
+                                    Column("Extra", type::kLong), Column("More", type::kText, 50)});
+    // Rows of the table before Extra and More existed store two columns only.
+    testing::RowOptions older;
+    older.storedColumnCount = 2;
+    const auto& layout = b.Layout(t);
+    (void)layout;
+    b.AddRow(t, {testing::Long(1), testing::Text("old one")}, older);
+    b.AddRow(t, {testing::Long(2), testing::Text("new one"), testing::Long(5), testing::Text("more")});
+    b.AddRow(t, {testing::Long(3), testing::Text("new two"), testing::Long(6), testing::Text("still more")});
+    auto file = Analyse(b, {b.DefinitionPage(t)});
+    const TableInfo* table = file->Find("T");
+    ASSERT_NE(table, nullptr);
+    const Walked walked = WalkAll(*file, *table);
+    ASSERT_EQ(walked.rows.size(), 3u);
+    EXPECT_EQ(TextsOf(walked.rows[0]), std::vector<std::string>{"old one"});
+    EXPECT_EQ(TextsOf(walked.rows[1]), Sorted({"new one", "more"}));
+    EXPECT_EQ(TextsOf(walked.rows[2]), Sorted({"new two", "still more"}));
+}
+
+TEST_F(OrphanTables, RowsWithImpossibleLayoutsAreSkippedAndReported) {
+    DatabaseBuilder b;
+    const auto t = b.AddTable("T", {Column("Id", type::kLong), Column("Name", type::kText, 50)});
+    b.AddRow(t, {testing::Long(1), testing::Text("first")});
+    testing::Bytes garbage(24, 0xEE);  // states 0xEEEE columns
+    b.AddRawRow(t, garbage);
+    b.AddRow(t, {testing::Long(2), testing::Text("second")});
+    auto file = Analyse(b, {b.DefinitionPage(t)});
+    const TableInfo* table = file->Find("T");
+    ASSERT_NE(table, nullptr);
+    EXPECT_GE(EventsOfKind(*file, DamageKind::RowRejected), 1);
+    const Walked walked = WalkAll(*file, *table);
+    ASSERT_EQ(walked.rows.size(), 2u);
+    EXPECT_EQ(TextsOf(walked.rows[0]), std::vector<std::string>{"first"});
+    EXPECT_EQ(TextsOf(walked.rows[1]), std::vector<std::string>{"second"});
+}
+
+TEST_F(OrphanTables, PagesWithoutALiveRowGiveNoTableAndAreReported) {
+    DatabaseBuilder b;
+    const auto t = b.AddTable("Gone", {Column("Id", type::kLong), Column("Name", type::kText, 50)});
+    testing::RowOptions deleted;
+    deleted.deleted = true;
+    b.AddRow(t, {testing::Long(1), testing::Text("x")}, deleted);
+    auto file = Analyse(b, {b.DefinitionPage(t)});
+    EXPECT_EQ(file->Find("Gone"), nullptr);
+    EXPECT_EQ(ByPage(*file, b.DefinitionPage(t)), nullptr);
+    EXPECT_EQ(EventsOfKind(*file, DamageKind::DefinitionRejected), 1);
+}
+
+TEST_F(OrphanTables, VariableValuesThatAreNoTextComeBackAsBytes) {
+    DatabaseBuilder b;
+    const auto t = b.AddTable("Blobs", {Column("Id", type::kLong), Column("Raw", type::kBinary, 20),
+                                        Column("Name", type::kText, 50)});
+    const testing::Bytes raw = {0x01, 0x00, 0x02, 0x00, 0xFF};
+    b.AddRow(t, {testing::Long(1), testing::Binary(raw), testing::Text("named")});
+    b.AddRow(t, {testing::Long(2), testing::Binary({0x00, 0x00}), testing::Text("two")});
+    auto file = Analyse(b, {b.DefinitionPage(t)});
+    const TableInfo* table = file->Find("Blobs");
+    ASSERT_NE(table, nullptr);
+    const Walked walked = WalkAll(*file, *table);
+    ASSERT_EQ(walked.rows.size(), 2u);
+    bool sawBytes = false;
+    for (const TypedValue& v : walked.rows[0])
+        if (v.kind == TypedValue::Kind::Bytes && v.text == std::string(raw.begin(), raw.end())) sawBytes = true;
+    EXPECT_TRUE(sawBytes);
+    EXPECT_EQ(TextsOf(walked.rows[0]), std::vector<std::string>{"named"});
+}
+
+TEST_F(OrphanTables, ATableWithoutVariableColumnsIsReadAsFixedOnly) {
+    DatabaseBuilder b;
+    const auto t = b.AddTable("Numbers", {Column("Id", type::kLong), Column("When", type::kDate)});
+    for (int i = 0; i < 3; ++i) b.AddRow(t, {testing::Long(10 + i), testing::Date(40000.25 + i)});
+    auto file = Analyse(b, {b.DefinitionPage(t)});
+    const TableInfo* table = file->Find("Numbers");
+    ASSERT_NE(table, nullptr);
+    ASSERT_EQ(table->columns.size(), 2u);
+    EXPECT_EQ(table->columns[0].typeCode, ColumnType::Long);
+    EXPECT_EQ(table->columns[1].typeCode, ColumnType::Date);
+    const Walked walked = WalkAll(*file, *table);
+    ASSERT_EQ(walked.rows.size(), 3u);
+    EXPECT_EQ(walked.rows[2][0].integer, 12);
+    EXPECT_DOUBLE_EQ(walked.rows[2][1].real, 40002.25);
+}
+
+std::vector<testing::ColumnSpec> NavPaneColumns() {
+    return {Column("Id", type::kLong),       Column("ObjectID", type::kLong), Column("GroupID", type::kLong),
+            Column("Name", type::kText, 510), Column("Position", type::kLong), Column("Icon", type::kLong),
+            Column("Flags", type::kLong)};
+}
+
+TEST_F(OrphanTables, WithoutTheCatalogSystemTablesAreToldByTheirColumnsAndTheNavigationPaneNames) {
+    DatabaseBuilder b;
+    testing::TableOptions system;
+    system.catalogName = "MSysNavPaneGroupToObjects";
+    const auto nav = b.AddTable("MSysNavPaneGroupToObjects", NavPaneColumns(), system);
+    const auto orders = b.AddTable("Orders", {Column("Id", type::kLong), Column("Item", type::kText, 50)});
+    b.AddRow(orders, {testing::Long(1), testing::Text("pen")});
+    const auto clients = b.AddTable("Clients", {Column("Id", type::kLong), Column("Who", type::kText, 50)});
+    b.AddRow(clients, {testing::Long(1), testing::Text("Ann")});
+    const auto unlisted = b.AddTable("Unlisted", {Column("Id", type::kLong)});
+    b.AddRow(unlisted, {testing::Long(1)});
+    int id = 0;
+    for (auto [table, name] : {std::pair{orders, "Orders"}, std::pair{clients, "Clients"}})
+        b.AddRow(nav, {testing::Long(++id), testing::Long(b.DefinitionPage(table)), testing::Long(1),
+                       testing::Text(name), testing::Long(id), testing::Long(0), testing::Long(0)});
+    // Clients' definition is lost too: its rows are named from the pane all the same.
+    std::vector<std::int32_t> zero = b.CatalogPages();
+    zero.push_back(b.DefinitionPage(clients));
+    auto file = Analyse(b, zero);
+
+    EXPECT_EQ(ByPage(*file, b.DefinitionPage(nav)), nullptr);  // a system table: not listed
+    const TableInfo* o = file->Find("Orders");
+    ASSERT_NE(o, nullptr);
+    EXPECT_EQ(o->nameSource, NameSource::NavigationPane);
+    EXPECT_FALSE(o->generatedName);
+    EXPECT_EQ(o->tdefPage, b.DefinitionPage(orders));
+    const TableInfo* c = file->Find("Clients");
+    ASSERT_NE(c, nullptr);
+    EXPECT_TRUE(c->columnsInferred);
+    EXPECT_EQ(c->nameSource, NameSource::NavigationPane);
+    const TableInfo* u = ByPage(*file, b.DefinitionPage(unlisted));
+    ASSERT_NE(u, nullptr);
+    EXPECT_EQ(u->nameSource, NameSource::Generated);
+    EXPECT_EQ(file->tables().size(), 3u);
+}
+
+}  // namespace
+}  // namespace pw
