@@ -25,13 +25,21 @@ std::uint32_t Word(std::string_view bytes, std::size_t at) {
            static_cast<std::uint32_t>(p[2]) << 16 | static_cast<std::uint32_t>(p[3]) << 24;
 }
 
-// Cuts the block's own header off; a header that does not fit leaves the
-// whole block as the content, since that keeps every byte there is.
-bool SplitBlock(std::string& block, std::string& extension) {
-    if (block.size() < kAttachmentInnerHeaderMinimum) return false;
+// Cuts the block's own header off. A header that does not fit leaves the
+// whole block as the content, since that keeps every byte there is; but a
+// block that ended early (a cut or broken stream) inside a header that looks
+// right holds none of the file yet, and its content is empty.
+bool SplitBlock(std::string& block, std::string& extension, bool endedEarly) {
     const std::uint32_t headerSize = Word(block, 0);
     const std::uint32_t units = Word(block, 8);
-    if (headerSize < kAttachmentInnerHeaderMinimum || headerSize > block.size() || units > kMaxExtensionUnits ||
+    const bool plausible = headerSize >= kAttachmentInnerHeaderMinimum &&
+                           headerSize <= kAttachmentInnerHeaderMinimum + 2 * std::size_t{kMaxExtensionUnits};
+    if (endedEarly && (block.size() < 4 || (plausible && block.size() < headerSize))) {
+        block.clear();
+        return false;
+    }
+    if (block.size() < kAttachmentInnerHeaderMinimum) return false;
+    if (!plausible || headerSize > block.size() || units > kMaxExtensionUnits ||
         kAttachmentInnerHeaderMinimum + 2 * std::size_t{units} > headerSize)
         return false;
     const ByteView view(reinterpret_cast<const std::uint8_t*>(block.data()), block.size());
@@ -133,7 +141,9 @@ AttachmentContent ReadAttachmentData(std::string_view stored, std::size_t limit)
     if (outcome == AttachmentDataOutcome::Complete && block.size() != expected)
         outcome = AttachmentDataOutcome::SizeMismatch;
     if (block.size() > expected) block.resize(expected);
-    if (!SplitBlock(block, content.extension) && outcome == AttachmentDataOutcome::Complete)
+    const bool endedEarly = block.size() < expected && outcome != AttachmentDataOutcome::Complete &&
+                            outcome != AttachmentDataOutcome::InnerHeaderBad;
+    if (!SplitBlock(block, content.extension, endedEarly) && outcome == AttachmentDataOutcome::Complete)
         outcome = AttachmentDataOutcome::InnerHeaderBad;
     content.outcome = outcome;
     content.bytes = std::move(block);
