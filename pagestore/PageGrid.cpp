@@ -49,11 +49,15 @@ bool LooksLikePageStart(const std::uint8_t* p) {
             return first >= 14 + 2 * rows && first < kGrid;
         }
         case 0x02: return I32(p + 4) >= 0;
+        // Index and other page types keep a free-space count and a link as
+        // data pages do; usage-map pages keep those two bytes zero. Without
+        // these checks the last byte of a row standing before a page start
+        // would pass for a page type, one byte early.
         case 0x03:
         case 0x04:
-        case 0x05:
         case 0x08:
-        case 0x09: return true;
+        case 0x09: return U16(p + 2) <= kGrid && I32(p + 4) >= 0;
+        case 0x05: return U16(p + 2) == 0;
         default: return false;
     }
 }
