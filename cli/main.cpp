@@ -9,6 +9,7 @@ namespace {
 constexpr const char* kExitCodes =
     "Exit codes: 0 success; 1 errors (a file that cannot be opened, a table not found, an export with errors);\n"
     "2 the file was refused (not an Access database, Access 97, encrypted, too damaged);\n"
+    "3 done, but the file is damaged and something was lost (the damage report says what);\n"
     "64 a call the command line does not understand; 130 interrupted (Ctrl-C).";
 
 }  // namespace

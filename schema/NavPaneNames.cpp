@@ -1,5 +1,7 @@
 #include "schema/NavPaneNames.h"
 
+#include <optional>
+
 #include "pagestore/FieldReaders.h"
 #include "pagestore/SlotTable.h"
 #include "pagestore/TextDecoding.h"
@@ -9,19 +11,41 @@
 namespace pw {
 namespace {
 
+constexpr std::int32_t kTableObjectType = 1;
+
 const ColumnInfo* FindColumn(const TableInfo& table, const char* name, std::int32_t type) {
     for (const ColumnInfo& column : table.columns)
         if (column.name == name && column.typeCode == type) return &column;
     return nullptr;
 }
 
+// Access keeps some of these Long columns in the variable area, so both
+// places are read.
+std::optional<std::int32_t> ReadLong(const ByteView& page, const RowShape& row, const ColumnInfo& column) {
+    if (!row.MaskBit(page, column.columnNumber)) return std::nullopt;
+    if (column.isFixed != 0) {
+        if (column.fixedOffset < 0 || column.fixedOffset + 4 > row.FixedLength()) return std::nullopt;
+        return ReadInt32(page, row.start + 2 + column.fixedOffset);
+    }
+    if (column.varIndex < 0 || column.varIndex >= row.VarCount() || row.VarLength(column.varIndex) != 4)
+        return std::nullopt;
+    return ReadInt32(page, row.start + row.varOffsets[static_cast<std::size_t>(column.varIndex)]);
+}
+
 }  // namespace
 
-std::unordered_map<std::int32_t, std::string> ReadNavPaneNames(const PageSource& pages, const TableInfo& navPane) {
-    std::unordered_map<std::int32_t, std::string> names;
+void ReadNavPaneNames(const PageSource& pages, const TableInfo& navPane,
+                      std::unordered_map<std::int32_t, std::string>& names) {
     const ColumnInfo* name = FindColumn(navPane, "Name", ColumnType::Text);
+    // The group table names its object in ObjectID (its Id is its own row's);
+    // the object table in Id, beside the object's Type.
     const ColumnInfo* object = FindColumn(navPane, "ObjectID", ColumnType::Long);
-    if (name == nullptr || object == nullptr || name->isFixed != 0 || object->isFixed == 0) return names;
+    const ColumnInfo* type = nullptr;
+    if (object == nullptr) {
+        object = FindColumn(navPane, "Id", ColumnType::Long);
+        type = FindColumn(navPane, "Type", ColumnType::Long);
+    }
+    if (name == nullptr || object == nullptr || name->isFixed != 0) return;
     const PageMap& map = pages.Map();
     PageBuffer buffer;
     for (std::int32_t pageNumber : navPane.dataPages) {
@@ -33,17 +57,18 @@ std::unordered_map<std::int32_t, std::string> ReadNavPaneNames(const PageSource&
             const SlotEntry slot = ReadSlot(page, i);
             RowShape row;
             if (slot.deleted || slot.lookup || !ReadRowShape(page, slot, true, row)) continue;
-            if (!row.MaskBit(page, name->columnNumber) || !row.MaskBit(page, object->columnNumber)) continue;
+            if (!row.MaskBit(page, name->columnNumber)) continue;
             if (name->varIndex < 0 || name->varIndex >= row.VarCount()) continue;
-            if (object->fixedOffset < 0 || object->fixedOffset + 4 > row.FixedLength()) continue;
-            const std::int32_t id = ReadInt32(page, row.start + 2 + object->fixedOffset);
+            const std::optional<std::int32_t> id = ReadLong(page, row, *object);
+            if (!id) continue;
+            // Forms, queries and reports share the list; only tables are wanted.
+            if (type != nullptr && ReadLong(page, row, *type).value_or(kTableObjectType) != kTableObjectType) continue;
             const std::int32_t at = row.varOffsets[static_cast<std::size_t>(name->varIndex)];
             std::string text = DecodeJetText(page, row.start + at, row.VarLength(name->varIndex));
-            if (text.empty() || names.count(id) != 0) continue;
-            names.emplace(id, std::move(text));
+            if (text.empty() || names.count(*id) != 0) continue;
+            names.emplace(*id, std::move(text));
         }
     }
-    return names;
 }
 
 }  // namespace pw

@@ -9,14 +9,19 @@
 
 namespace pw {
 
-// Access 2007 and later list every object of the navigation pane in
-// MSysNavPaneGroupToObjects: its Name and its ObjectID, the object's catalog
-// Id, which for a table is its first definition page. When the catalog is
-// lost and this table is not, it names the tables.
-//
-// Reads the rows of that table (its definition parsed: columns and data
-// pages) and gives ObjectID -> Name; the first row with a name wins. Rows
-// that cannot be read are passed over: these names are a help, not data.
-std::unordered_map<std::int32_t, std::string> ReadNavPaneNames(const PageSource& pages, const TableInfo& navPane);
+// Access 2007 and later keep the names the navigation pane shows in two
+// system tables of their own: MSysNavPaneObjectIDs (Id, Name, Type: the
+// object's catalog Id, which for a table is its first definition page) and
+// MSysNavPaneGroupToObjects (ObjectID, Name; the name is often left empty).
+// When the catalog is lost and these are not, they name the tables.
+inline constexpr const char* kNavPaneObjectsTable = "MSysNavPaneObjectIDs";
+inline constexpr const char* kNavPaneGroupsTable = "MSysNavPaneGroupToObjects";
+
+// Reads the rows of one of those tables (its definition parsed: columns and
+// data pages) and adds Id -> Name for every table object; a name already
+// known is kept. Rows that cannot be read are passed over: these names are
+// a help, not data.
+void ReadNavPaneNames(const PageSource& pages, const TableInfo& navPane,
+                      std::unordered_map<std::int32_t, std::string>& names);
 
 }  // namespace pw

@@ -1,6 +1,7 @@
 #include "schema/UncataloguedNames.h"
 
 #include <optional>
+#include <unordered_map>
 
 #include "schema/NavPaneNames.h"
 #include "schema/OrphanTables.h"
@@ -11,7 +12,6 @@
 namespace pw {
 namespace {
 
-constexpr const char* kNavPaneTable = "MSysNavPaneGroupToObjects";
 constexpr int kTableObject = 1;
 
 bool Unnamed(const TableInfo& table) { return table.name.rfind(kOrphanPlaceholderPrefix, 0) == 0; }
@@ -28,7 +28,7 @@ std::optional<TableInfo> ReadDefinition(const PageSource& pages, const TableInfo
 
 void NameUncataloguedTables(const PageSource& pages, std::vector<TableInfo>& tables, std::vector<bool>& systemObject) {
     bool anyUnnamed = false;
-    std::optional<TableInfo> navPane;
+    std::vector<TableInfo> navPanes;
     for (std::size_t i = 0; i < tables.size(); ++i) {
         TableInfo& table = tables[i];
         if (!Unnamed(table)) continue;
@@ -42,20 +42,19 @@ void NameUncataloguedTables(const PageSource& pages, std::vector<TableInfo>& tab
         table.name = *system;
         table.nameSource = NameSource::SystemSignature;
         systemObject[i] = true;
-        if (*system == kNavPaneTable && !navPane) navPane = parsed;
+        if (*system == kNavPaneObjectsTable || *system == kNavPaneGroupsTable) navPanes.push_back(*parsed);
     }
     if (!anyUnnamed) return;
 
-    // The catalog may have named the navigation-pane table and lost only
-    // some rows; its rows name the others all the same.
-    if (!navPane)
-        for (const TableInfo& table : tables)
-            if (table.name == kNavPaneTable && !table.columnsInferred) {
-                navPane = ReadDefinition(pages, table);
-                break;
-            }
-    if (!navPane) return;
-    const auto names = ReadNavPaneNames(pages, *navPane);
+    // The catalog may have named the navigation-pane tables and lost only
+    // some rows; their rows name the others all the same.
+    for (const TableInfo& table : tables)
+        if ((table.name == kNavPaneObjectsTable || table.name == kNavPaneGroupsTable) && !table.columnsInferred &&
+            table.nameSource != NameSource::SystemSignature)
+            if (std::optional<TableInfo> parsed = ReadDefinition(pages, table)) navPanes.push_back(std::move(*parsed));
+    if (navPanes.empty()) return;
+    std::unordered_map<std::int32_t, std::string> names;
+    for (const TableInfo& navPane : navPanes) ReadNavPaneNames(pages, navPane, names);
     for (TableInfo& table : tables) {
         if (!Unnamed(table)) continue;
         const auto found = names.find(table.tdefPage);

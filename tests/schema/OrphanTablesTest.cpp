@@ -307,5 +307,31 @@ TEST_F(OrphanTables, WithoutTheCatalogSystemTablesAreToldByTheirColumnsAndTheNav
     EXPECT_EQ(file->tables().size(), 3u);
 }
 
+// Access usually leaves the group table's names empty; the object table
+// holds them, beside forms and queries that must name nothing.
+TEST_F(OrphanTables, TheNavigationPaneObjectListNamesTablesButNotFormsOrQueries) {
+    DatabaseBuilder b;
+    testing::TableOptions system;
+    system.catalogName = "MSysNavPaneObjectIDs";
+    const auto objects = b.AddTable(
+        "MSysNavPaneObjectIDs", {Column("Id", type::kLong), Column("Name", type::kText, 130), Column("Type", type::kLong)},
+        system);
+    const auto orders = b.AddTable("Orders", {Column("Id", type::kLong), Column("Item", type::kText, 50)});
+    b.AddRow(orders, {testing::Long(1), testing::Text("pen")});
+    const auto unlisted = b.AddTable("Unlisted", {Column("Id", type::kLong)});
+    b.AddRow(unlisted, {testing::Long(1)});
+    b.AddRow(objects, {testing::Long(b.DefinitionPage(orders)), testing::Text("Orders"), testing::Long(1)});
+    b.AddRow(objects, {testing::Long(b.DefinitionPage(unlisted)), testing::Text("A query"), testing::Long(5)});
+    auto file = Analyse(b, b.CatalogPages());
+
+    EXPECT_EQ(ByPage(*file, b.DefinitionPage(objects)), nullptr);
+    const TableInfo* o = file->Find("Orders");
+    ASSERT_NE(o, nullptr);
+    EXPECT_EQ(o->nameSource, NameSource::NavigationPane);
+    const TableInfo* u = ByPage(*file, b.DefinitionPage(unlisted));
+    ASSERT_NE(u, nullptr);
+    EXPECT_EQ(u->nameSource, NameSource::Generated);
+}
+
 }  // namespace
 }  // namespace pw
