@@ -349,7 +349,7 @@ TableExportResult CsvExporter::ExportData(const TableInfo& table, const std::str
     std::string header = format.header ? CsvHeaderLine(table, format.delimiter) : std::string();
     if (format.includeDeleted && !header.empty()) {
         header.resize(header.size() - std::string_view(kLineEnd).size());
-        header += std::string(1, format.delimiter) + "_row" + kLineEnd;
+        header += std::string(1, format.delimiter) + kRowKindColumn + kLineEnd;
     }
     file.Write(header);
 
@@ -369,7 +369,7 @@ TableExportResult CsvExporter::ExportData(const TableInfo& table, const std::str
     WalkOptions walkOptions;
     walkOptions.includeDeleted = format.includeDeleted;
     const WalkOutcome walked = ForEachRow(pages_, table, run, [&](const WalkedRow& row) {
-        const char* mark = row.IsDeletedRecord() ? "deleted" : row.IsStaleRecord() ? "stale" : "";
+        const char* mark = row.IsDeletedRecord() ? kDeletedRowLabel : row.IsStaleRecord() ? kStaleRowLabel : kLiveRowMark;
         if (!row.IsRecord() && *mark == '\0') return true;
         const std::vector<CellValue>* source = &row.cells;
         if (complex) {

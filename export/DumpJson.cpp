@@ -225,7 +225,7 @@ WalkOutcome DumpWriter::WriteTable(const PageSource& pages, const TableInfo& tab
                 if (!firstWithheld) out_ << ',';
                 firstWithheld = false;
                 nlohmann::ordered_json item;
-                item["_row"] = deleted ? "deleted" : "stale";
+                item[kRowKindColumn] = deleted ? kDeletedRowLabel : kStaleRowLabel;
                 item["page"] = row.page;
                 item["slot"] = row.slot;
                 item["values"] = RowJson(table, resolve(row));

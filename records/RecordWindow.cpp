@@ -55,9 +55,15 @@ RecordWindow::Outcome RecordWindow::ReadNext(std::vector<WalkedRow>& records) {
     while (i < bound && used < kWindowSize) {
         if (!AdvanceToSlot()) break;
         if (run_.StopRequested()) return Outcome::Stopped;
-        // A slot without a record does not use up the window.
-        if (ReadOne(records)) ++used;
-        else bound = std::min(bound + 1, rowCount_);
+        // A slot without a record does not use up the window, nor the
+        // table's row count: the count is of records, the walk goes by slots.
+        // Without this a deleted row would hide the last record of the table.
+        if (ReadOne(records)) {
+            ++used;
+        } else {
+            ++rowCount_;
+            ++bound;
+        }
         ++slot_;
         ++i;
     }

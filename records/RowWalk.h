@@ -23,6 +23,13 @@ inline constexpr const char* kUnreadableLookupRow = "Could not read lookup row."
 inline constexpr const char* kDeletedRowMark = " This row was deleted in Original database";
 inline constexpr const char* kErrorReadingRecord = "ERROR Reading Record";
 
+// Where rows withheld from the live ones are shown beside them: the column
+// that says what each row is, and its values (empty for a live row).
+inline constexpr const char* kRowKindColumn = "_row";
+inline constexpr const char* kLiveRowMark = "";
+inline constexpr const char* kDeletedRowLabel = "deleted";
+inline constexpr const char* kStaleRowLabel = "stale";
+
 // Line feeds, carriage returns and double quotes become ";", backslashes are
 // doubled, apostrophes become "`".
 void SanitizeCellText(std::string& text);

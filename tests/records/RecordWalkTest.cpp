@@ -125,6 +125,19 @@ TEST_F(RecordWalk, DeletedRowsInAWindowAreReplacedByLaterOnes) {
     // The definition counts 117 rows; the window still shows 100 records.
     ASSERT_EQ(window.size(), 100u);
     EXPECT_EQ(window[4], "8");
+    // The deleted slots do not count against the rows the next window reaches.
+    ASSERT_EQ(reader.ReadNext(texts), RecordWindow::Outcome::Read);
+    const auto rest = Records(texts);
+    ASSERT_EQ(rest.size(), 17u);
+    EXPECT_EQ(rest.back(), "120");
+}
+
+TEST_F(RecordWalk, ADeletedRowDoesNotHideTheLastRecordOfAOnePageTable) {
+    auto file = Build(5, {2});
+    RecordWindow reader(file->analysis.pages(), file->Table("T"), file->control());
+    std::vector<WalkedRow> texts;
+    ASSERT_EQ(reader.ReadNext(texts), RecordWindow::Outcome::Read);
+    EXPECT_EQ(Records(texts), (std::vector<std::string>{"1", "3", "4", "5"}));
 }
 
 TEST_F(RecordWalk, ATooSmallRowCountIsToppedUpFromTheFollowingPage) {
