@@ -54,10 +54,16 @@ bool CDbReader::OpenDatabaseFile(const std::string& path) {
         openError_ = errno != 0 ? std::strerror(errno) : "not a readable file";
         return false;
     }
+    std::vector<std::uint8_t> header(kPageSize, 0);
+    const std::int64_t got = file_.ReadAt(0, header.data(), header.size());
+    cipher_ = PageCipher::FromHeader(ByteView(header.data(), static_cast<std::size_t>(std::max<std::int64_t>(got, 0))));
     return true;
 }
 
-void CDbReader::CloseDatabaseFile() { file_.Close(); }
+void CDbReader::CloseDatabaseFile() {
+    file_.Close();
+    cipher_ = PageCipher();
+}
 
 int CDbReader::ReadAt(PageBuffer& buffer, std::int64_t position) const {
     buffer.fill(0);
@@ -73,6 +79,7 @@ bool CDbReader::MatchSignature(int pageSize) const {
     for (int k = 0; k < 6; ++k) {
         std::fill(page.begin(), page.end(), 0);
         file_.ReadAt(static_cast<std::int64_t>(k) * pageSize, page.data(), page.size());
+        if (pageSize == kPageSize) cipher_.Decode(page.data(), page.size(), k);
         ByteView view(page);
         if (static_cast<std::uint16_t>(ReadUInt16(view, 0)) != rows[k].word0) {
             ++mismatches;

@@ -6,6 +6,7 @@
 
 #include "pagestore/ByteView.h"
 #include "pagestore/DatabaseFile.h"
+#include "pagestore/PageCipher.h"
 #include "pagestore/PageGrid.h"
 #include "pagestore/PageLayout.h"
 #include "pagestore/PageMap.h"
@@ -85,6 +86,10 @@ public:
     void setPageOneOffset(std::int64_t offset) { pageOneOffset_ = offset; }
     ScanKind scanKind() const { return scanKind_; }
     const PageLayout& layout() const { return layout_; }
+    // Pages written with page encoding are deciphered as they are read: in
+    // the scan, by ReadPage and ReadPageRun (not by ReadAt, which gives the
+    // bytes as stored).
+    bool pagesEncoded() const { return cipher_.active(); }
 
 private:
     void AppendScannedPage(ByteView page, std::int32_t number, std::int64_t offset);
@@ -96,6 +101,7 @@ private:
     std::int64_t pageOneOffset_ = -1;
     ScanKind scanKind_ = ScanKind::None;
     PageLayout layout_ = PageLayout::Jet4();
+    PageCipher cipher_;
     PageMap pageMap_;
 };
 

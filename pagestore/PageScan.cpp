@@ -44,7 +44,9 @@ std::int64_t CDbReader::ScanFrom(std::int64_t position, std::int32_t firstNumber
         const std::int64_t pagesInBlock = (got + pageSize - 1) / pageSize;
         for (std::int64_t k = 0; k < pagesInBlock; ++k, ++number) {
             if (run.StopRequested()) return static_cast<std::int64_t>(pageMap_.size());
-            ByteView page(block.data() + k * pageSize, static_cast<std::size_t>(pageSize));
+            std::uint8_t* bytes = block.data() + k * pageSize;
+            cipher_.Decode(bytes, static_cast<std::size_t>(pageSize), number);
+            ByteView page(bytes, static_cast<std::size_t>(pageSize));
             AppendScannedPage(page, number, blockStart + k * pageSize);
         }
         scanned += pagesInBlock;
@@ -100,7 +102,9 @@ int CDbReader::ReadPage(PageBuffer& buffer, std::int32_t n) const {
     if (n < 0 || static_cast<std::size_t>(n) >= pageMap_.size()) return -1;
     const PageMapEntry& entry = pageMap_[static_cast<std::size_t>(n)];
     if (entry.pageNumber != n || entry.fileOffset < 0) return -1;
-    return static_cast<int>(file_.ReadAt(entry.fileOffset, buffer.data(), buffer.size()));
+    const int got = static_cast<int>(file_.ReadAt(entry.fileOffset, buffer.data(), buffer.size()));
+    if (got > 0) cipher_.Decode(buffer.data(), static_cast<std::size_t>(got), n);
+    return got;
 }
 
 void CDbReader::ReadPageRun(std::int32_t first, std::int32_t count, std::uint8_t* out, int* got) const {
@@ -135,6 +139,8 @@ void CDbReader::ReadPageRun(std::int32_t first, std::int32_t count, std::uint8_t
             if (got[k + j] < kPageSize)
                 got[k + j] = static_cast<int>(file_.ReadAt(offset + static_cast<std::int64_t>(j) * kPageSize,
                                                            at + static_cast<std::size_t>(j) * kPageSize, kPageSize));
+            if (got[k + j] > 0)
+                cipher_.Decode(at + static_cast<std::size_t>(j) * kPageSize, static_cast<std::size_t>(got[k + j]), n + j);
         }
         k += length;
     }
