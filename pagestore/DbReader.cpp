@@ -57,7 +57,26 @@ bool CDbReader::OpenDatabaseFile(const std::string& path) {
     std::vector<std::uint8_t> header(kPageSize, 0);
     const std::int64_t got = file_.ReadAt(0, header.data(), header.size());
     cipher_ = PageCipher::FromHeader(ByteView(header.data(), static_cast<std::size_t>(std::max<std::int64_t>(got, 0))));
+    if (cipher_.active() && !PagesReadBetterDeciphered()) cipher_ = PageCipher();
     return true;
+}
+
+// A damaged header can hold any key. Deciphering every page under a wrong
+// one would turn the whole file into noise, so the key is used only when the
+// pages it deciphers look like pages more often than the pages as stored.
+bool CDbReader::PagesReadBetterDeciphered() const {
+    constexpr std::int64_t kPagesSampled = 64;
+    const std::int64_t pages = std::min<std::int64_t>(file_.Size() / kPageSize, kPagesSampled + 1);
+    std::vector<std::uint8_t> page(kPageSize);
+    int asStored = 0;
+    int deciphered = 0;
+    for (std::int64_t n = 1; n < pages; ++n) {
+        if (file_.ReadAt(n * kPageSize, page.data(), page.size()) < 16) break;
+        asStored += LooksLikePageStart(page.data()) ? 1 : 0;
+        cipher_.Decode(page.data(), 16, static_cast<std::int32_t>(n));
+        deciphered += LooksLikePageStart(page.data()) ? 1 : 0;
+    }
+    return deciphered > asStored;
 }
 
 void CDbReader::CloseDatabaseFile() {

@@ -92,6 +92,7 @@ public:
     bool pagesEncoded() const { return cipher_.active(); }
 
 private:
+    bool PagesReadBetterDeciphered() const;
     void AppendScannedPage(ByteView page, std::int32_t number, std::int64_t offset);
     std::int64_t ScanFrom(std::int64_t position, std::int32_t firstNumber, const RunControl& run);
 

@@ -35,7 +35,7 @@ bool IsHeaderStart(const std::uint8_t* p) {
 
 // The page types Jet 4 and ACE files hold, each followed by 0x01. A data page
 // must also keep its slot table inside the page, which random bytes rarely do.
-bool LooksLikePageStart(const std::uint8_t* p) {
+bool PlausiblePageStart(const std::uint8_t* p) {
     if (p[1] != 0x01) return false;
     switch (p[0]) {
         case 0x00: return IsHeaderStart(p);
@@ -90,7 +90,7 @@ bool CountStarts(const DatabaseFile& file, const RunControl& run, std::array<std
                 i = static_cast<const std::uint8_t*>(hit) - w - 1;
                 if (i >= end) break;
             }
-            if (LooksLikePageStart(w + i)) ++votes[static_cast<std::size_t>((chunkStart + i) % kGrid)];
+            if (PlausiblePageStart(w + i)) ++votes[static_cast<std::size_t>((chunkStart + i) % kGrid)];
         }
         run.Progress(ProgressStage::Pages, std::min(chunkStart + kChunk, size) / kGrid, size / kGrid);
     }
@@ -109,7 +109,7 @@ std::vector<Slot> ReadSlots(const DatabaseFile& file, std::int64_t phase, std::i
         if (got <= 0) break;
         for (std::int64_t k = 0; k * kGrid + kStartBytes <= got; ++k, ++index) {
             const std::uint8_t* p = block.data() + k * kGrid;
-            if (!LooksLikePageStart(p)) continue;
+            if (!PlausiblePageStart(p)) continue;
             slots.push_back({index, p[0], I32(p + 4), U16(p + 2), IsHeaderStart(p)});
         }
         if (got < static_cast<std::int64_t>(block.size())) break;
@@ -189,6 +189,8 @@ std::int64_t NumberFromLinks(const std::vector<Slot>& slots, std::int32_t* first
 }
 
 }  // namespace
+
+bool LooksLikePageStart(const std::uint8_t* start) { return PlausiblePageStart(start); }
 
 PageGrid FindPageGrid(const DatabaseFile& file, const RunControl& run) {
     PageGrid grid;

@@ -39,4 +39,9 @@ struct PageGrid {
 // its owning definition page, a definition page its continuation page.
 PageGrid FindPageGrid(const DatabaseFile& file, const RunControl& run);
 
+// True when the 16 bytes at `start` can begin a Jet 4 page: a page type
+// the format has, 0x01 after it, and the counts and links that page type
+// keeps within their bounds.
+bool LooksLikePageStart(const std::uint8_t* start);
+
 }  // namespace pw
