@@ -65,6 +65,15 @@ std::vector<TableInfo> FindOrphanTables(const PageSource& pages, const std::vect
                         "definition lost, and its data pages hold no row to read columns from"});
             continue;
         }
+        // A rejected definition was reported where it was read; a definition
+        // that is gone altogether is reported here, or the file would pass for
+        // intact although every column name and type of the table is lost.
+        const PageMap& map = pages.Map();
+        const bool definitionPageLeft = static_cast<std::size_t>(owner) < map.size() &&
+                                        IsPageOfType(map[static_cast<std::size_t>(owner)], PageType::TableDefinition);
+        if (!definitionPageLeft)
+            run.Report({DamageKind::DefinitionRejected, owner, -1, {},
+                        "definition lost: the columns were inferred from the table's rows"});
         TableInfo table;
         table.tdefPage = owner;
         table.name = name;

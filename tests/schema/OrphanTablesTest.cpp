@@ -96,6 +96,9 @@ TEST_F(OrphanTables, ALostDefinitionComesBackWithItsTextsCounterAndDatesUnderThe
     EXPECT_FALSE(people->generatedName);
     EXPECT_EQ(people->nameSource, NameSource::Catalog);
     EXPECT_EQ(people->dataPages, b.DataPages(t));
+    // The loss is told: the file is no intact file.
+    ASSERT_EQ(file->damage.Count(DamageKind::DefinitionRejected), 1);
+    EXPECT_EQ(file->damage.KeptEvents()[0].page, b.DefinitionPage(t));
 
     // The counter and the dates are told apart; the texts are variable columns.
     std::vector<std::int32_t> types;
