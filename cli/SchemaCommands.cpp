@@ -72,14 +72,16 @@ int RunTables(const SchemaOptions& options) {
             j["rowCount"] = t.rowCount;
             j["rowsFound"] = tally.rowsFound;
             j["generatedName"] = t.generatedName;
+            j["nameSource"] = NameSourceName(t.nameSource);
+            j["columnsInferred"] = t.columnsInferred;
             j["tdefPage"] = t.tdefPage;
             return j;
         },
         [](const TableInfo& t, const TableTally& tally) {
             std::cout << ForTerminal(t.name) << '\t' << t.columns.size() << " columns\t" << t.dataPages.size()
-                      << " data pages\t" << t.rowCount << " rows (definition)\t" << tally.rowsFound
-                      << " rows found\t"
-                      << (t.generatedName ? "generated name" : "catalog name") << '\n';
+                      << " data pages\t" << t.rowCount << (t.columnsInferred ? " rows (read)\t" : " rows (definition)\t")
+                      << tally.rowsFound << " rows found\t" << NameSourceName(t.nameSource) << " name"
+                      << (t.columnsInferred ? "\tdefinition lost: columns inferred from the rows" : "") << '\n';
         });
 }
 
@@ -90,6 +92,8 @@ int RunSchema(const SchemaOptions& options) {
             nlohmann::ordered_json j;
             j["name"] = t.name;
             j["generatedName"] = t.generatedName;
+            j["nameSource"] = NameSourceName(t.nameSource);
+            j["columnsInferred"] = t.columnsInferred;
             j["tdefPage"] = t.tdefPage;
             j["columns"] = nlohmann::ordered_json::array();
             for (const ColumnInfo& c : t.columns) j["columns"].push_back(SchemaColumnJson(c));
@@ -106,7 +110,8 @@ int RunSchema(const SchemaOptions& options) {
                 std::cout << sql.createSql << "\n" << sql.insertSql << "\n\n";
                 return;
             }
-            std::cout << ForTerminal(t.name) << (t.generatedName ? "  (generated name)" : "") << '\n';
+            std::cout << ForTerminal(t.name) << (t.generatedName ? "  (generated name)" : "")
+                      << (t.columnsInferred ? "  (definition lost: columns inferred from the rows)" : "") << '\n';
             for (const ColumnInfo& c : t.columns) {
                 std::cout << "  " << c.name << '\t' << ColumnTypeName(c) << '\t' << "length " << c.length << '\t'
                           << "column " << c.columnNumber << '\t' << (c.isFixed ? "fixed" : "variable");

@@ -196,7 +196,11 @@ WalkOutcome DumpWriter::WriteTable(const PageSource& pages, const TableInfo& tab
     firstTable_ = false;
     nlohmann::ordered_json columns = nlohmann::ordered_json::array();
     for (const ColumnInfo& column : table.columns) columns.push_back(ColumnJson(column));
-    out_ << "{\"name\":" << Compact(table.name) << ",\"columns\":" << Compact(columns) << ",\"rows\":[";
+    out_ << "{\"name\":" << Compact(table.name);
+    // Only where the file's damage made them so: an intact file's dump keeps its shape.
+    if (table.nameSource != NameSource::Catalog) out_ << ",\"nameSource\":" << Compact(NameSourceName(table.nameSource));
+    if (table.columnsInferred) out_ << ",\"columnsInferred\":true";
+    out_ << ",\"columns\":" << Compact(columns) << ",\"rows\":[";
     bool firstRow = true;
     ComplexResolver resolve(pages, table, run);
     const WalkOutcome outcome = ForEachRow(

@@ -35,6 +35,19 @@ enum class NameSource {
     SystemSignature,  // its column set is that of one of Access's own tables
 };
 
+// Stable machine names: "catalog", "navigation-pane", "catalog-index",
+// "generated", "system-signature".
+constexpr const char* NameSourceName(NameSource source) {
+    switch (source) {
+        case NameSource::Catalog: return "catalog";
+        case NameSource::NavigationPane: return "navigation-pane";
+        case NameSource::CatalogIndex: return "catalog-index";
+        case NameSource::Generated: return "generated";
+        case NameSource::SystemSignature: return "system-signature";
+    }
+    return "unknown";
+}
+
 // What the table's usage map said about its data pages.
 enum class UsageMapState {
     NotRead,       // no definition to read it from (columns inferred), or not looked at

@@ -32,14 +32,25 @@ TEST_F(RecordCommands, TablesNameTheirSourceOfName) {
     ASSERT_EQ(intact.exitCode, 0) << intact.err;
     const auto tables = nlohmann::json::parse(intact.out)["tables"];
     ASSERT_EQ(tables.size(), 3u);
-    for (const auto& t : tables) EXPECT_FALSE(t["generatedName"].get<bool>());
+    for (const auto& t : tables) {
+        EXPECT_FALSE(t["generatedName"].get<bool>());
+        EXPECT_EQ(t["nameSource"], "catalog");
+        EXPECT_FALSE(t["columnsInferred"].get<bool>());
+    }
 
     const CliResult damaged = Run("tables --json -q " + File("Shop-damaged.mdb"));
     ASSERT_EQ(damaged.exitCode, 0) << damaged.err;
     const auto recovered = nlohmann::json::parse(damaged.out)["tables"];
     ASSERT_EQ(recovered.size(), 3u);
     EXPECT_EQ(recovered[0]["name"], "Recovered Table 03");
-    for (const auto& t : recovered) EXPECT_TRUE(t["generatedName"].get<bool>());
+    for (const auto& t : recovered) {
+        EXPECT_TRUE(t["generatedName"].get<bool>());
+        EXPECT_EQ(t["nameSource"], "generated");
+    }
+    const CliResult dump = Run("dump " + File("Shop-damaged.mdb"));
+    const auto dumped = nlohmann::json::parse(dump.out)["tables"];
+    ASSERT_FALSE(dumped.empty());
+    EXPECT_EQ(dumped[0]["nameSource"], "generated");
 }
 
 TEST_F(RecordCommands, SchemaJsonAndSqlText) {
