@@ -169,6 +169,9 @@ DiscoveredTables DiscoverTables(const PageSource& pages, const RunControl& run, 
             continue;
         }
         if (!table.columnsInferred) ApplyUsageMap(pages, ByteView(definition), table);
+        for (std::int32_t lost : table.lostPages)
+            run.Report({DamageKind::PageUnreadable, lost, -1, table.name,
+                        "a page the table's usage map lists holds no page any more (wiped, cut off or overwritten)"});
         run.Progress(ProgressStage::Tables, ++read, total);
         run.Status("Schema read of table : " + table.name);
         if (run.StopRequested()) {

@@ -82,6 +82,9 @@ struct TableInfo {
     // Pages the table owns that its usage map no longer lists (released by
     // Access): their rows are the file's history, walked only on request.
     std::vector<std::int32_t> stalePages;
+    // Pages the usage map lists that hold no page of the table any more
+    // (wiped, cut off, overwritten): the rows they held are lost.
+    std::vector<std::int32_t> lostPages;
     UsageMapState usageMap = UsageMapState::NotRead;
     std::vector<ColumnInfo> columns;
 };

@@ -80,6 +80,7 @@ std::optional<std::vector<std::int32_t>> ListedPages(const PageSource& pages, st
 
 void ApplyUsageMap(const PageSource& pages, ByteView definition, TableInfo& table) {
     table.stalePages.clear();
+    table.lostPages.clear();
     if (definition.size() < static_cast<std::size_t>(kUsedPagesPointerOffset + 4)) {
         table.usageMap = UsageMapState::Unreadable;
         return;
@@ -91,15 +92,35 @@ void ApplyUsageMap(const PageSource& pages, ByteView definition, TableInfo& tabl
         return;
     }
     const PageMap& map = pages.Map();
+    std::vector<std::int32_t> lost;
     for (std::int32_t page : *listed) {
-        const bool owned = page > 0 && static_cast<std::size_t>(page) < map.size() &&
-                           IsPageOfType(map[static_cast<std::size_t>(page)], PageType::Data) &&
-                           map[static_cast<std::size_t>(page)].link == table.tdefPage;
+        if (page <= 0) {
+            table.usageMap = UsageMapState::Inconsistent;
+            return;
+        }
+        // Past the end of a cut file, absent, or no longer any kind of page:
+        // the page is lost, not the map wrong.
+        const bool inFile = static_cast<std::size_t>(page) < map.size() && map[static_cast<std::size_t>(page)].fileOffset >= 0;
+        const PageMapEntry* entry = inFile ? &map[static_cast<std::size_t>(page)] : nullptr;
+        const bool someKindOfPage = entry != nullptr && entry->pageType >= static_cast<std::int16_t>(PageType::Data) &&
+                                    entry->pageType <= static_cast<std::int16_t>(PageType::UsageMap);
+        if (!someKindOfPage) {
+            lost.push_back(page);
+            continue;
+        }
+        const bool owned = IsPageOfType(*entry, PageType::Data) && entry->link == table.tdefPage;
         if (!owned) {
             table.usageMap = UsageMapState::Inconsistent;
             return;
         }
     }
+    // A map that lists mostly pages that are gone is more likely damaged
+    // itself than the pages; it is not trusted then.
+    if (lost.size() * 2 > listed->size()) {
+        table.usageMap = UsageMapState::Inconsistent;
+        return;
+    }
+    table.lostPages = std::move(lost);
     std::vector<std::int32_t> sorted = *listed;
     std::sort(sorted.begin(), sorted.end());
     std::vector<std::int32_t> kept;
