@@ -1,5 +1,7 @@
 #include "salvage/TableDamage.h"
 
+#include <string>
+
 namespace pw {
 
 namespace {
@@ -21,6 +23,18 @@ void TallyTableWalk(const PageSource& pages, DamageReport& report, const TableIn
                     bool withheldShown) {
     report.SetTableFacts(table.name, static_cast<std::int64_t>(table.dataPages.size()), table.rowCount);
     report.AddTableRows(table.name, tally.records, tally.unreadable, tally.pagesUnreadable);
+    // An intact table holds at least the rows its definition counts (Access
+    // may count fewer, never more); rows short of that were on pages that
+    // are gone, even where no map or link says which.
+    // Rows that were there but could not be read are reported already.
+    const std::int64_t seen = tally.records + tally.unreadable;
+    if (!table.columnsInferred && seen < table.rowCount) {
+        const std::int64_t missing = table.rowCount - seen;
+        report.Report({DamageKind::RowsMissing, table.tdefPage, -1, table.name,
+                       "the definition states " + std::to_string(table.rowCount) + " rows, " +
+                           std::to_string(seen) + " were found: " + std::to_string(missing) +
+                           " lost with their pages"});
+    }
     if (!withheldShown)
         report.AddWithheldRows(table.name, tally.deleted, CountStaleRows(pages, table),
                                static_cast<std::int64_t>(table.stalePages.size()));

@@ -26,6 +26,7 @@ const char* DamageKindName(DamageKind kind) {
         case DamageKind::LongValueBroken: return "long-value-broken";
         case DamageKind::LongValueLoop: return "long-value-loop";
         case DamageKind::ValueOutOfRange: return "value-out-of-range";
+        case DamageKind::RowsMissing: return "rows-missing";
     }
     return "unknown";
 }

@@ -24,6 +24,7 @@ DamageEvent Event(DamageKind kind, std::string table = {}, std::int32_t page = -
 TEST(DamageReportTest, KindNamesAreStable) {
     EXPECT_STREQ(DamageKindName(DamageKind::PageUnreadable), "page-unreadable");
     EXPECT_STREQ(DamageKindName(DamageKind::ValueOutOfRange), "value-out-of-range");
+    EXPECT_STREQ(DamageKindName(DamageKind::RowsMissing), "rows-missing");
     EXPECT_STREQ(DamageKindName(static_cast<DamageKind>(99)), "unknown");
     EXPECT_EQ(&DiscardDamage(), &DiscardDamage());
 }
