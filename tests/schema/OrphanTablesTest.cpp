@@ -160,10 +160,10 @@ TEST_F(OrphanTables, WithoutTheCatalogTheRowsComeBackUnderAGeneratedName) {
     EXPECT_FALSE(other->columnsInferred);
 }
 
-TEST_F(OrphanTables, RowsThatDisagreeOnTheFixedAreaKeepItAsBinaryAndTheirTexts) {
+TEST_F(OrphanTables, SmallWholeNumbersThatAreNoCounterAreALongAndOtherBytesStayBinary) {
     DatabaseBuilder b;
     const auto t = b.AddTable("T", {Column("Code", type::kLong), Column("Name", type::kText, 50)});
-    // The same number twice, and a negative one: no counter.
+    // The same number twice, and a negative one: no counter, but a Long.
     b.AddRow(t, {testing::Long(7), testing::Text("a")});
     b.AddRow(t, {testing::Long(7), testing::Text("b")});
     b.AddRow(t, {testing::Long(-3), testing::Text("c")});
@@ -172,14 +172,29 @@ TEST_F(OrphanTables, RowsThatDisagreeOnTheFixedAreaKeepItAsBinaryAndTheirTexts) 
     ASSERT_NE(table, nullptr);
     ASSERT_EQ(table->columns.size(), 2u);
     const ColumnInfo& fixed = table->columns[0].isFixed ? table->columns[0] : table->columns[1];
-    EXPECT_EQ(fixed.typeCode, ColumnType::Binary);
-    EXPECT_EQ(fixed.length, 4);
+    EXPECT_EQ(fixed.typeCode, ColumnType::Long);
     const Walked walked = WalkAll(*file, *table);
     ASSERT_EQ(walked.rows.size(), 3u);
     EXPECT_EQ(TextsOf(walked.rows[2]), std::vector<std::string>{"c"});
     const std::size_t f = table->columns[0].isFixed ? 0 : 1;
-    EXPECT_EQ(walked.rows[0][f].kind, TypedValue::Kind::Bytes);
-    EXPECT_EQ(walked.rows[0][f].text, std::string("\x07\x00\x00\x00", 4));
+    EXPECT_EQ(walked.rows[2][f].integer, -3);
+
+    // Numbers far too large for a plain Long, the same in two rows: bytes.
+    DatabaseBuilder big;
+    const auto u = big.AddTable("U", {Column("Code", type::kLong), Column("Name", type::kText, 50)});
+    big.AddRow(u, {testing::Long(0x7A000000), testing::Text("a")});
+    big.AddRow(u, {testing::Long(0x7A000000), testing::Text("b")});
+    auto bigFile = Analyse(big, {big.DefinitionPage(u)});
+    const TableInfo* bytes = bigFile->Find("U");
+    ASSERT_NE(bytes, nullptr);
+    const ColumnInfo& raw = bytes->columns[0].isFixed ? bytes->columns[0] : bytes->columns[1];
+    EXPECT_EQ(raw.typeCode, ColumnType::Binary);
+    EXPECT_EQ(raw.length, 4);
+    const Walked rawRows = WalkAll(*bigFile, *bytes);
+    ASSERT_EQ(rawRows.rows.size(), 2u);
+    const std::size_t r = bytes->columns[0].isFixed ? 0 : 1;
+    EXPECT_EQ(rawRows.rows[0][r].kind, TypedValue::Kind::Bytes);
+    EXPECT_EQ(rawRows.rows[0][r].text, std::string("\x00\x00\x00\x7A", 4));
 }
 
 TEST_F(OrphanTables, RowsWrittenBeforeAColumnWasAddedKeepTheirValues) {

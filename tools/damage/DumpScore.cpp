@@ -46,6 +46,42 @@ std::string Lower(std::string text) {
 
 bool IsText(const std::string& type) { return type == "TEXT" || type == "MEMO"; }
 
+// A table rebuilt from its rows alone has its columns in an order and under
+// types of its own: its rows are compared with the expected ones as
+// multisets of values, whatever column holds each.
+bool ColumnsInferred(const json& table) {
+    auto it = table.find("columnsInferred");
+    return it != table.end() && it->is_boolean() && it->get<bool>();
+}
+
+std::string UnorderedKey(const json& row, const RowShape* shape) {
+    std::vector<std::string> values;
+    if (!row.is_array()) return {};
+    for (std::size_t i = 0; i < row.size(); ++i) {
+        if (shape != nullptr && (i >= shape->compared.size() || !shape->compared[i])) continue;
+        if (row[i].is_null() || (row[i].is_string() && row[i].get_ref<const std::string&>().empty())) continue;
+        values.push_back(row[i].dump(-1, ' ', false, json::error_handler_t::replace));
+    }
+    std::sort(values.begin(), values.end());
+    std::string key;
+    for (const std::string& v : values) key += v + "|";
+    return key;
+}
+
+std::multiset<std::string> UnorderedKeys(const json& rows, const RowShape* shape) {
+    std::multiset<std::string> keys;
+    for (const json& row : rows) keys.insert(UnorderedKey(row, shape));
+    return keys;
+}
+
+// Expected rows matched in a dumped table, by position or, for a table whose
+// columns were inferred, by values.
+std::size_t Matched(const json& expectedTable, const RowShape& shape, const json& dumped) {
+    if (ColumnsInferred(dumped))
+        return CommonCount(UnorderedKeys(RowsOf(expectedTable), &shape), UnorderedKeys(RowsOf(dumped), nullptr));
+    return CommonCount(RowKeys(RowsOf(expectedTable), shape), RowKeys(RowsOf(dumped), shape));
+}
+
 std::multiset<std::string> TextValues(const json& table, const std::vector<bool>* onlyColumns) {
     std::multiset<std::string> values;
     for (const json& row : RowsOf(table)) {
@@ -126,7 +162,7 @@ DumpScore ScoreDump(const json& expected, const json& dump, const ExtraRows& ext
         std::int64_t chosen = byName[w];
         std::size_t matched = 0;
         if (chosen >= 0) {
-            matched = CommonCount(wantKeys, RowKeys(RowsOf(got[chosen]), shape));
+            matched = Matched(table, shape, got[chosen]);
             ++score.tablesByName;
         } else if (!wantKeys.empty()) {
             // Column names set aside: the unclaimed table whose rows match
@@ -134,7 +170,7 @@ DumpScore ScoreDump(const json& expected, const json& dump, const ExtraRows& ext
             bool bestSameWidth = false;
             for (std::size_t g = 0; g < got.size(); ++g) {
                 if (claimed[g]) continue;
-                const std::size_t m = CommonCount(wantKeys, RowKeys(RowsOf(got[g]), shape));
+                const std::size_t m = Matched(table, shape, got[g]);
                 const bool sameWidth = ColumnCount(got[g]) == ColumnCount(table);
                 if (m > matched || (m == matched && m > 0 && sameWidth && !bestSameWidth)) {
                     matched = m;
