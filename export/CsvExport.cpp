@@ -15,6 +15,7 @@
 
 #include "export/AttachmentFiles.h"
 #include "pagestore/TextDecoding.h"
+#include "records/ScalarDecoders.h"
 #include "records/CalendarDate.h"
 #include "records/ComplexColumns.h"
 #include "records/ExtendedDateTime.h"
@@ -238,14 +239,7 @@ static std::string ListItemCsvText(const TypedValue& item, const CsvFormat& form
             break;
         case Kind::Currency: return FormatCurrency(item.integer);
         case Kind::Decimal: return FormatDecimal(item.decimalMagnitude, item.decimalScale, item.decimalNegative);
-        case Kind::Guid: {
-            const auto& g = item.guid;
-            char text[40];
-            std::snprintf(text, sizeof text, "{%02X%02X%02X%02X-%02X%02X-%02X%02X-%02X%02X-%02X%02X%02X%02X%02X%02X}",
-                          g[3], g[2], g[1], g[0], g[5], g[4], g[7], g[6], g[8], g[9], g[10], g[11], g[12], g[13],
-                          g[14], g[15]);
-            return text;
-        }
+        case Kind::Guid: return FormatGuid(item.guid);
         case Kind::List: {
             std::string joined;
             for (const TypedValue& field : item.items) {

@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <memory>
 
+#include "records/ScalarDecoders.h"
 #include "records/ComplexColumns.h"
 #include "records/DateText.h"
 #include "records/ExtendedDateTime.h"
@@ -79,14 +80,7 @@ nlohmann::ordered_json ValueJson(const TypedValue& v) {
             out["sha256"] = Sha256Hex(v.text);
             return out;
         }
-        case Kind::Guid: {
-            const auto& g = v.guid;
-            char text[40];
-            std::snprintf(text, sizeof text, "{%02X%02X%02X%02X-%02X%02X-%02X%02X-%02X%02X-%02X%02X%02X%02X%02X%02X}",
-                          g[3], g[2], g[1], g[0], g[5], g[4], g[7], g[6], g[8], g[9], g[10], g[11], g[12], g[13],
-                          g[14], g[15]);
-            return text;
-        }
+        case Kind::Guid: return FormatGuid(v.guid);
         case Kind::List: {
             // An attachment is its file's name, length and digest; any other
             // item is its value.

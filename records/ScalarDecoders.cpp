@@ -69,12 +69,16 @@ DecodedCell DecodeGuidValue(ByteView page, std::int64_t position) {
         for (std::size_t i = 0; i < value.guid.size(); ++i)
             value.guid[i] =
                 static_cast<std::uint8_t>(ReadInt8(page, position + static_cast<std::int64_t>(i)));
-    const auto& g = value.guid;
+    std::string text = FormatGuid(value.guid);
+    return {std::move(text), std::move(value)};
+}
+
+std::string FormatGuid(const std::array<std::uint8_t, 16>& g) {
     char text[40];
     std::snprintf(text, sizeof text, "{%02X%02X%02X%02X-%02X%02X-%02X%02X-%02X%02X-%02X%02X%02X%02X%02X%02X}",
                   g[3], g[2], g[1], g[0], g[5], g[4], g[7], g[6], g[8], g[9], g[10], g[11], g[12], g[13],
                   g[14], g[15]);
-    return {text, std::move(value)};
+    return text;
 }
 
 DecodedCell DecodeDateTimeExtValue(ByteView page, std::int64_t position) {

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <array>
+
 #include <cstdint>
 
 #include "pagestore/ByteView.h"
@@ -48,6 +50,9 @@ DecodedCell DecodeTextValue(ByteView page, std::int64_t position, std::int64_t l
 
 // "{XXXXXXXX-XXXX-XXXX-XXXX-XXXXXXXXXXXX}" from the 16 stored bytes.
 DecodedCell DecodeGuidValue(ByteView page, std::int64_t position);
+// The registry form of a GUID's 16 stored bytes: "{XXXXXXXX-XXXX-XXXX-XXXX-XXXXXXXXXXXX}",
+// the first three groups little-endian as Access stores them.
+std::string FormatGuid(const std::array<std::uint8_t, 16>& g);
 
 // The 17-byte decimal: a sign byte, then the 128-bit magnitude. Shown
 // zero-padded to `precision` digits with a point before the last `scale`
