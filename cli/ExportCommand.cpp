@@ -5,6 +5,7 @@
 
 #include "cli/AnalysisRun.h"
 #include "cli/Commands.h"
+#include "engine/AccessExport.h"
 #include "export/CsvFolder.h"
 #include "export/ExportJob.h"
 #include "export/StatisticsLog.h"
@@ -17,6 +18,7 @@ namespace {
 struct ExportOptions {
     std::string file;
     std::string destination;
+    std::string mdbDestination;
     std::vector<std::string> tables;
     bool schemaOnly = false;
     std::string delimiter = ",";
@@ -57,10 +59,66 @@ void WriteExportReports(const std::filesystem::path& folder, const ExportJob& jo
     json << damage.SummaryJson().dump(2, ' ', false, nlohmann::ordered_json::error_handler_t::replace) << '\n';
 }
 
+void PrintStatistics(const ExportJob& job) {
+    std::cout << kStatisticsHeader << '\n';
+    for (const StatisticsRow& row : job.statistics()) {
+        std::string line = FormatStatisticsLine(row.tableName, row.exportedRows);
+        line.resize(line.size() - 2);  // the file's CR LF
+        std::cout << line << '\n';
+    }
+    std::cout << std::flush;
+}
+
+int ExitFor(AnalysisRun& run, ExportOutcome outcome) {
+    switch (outcome) {
+        case ExportOutcome::Succeeded: return run.FinishWithDamage(kExitOk);
+        case ExportOutcome::Aborted: return run.FinishWithDamage(kExitInterrupted);
+        case ExportOutcome::Failed: break;
+    }
+    return run.FinishWithDamage(kExitErrors);
+}
+
+// `--mdb DEST`: the chosen tables written into one new Access database in DEST.
+int ExportToAccess(AnalysisRun& run, const ExportOptions& options) {
+    ExportSettings settings;
+    settings.target = ExportTarget::Access;
+    settings.content = options.schemaOnly ? ExportContent::SchemaOnly : ExportContent::SchemaAndData;
+    if (!ChooseTables(run.tables(), options.tables, settings.tables)) return kExitErrors;
+    settings.folder = options.mdbDestination;
+    std::error_code ec;
+    std::filesystem::create_directories(settings.folder, ec);
+
+    WriteLogHeader();
+    AccessExport access(run.pages(), std::filesystem::path(options.file).stem().string(), settings.content,
+                        [](const std::string& text) { std::cerr << "pagewright: " << text << std::endl; });
+    ExportJob job(run.pages(), settings, &access);
+    ExportCallbacks callbacks;
+    callbacks.onLine = [&](const std::string& line) { std::cout << line << std::endl; };
+    job.Run(callbacks, StatisticsFilePath(), run.control());
+    run.StopWatching();
+    if (settings.content == ExportContent::SchemaAndData) {
+        const std::vector<TableExportResult>& results = job.results();
+        for (std::size_t k = 0; k < results.size(); ++k)
+            TallyTableWalk(run.pages(), run.damage(), settings.tables[k], results[k].walk, options.includeDeleted);
+    }
+    if (!access.closedCleanly()) {
+        std::cerr << "pagewright: the database " << access.outputPath().string() << " could not be completed" << std::endl;
+        return run.FinishWithDamage(kExitErrors);
+    }
+    std::cout << "Access database: " << access.outputPath().string() << '\n' << '\n';
+    PrintStatistics(job);
+    return ExitFor(run, job.outcome());
+}
+
 int RunExport(const ExportOptions& options) {
+    if (options.destination.empty() == options.mdbDestination.empty()) {
+        std::cerr << "pagewright: export needs exactly one of --csv DEST and --mdb DEST" << std::endl;
+        return kExitUsage;
+    }
     AnalysisRun run;
     const int rc = run.Run(options.file, AnalysisOptions{.quiet = true});
     if (rc != kExitOk) return rc;
+    if (!options.mdbDestination.empty()) return ExportToAccess(run, options);
 
     CsvFormat format;
     format.delimiter = options.delimiter[0];
@@ -94,22 +152,8 @@ int RunExport(const ExportOptions& options) {
     }
     WriteExportReports(settings.folder, job, run.damage());
     std::cout << "CSV folder: " << settings.folder.string() << '\n' << '\n';
-    std::cout << kStatisticsHeader << '\n';
-    for (const StatisticsRow& row : job.statistics()) {
-        std::string line = FormatStatisticsLine(row.tableName, row.exportedRows);
-        line.resize(line.size() - 2);  // the file's CR LF
-        std::cout << line << '\n';
-    }
-    std::cout << std::flush;
-    switch (job.outcome()) {
-        case ExportOutcome::Succeeded:
-            return run.FinishWithDamage(kExitOk);
-        case ExportOutcome::Aborted:
-            return run.FinishWithDamage(kExitInterrupted);
-        case ExportOutcome::Failed:
-            break;
-    }
-    return run.FinishWithDamage(kExitErrors);
+    PrintStatistics(job);
+    return ExitFor(run, job.outcome());
 }
 
 }  // namespace
@@ -117,10 +161,15 @@ int RunExport(const ExportOptions& options) {
 void AddExportCommand(CLI::App& app, int& exitCode) {
     auto options = std::make_shared<ExportOptions>();
     CLI::App* cmd = app.add_subcommand(
-        "export", "Export recovered tables as CSV files into a new time-stamped folder under DEST");
+        "export",
+        "Export recovered tables as CSV files into a new time-stamped folder under DEST, or into a new Access database in DEST");
     cmd->add_option("FILE", options->file, "The Access database (.mdb or .accdb) to read")->required();
+    cmd->add_option("--mdb", options->mdbDestination,
+                    "Folder in which a new Access database (Recovered_<name>_On_<date>.mdb) is made")
+        ->check([](const std::string& value) {
+            return value.empty() ? std::string("the destination folder must be named") : std::string();
+        });
     cmd->add_option("--csv", options->destination, "Folder under which the CSV folder is made; - writes the one --table to standard output")
-        ->required()
         ->check([](const std::string& value) {
             // An empty name would put the export wherever the program happens to run.
             return value.empty() ? std::string("the destination folder must be named") : std::string();

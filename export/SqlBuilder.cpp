@@ -1,6 +1,7 @@
 #include "export/SqlBuilder.h"
 
 #include <algorithm>
+#include <utility>
 
 #include "schema/ColumnTypes.h"
 
@@ -8,6 +9,17 @@ namespace pw {
 namespace {
 
 constexpr std::int32_t kMaxTextCharacters = 255;
+constexpr std::int32_t kMaxDecimalPrecision = 28;
+
+// A damaged column record may state any precision; the widest decimal then
+// holds whatever the column stored.
+std::pair<std::int32_t, std::int32_t> DecimalSize(const ColumnInfo& column) {
+    const bool usable = column.precision >= 1 && column.precision <= kMaxDecimalPrecision && column.scale >= 0 &&
+                        column.scale <= column.precision;
+    if (usable) return {column.precision, column.scale};
+    const std::int32_t scale = column.scale >= 0 && column.scale <= kMaxDecimalPrecision ? column.scale : 0;
+    return {kMaxDecimalPrecision, scale};
+}
 
 }  // namespace
 
@@ -15,7 +27,7 @@ TableSql BuildTableSql(const TableInfo& table) {
     std::string definitions;
     std::string names;
     for (const ColumnInfo& column : table.columns) {
-        const std::string word = ColumnTypeName(column);
+        const std::string word = column.typeCode == ColumnType::Numeric ? "DECIMAL" : ColumnTypeName(column);
         if (word == "ATTACHMENT") continue;
         if (!names.empty()) {
             definitions += ", ";
@@ -25,6 +37,11 @@ TableSql BuildTableSql(const TableInfo& table) {
         // A text column stores two bytes a character; SQL counts characters.
         if (word == "TEXT")
             definitions.append("(").append(std::to_string(std::min(std::max(column.length, 0) / 2, kMaxTextCharacters))).append(")");
+        // A decimal column worded LONG would lose every fraction in the new database.
+        if (column.typeCode == ColumnType::Numeric) {
+            const auto [precision, scale] = DecimalSize(column);
+            definitions.append("(").append(std::to_string(precision)).append(",").append(std::to_string(scale)).append(")");
+        }
         names.append("[").append(column.name).append("]");
     }
     TableSql sql;

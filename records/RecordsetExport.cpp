@@ -26,7 +26,9 @@ int FillRecord(const TableInfo& table, const WalkedRow& row, Recordset& recordse
         if (column.typeCode != ColumnType::Bit && !cell.present) continue;
         std::string shown = cell.text;
         SanitizeCellText(shown);
-        if (shown == kNullCell) continue;
+        // A text that reads "NULL" is a value like any other; only a value
+        // that is not there is left unset.
+        if (cell.value.kind == TypedValue::Kind::Null && (shown == kNullCell || shown.empty())) continue;
         try {
             if (column.typeCode == ColumnType::OleObject) {
                 const std::string content =
@@ -77,6 +79,7 @@ RecordsetResult ExportRowsToRecordset(const PageSource& pages, const TableInfo& 
         }
     }
     if (walker.stopped()) result.outcome = RecordsetOutcome::Stopped;
+    result.walk = walker.tally();
     return result;
 }
 

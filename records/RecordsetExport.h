@@ -4,6 +4,7 @@
 
 #include "pagestore/PageSource.h"
 #include "records/Recordset.h"
+#include "records/RowWalk.h"
 #include "schema/TableInfo.h"
 #include "status/RunControl.h"
 
@@ -18,6 +19,7 @@ enum class RecordsetOutcome {
 struct RecordsetResult {
     RecordsetOutcome outcome = RecordsetOutcome::Completed;
     std::int64_t storedRows = 0;  // records the recordset accepted
+    WalkTally walk;               // what the walk over the rows met
 };
 
 // Copies a table's rows into an output recordset. A pending record is opened

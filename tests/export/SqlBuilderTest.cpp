@@ -29,7 +29,7 @@ TEST(SqlBuilder, AttachmentColumnsAreLeftOutWithoutEmptyItems) {
     t.name = "T";
     t.columns = {Column("A", 3, 0), Column("Files", 18, 1), Column("B", 16, 2)};
     const TableSql sql = BuildTableSql(t);
-    EXPECT_EQ(sql.createSql, "CREATE TABLE [T] \r\n(\r\n\t[A] INT, \r\n\t[B] LONG\r\n);");
+    EXPECT_EQ(sql.createSql, "CREATE TABLE [T] \r\n(\r\n\t[A] INT, \r\n\t[B] DECIMAL(28,0)\r\n);");
     EXPECT_EQ(sql.insertSql, "INSERT INTO [T] ([A], [B]) VALUES (");
 
     TableInfo onlyAttachments;

@@ -1,0 +1,114 @@
+#include "engine/AccessExport.h"
+
+#include <chrono>
+
+#include "engine/TableRecordset.h"
+#include "export/SqlBuilder.h"
+#include "records/RecordsetExport.h"
+#include "status/Logging.h"
+
+namespace pw {
+namespace {
+
+void Trace(const std::string& text) { WriteLog(0, 0, text, true); }
+
+}  // namespace
+
+std::string OutputDatabaseName(const std::string& databaseName, const std::tm& utc, const std::tm& local) {
+    const std::string stamp = "On_" + std::to_string(utc.tm_mon + 1) + "-" + std::to_string(utc.tm_mday) + "-" +
+                              std::to_string(utc.tm_year + 1900) + "__" + std::to_string(local.tm_hour) + "hr_" +
+                              std::to_string(local.tm_min) + "m_" + std::to_string(local.tm_sec) + "s";
+    return "Recovered_" + databaseName + "_" + stamp + ".mdb";
+}
+
+AccessExport::AccessExport(const PageSource& pages, std::string databaseName, ExportContent content,
+                           std::function<void(const std::string&)> showMessage)
+    : pages_(pages), databaseName_(std::move(databaseName)), content_(content), showMessage_(std::move(showMessage)) {}
+
+AccessExport::~AccessExport() { database_.Abandon(); }
+
+void AccessExport::Message(const std::string& text) {
+    if (showMessage_) showMessage_(text);
+}
+
+bool AccessExport::CreateOutputDatabase(const std::filesystem::path& folder) {
+    CloseDatabase();
+    const std::time_t now = std::time(nullptr);
+    std::tm utc{}, local{};
+    gmtime_r(&now, &utc);
+    localtime_r(&now, &local);
+    outputPath_ = folder / OutputDatabaseName(databaseName_, utc, local);
+    Trace("output file name : ");
+    Trace(outputPath_.string());
+    CloseDatabase();
+    try {
+        database_.Create(outputPath_, kOutputLocale, 0);
+    } catch (const std::exception&) {
+        Message("Error creating database : " + outputPath_.string());
+        Trace(outputPath_.string() + " database creation failed");
+        return false;
+    }
+    return true;
+}
+
+TableExportResult AccessExport::ExportTable(const TableInfo& table, const RunControl& run) {
+    TableExportResult result;
+    if (!database_.IsOpen()) return result;
+
+    const std::string createSql = BuildTableSql(table).createSql;
+    try {
+        database_.Execute(createSql, 128);
+    } catch (const std::exception&) {
+        const std::string text = "Create table query failed.. \r\n" + createSql;
+        Message(text);
+        Trace(text);
+        return result;
+    }
+    for (const std::string& note : database_.lastNotes()) Trace("[" + table.name + "] " + note);
+    if (content_ == ExportContent::SchemaOnly) {
+        result.outcome = TableExportOutcome::Completed;
+        return result;
+    }
+    if (run.StopRequested()) {
+        result.outcome = TableExportOutcome::Stopped;
+        return result;
+    }
+    const std::string query = "select * from [" + table.name + "] where 1=-1";
+    std::unique_ptr<TableRecordset> recordset;
+    try {
+        recordset = database_.OpenRecordset(query);
+    } catch (const std::exception&) {
+        Trace("RecordSet select query failed.. \r\n" + query);
+        return result;
+    }
+    const RecordsetResult rows = ExportRowsToRecordset(pages_, table, run, *recordset);
+    result.exportedRows = rows.storedRows;
+    result.walk = rows.walk;
+    recordset->Close();
+    result.outcome = rows.outcome == RecordsetOutcome::Stopped ? TableExportOutcome::Stopped
+                                                                : TableExportOutcome::Completed;
+    return result;
+}
+
+bool AccessExport::CloseDatabase() {
+    if (!database_.IsOpen()) {
+        Trace("Database was not opened");
+        return true;
+    }
+    Trace("Database was opened");
+    try {
+        database_.Close();
+    } catch (const std::exception&) {
+        Trace("Database closing failed");
+        closedCleanly_ = false;
+        return false;
+    }
+    Trace("Database is closed");
+    Trace("close_Export_To_MSAccessDB :: AfxDaoTerm ");
+    closedCleanly_ = true;
+    return true;
+}
+
+void AccessExport::Close() { CloseDatabase(); }
+
+}  // namespace pw
