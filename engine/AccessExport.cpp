@@ -1,5 +1,7 @@
 #include "engine/AccessExport.h"
 
+#include <algorithm>
+#include <cctype>
 #include <chrono>
 
 #include "engine/TableRecordset.h"
@@ -11,6 +13,11 @@ namespace pw {
 namespace {
 
 void Trace(const std::string& text) { WriteLog(0, 0, text, true); }
+
+std::string Folded(std::string s) {
+    for (char& c : s) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return s;
+}
 
 }  // namespace
 
@@ -37,6 +44,7 @@ bool AccessExport::CreateOutputDatabase(const std::filesystem::path& folder) {
     std::tm utc{}, local{};
     gmtime_r(&now, &utc);
     localtime_r(&now, &local);
+    takenNames_.clear();
     outputPath_ = folder / OutputDatabaseName(databaseName_, utc, local);
     Trace("output file name : ");
     Trace(outputPath_.string());
@@ -51,9 +59,26 @@ bool AccessExport::CreateOutputDatabase(const std::filesystem::path& folder) {
     return true;
 }
 
-TableExportResult AccessExport::ExportTable(const TableInfo& table, const RunControl& run) {
+std::string AccessExport::UniqueTableName(const std::string& name) {
+    std::string candidate = name;
+    const auto taken = [&](const std::string& n) {
+        return std::find(takenNames_.begin(), takenNames_.end(), Folded(n)) != takenNames_.end();
+    };
+    for (std::size_t n = 2; taken(candidate); ++n) candidate = name + " (" + std::to_string(n) + ")";
+    takenNames_.push_back(Folded(candidate));
+    return candidate;
+}
+
+TableExportResult AccessExport::ExportTable(const TableInfo& original, const RunControl& run) {
     TableExportResult result;
     if (!database_.IsOpen()) return result;
+
+    // A damaged file may hold several tables of one name; the database takes
+    // each name once, so a later one is written under a numbered name rather
+    // than lost.
+    TableInfo table = original;
+    table.name = UniqueTableName(original.name);
+    if (table.name != original.name) Trace("[" + original.name + "] written as [" + table.name + "]: the name is taken");
 
     const std::string createSql = BuildTableSql(table).createSql;
     try {
@@ -81,6 +106,7 @@ TableExportResult AccessExport::ExportTable(const TableInfo& table, const RunCon
         Trace("RecordSet select query failed.. \r\n" + query);
         return result;
     }
+    recordset->SetAssignAutoNumbers(false);
     const RecordsetResult rows = ExportRowsToRecordset(pages_, table, run, *recordset);
     result.exportedRows = rows.storedRows;
     result.walk = rows.walk;

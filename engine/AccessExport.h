@@ -5,6 +5,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "engine/Database.h"
 #include "export/CsvExport.h"
@@ -42,6 +43,7 @@ public:
 
 private:
     bool CloseDatabase();
+    std::string UniqueTableName(const std::string& name);
     void Message(const std::string& text);
 
     const PageSource& pages_;
@@ -51,6 +53,7 @@ private:
     Database database_;
     std::filesystem::path outputPath_;
     bool closedCleanly_ = true;
+    std::vector<std::string> takenNames_;  // lower case
 };
 
 }  // namespace pw

@@ -121,8 +121,18 @@ ColumnSpec ParseType(Cursor& in, const std::string& columnName, TableSpec& table
             size = *n;
         }
         if (word == "TEXT") {
-            if (size < 1 || size > kMaxTextCharacters) Refuse("TEXT(" + std::to_string(size) + ") is out of range");
-            fixed(ColumnType::Text, size * 2);
+            // A column record that states no size (an expression column, a
+            // damaged record) still holds texts: they keep every character.
+            if (size < 1) {
+                table.notes.push_back("[" + columnName + "] TEXT(" + std::to_string(size) + ") stored as TEXT(255)");
+                size = kMaxTextCharacters;
+            }
+            if (size > kMaxTextCharacters) {
+                table.notes.push_back("[" + columnName + "] TEXT(" + std::to_string(size) + ") stored as MEMO");
+                fixed(ColumnType::Memo, 0);
+            } else {
+                fixed(ColumnType::Text, size * 2);
+            }
         } else {
             if (size < 1 || size > kMaxBinaryBytes) Refuse("BINARY(" + std::to_string(size) + ") is out of range");
             fixed(ColumnType::Binary, size);

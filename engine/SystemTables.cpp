@@ -21,10 +21,13 @@ ColumnSpec Col(const char* name, std::int32_t type, std::int32_t length) {
     return c;
 }
 
-TableSpec Spec(const char* name, std::vector<ColumnSpec> columns) {
+// The definitions Access writes for these tables (their indexes included)
+// leave 3038, 3753, 3563 and 3275 bytes free on their pages.
+TableSpec Spec(const char* name, std::size_t definitionSize, std::vector<ColumnSpec> columns) {
     TableSpec t;
     t.name = name;
     t.columns = std::move(columns);
+    t.definitionSize = definitionSize;
     return t;
 }
 
@@ -32,7 +35,7 @@ TableSpec Spec(const char* name, std::vector<ColumnSpec> columns) {
 
 TableSpec CatalogSpec() {
     using namespace ColumnType;
-    return Spec("MSysObjects", {Col("Id", Long, 4), Col("ParentId", Long, 4), Col("Name", Text, 510),
+    return Spec("MSysObjects", 4096 - 3038, {Col("Id", Long, 4), Col("ParentId", Long, 4), Col("Name", Text, 510),
                                 Col("Type", Int, 2), Col("DateCreate", Date, 8), Col("DateUpdate", Date, 8),
                                 Col("Owner", Binary, 255), Col("Flags", Long, 4), Col("Database", Memo, 0),
                                 Col("Connect", Memo, 0), Col("ForeignName", Text, 510),
@@ -44,12 +47,12 @@ TableSpec CatalogSpec() {
 std::vector<TableSpec> OtherSystemTableSpecs() {
     using namespace ColumnType;
     return {
-        Spec("MSysACEs", {Col("ObjectId", Long, 4), Col("SID", Binary, 255), Col("ACM", Long, 4),
+        Spec("MSysACEs", 4096 - 3753, {Col("ObjectId", Long, 4), Col("SID", Binary, 255), Col("ACM", Long, 4),
                           Col("FInheritable", Bit, 1)}),
-        Spec("MSysQueries", {Col("ObjectId", Long, 4), Col("Attribute", Byte, 1), Col("Order", Binary, 255),
+        Spec("MSysQueries", 4096 - 3563, {Col("ObjectId", Long, 4), Col("Attribute", Byte, 1), Col("Order", Binary, 255),
                              Col("Name1", Text, 510), Col("Name2", Text, 510), Col("Expression", Memo, 0),
                              Col("Flag", Int, 2), Col("LvExtra", OleObject, 0)}),
-        Spec("MSysRelationships",
+        Spec("MSysRelationships", 4096 - 3275,
              {Col("szRelationship", Text, 510), Col("grbit", Long, 4), Col("ccolumn", Long, 4),
               Col("icolumn", Long, 4), Col("szObject", Text, 510), Col("szColumn", Text, 510),
               Col("szReferencedObject", Text, 510), Col("szReferencedColumn", Text, 510)}),

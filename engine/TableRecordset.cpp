@@ -37,6 +37,7 @@ void TableRecordset::Update() {
     for (std::size_t i = 0; i < layout.columns.size(); ++i) {
         if (!layout.columns[i].autoNumber) continue;
         if (!fields_[i].present) {
+            if (!assignAutoNumbers_) continue;
             fields_[i] = EncodeField(layout.columns[i], std::string(), TypedValue::Integer(table_.NextAutoNumber()));
         }
         const auto& b = fields_[i].bytes;

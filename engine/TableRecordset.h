@@ -25,6 +25,11 @@ public:
     void Update() override;
     void Close();
 
+    // On by default: an auto-number field left unset gets the next number.
+    // A copy of recovered rows turns it off, so that a missing value stays
+    // missing rather than being made up.
+    void SetAssignAutoNumbers(bool assign) { assignAutoNumbers_ = assign; }
+
     bool IsOpen() const { return open_; }
     bool HasPending() const { return pending_; }
     std::int64_t storedRecords() const { return stored_; }
@@ -36,6 +41,7 @@ private:
     std::vector<EncodedField> fields_;
     bool pending_ = false;
     bool open_ = true;
+    bool assignAutoNumbers_ = true;
     std::int64_t stored_ = 0;
 };
 

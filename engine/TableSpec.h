@@ -24,6 +24,10 @@ struct TableSpec {
     // What the statement asked for that the file format cannot hold as such,
     // and what was made of it instead, one line each.
     std::vector<std::string> notes;
+    // The definition is padded with zeros to this many bytes (system tables:
+    // readers recognise a Jet 4 file by the free space Access leaves on their
+    // definition pages).
+    std::size_t definitionSize = 0;
 };
 
 }  // namespace pw

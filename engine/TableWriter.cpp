@@ -108,6 +108,7 @@ StoredBytes TableWriter::DefinitionContent(std::uint32_t usedPagesMap, std::uint
         d.insert(d.end(), name.begin(), name.end());
     }
     AppendU16(d, 0xFFFF);  // no column-level usage maps follow
+    if (d.size() < spec_.definitionSize) d.resize(spec_.definitionSize, 0);
     PutU32(d, 8, static_cast<std::uint32_t>(d.size() - kPageHeader));
     return d;
 }

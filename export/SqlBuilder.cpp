@@ -27,7 +27,12 @@ TableSql BuildTableSql(const TableInfo& table) {
     std::string definitions;
     std::string names;
     for (const ColumnInfo& column : table.columns) {
-        const std::string word = column.typeCode == ColumnType::Numeric ? "DECIMAL" : ColumnTypeName(column);
+        // An expression column's record states no precision or scale, and its
+        // values carry their own: a text keeps every digit of each.
+        const bool calculatedDecimal = column.typeCode == ColumnType::Numeric && column.calculated;
+        const std::string word = calculatedDecimal                         ? "TEXT"
+                                 : column.typeCode == ColumnType::Numeric ? "DECIMAL"
+                                                                          : ColumnTypeName(column);
         if (word == "ATTACHMENT") continue;
         if (!names.empty()) {
             definitions += ", ";
@@ -35,10 +40,12 @@ TableSql BuildTableSql(const TableInfo& table) {
         }
         definitions.append("\r\n\t[").append(column.name).append("] ").append(word);
         // A text column stores two bytes a character; SQL counts characters.
-        if (word == "TEXT")
+        if (calculatedDecimal)
+            definitions.append("(").append(std::to_string(kMaxTextCharacters)).append(")");
+        else if (word == "TEXT")
             definitions.append("(").append(std::to_string(std::min(std::max(column.length, 0) / 2, kMaxTextCharacters))).append(")");
         // A decimal column worded LONG would lose every fraction in the new database.
-        if (column.typeCode == ColumnType::Numeric) {
+        if (column.typeCode == ColumnType::Numeric && !calculatedDecimal) {
             const auto [precision, scale] = DecimalSize(column);
             definitions.append("(").append(std::to_string(precision)).append(",").append(std::to_string(scale)).append(")");
         }
