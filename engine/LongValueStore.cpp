@@ -34,7 +34,8 @@ StoredBytes ChainRow(std::uint32_t next, const std::uint8_t* data, std::size_t s
 
 StoredBytes LongValueStore::Inline(const StoredBytes& data) {
     StoredBytes field = Field(data.size(), kInlineFlag, 0);
-    field.insert(field.end(), data.begin(), data.end());
+    field.resize(kFieldSize + data.size());
+    if (!data.empty()) std::memcpy(field.data() + kFieldSize, data.data(), data.size());
     return field;
 }
 
