@@ -275,5 +275,54 @@ TEST(CorpusAccessExport, EveryFileReadsBackEqualThroughOurReaderAndMdbTools) {
     EXPECT_GT(files, 60);
 }
 
+
+// Damaged copies exported to a new database: whatever the salvage gets out of
+// them lands in a file both readers open whole.
+TEST(CorpusAccessExport, DamagedCopiesGiveDatabasesBothReadersOpen) {
+    PW_REQUIRE_CORPUS();
+    if (!MdbToolsAvailable()) {
+        if (RunningInCi()) FAIL() << "mdbtools is not installed (scripts/install-deps.sh installs it)";
+        GTEST_SKIP() << "mdbtools is not installed";
+    }
+    const std::vector<std::string> names = {"northwind_a.mdb", "andipaetzold__test_data_V2000_test.mdb",
+                                            "jahlborn__src_test_data_V2010_complexDataTestV2010.accdb"};
+    int exported = 0;
+    for (const std::string& name : names) {
+        const std::filesystem::path source = CorpusDir() / "files" / name;
+        if (!std::filesystem::exists(source)) continue;
+        const std::vector<std::uint8_t> original = ReadFile(source);
+        const std::size_t pages = original.size() / 4096;
+        for (int variant = 0; variant < 4; ++variant) {
+            std::vector<std::uint8_t> bytes = original;
+            switch (variant) {
+                case 0: bytes = CutStart(bytes, 5000); break;  // the header and part of page 1
+                case 1:
+                    for (std::size_t p = 6; p < pages; p += 5) ZeroPage(bytes, static_cast<std::int32_t>(p));
+                    break;
+                case 2:
+                    for (std::size_t i = 4096; i < bytes.size(); i += 997) FlipByte(bytes, i, 0x5A);
+                    break;
+                case 3: bytes.resize(bytes.size() * 2 / 3); break;  // the tail lost
+            }
+            TempDir work;
+            WriteFile(work / "damaged.mdb", bytes);
+            const CliResult run =
+                RunPagewright(work.path(), "export " + ShellQuoted(work / "damaged.mdb") + " --mdb " + ShellQuoted(work / "out"));
+            ASSERT_TRUE(run.exitCode == 0 || run.exitCode == 1 || run.exitCode == 2 || run.exitCode == 3)
+                << name << " variant " << variant << ": exit " << run.exitCode << "\n" << run.err;
+            if (run.exitCode == 2) continue;  // refused: nothing to write
+            std::filesystem::path written;
+            for (const auto& entry : std::filesystem::directory_iterator(work / "out")) written = entry.path();
+            ASSERT_FALSE(written.empty()) << name << " variant " << variant;
+            const CliResult back = RunPagewright(work.path(), "dump " + ShellQuoted(written));
+            EXPECT_EQ(back.exitCode, 0) << name << " variant " << variant << ": our reader finds damage in the new file\n"
+                                        << back.err;
+            const std::string tables = "mdb-tables -1 " + ShellQuoted(written) + " >/dev/null 2>&1";
+            EXPECT_EQ(std::system(tables.c_str()), 0) << name << " variant " << variant;
+            ++exported;
+        }
+    }
+    EXPECT_GT(exported, 4);
+}
 }  // namespace
 }  // namespace pw::testing
