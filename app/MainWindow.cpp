@@ -1,0 +1,566 @@
+#include "app/MainWindow.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QDialog>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QFileInfo>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenuBar>
+#include <QMessageBox>
+#include <QMimeData>
+#include <QPushButton>
+#include <QSplitter>
+#include <QStackedWidget>
+#include <QStyle>
+#include <QTableView>
+#include <QTextBrowser>
+#include <QToolButton>
+#include <QTreeWidget>
+#include <QUrl>
+#include <QVBoxLayout>
+
+#include "app/AppIcon.h"
+#include "app/ExportDialog.h"
+#include "app/ExportOptionsDialog.h"
+#include "app/PreviewModel.h"
+#include "app/Prompts.h"
+#include "app/RecoveryJob.h"
+#include "app/RecoveryProgressDialog.h"
+#include "pagestore/DbReader.h"
+#include "schema/ColumnTypes.h"
+#include "status/Logging.h"
+
+namespace pw::app {
+namespace {
+
+constexpr const char* kRecoverBusy = "Recover operation is in progress..Pls wait, or cancel that operation";
+constexpr const char* kExportBusy = "Export operation is in progress..Pls wait, or cancel that operation";
+constexpr const char* kRootPlaceholder = "DATABASE_NAME";
+constexpr const char* kTablesNode = "TABLES";
+constexpr int kDefinitionPageRole = Qt::UserRole + 1;
+
+QString ColumnLabel(const ColumnInfo& column) {
+    const std::string type = ColumnTypeName(column);
+    if (type == "TEXT")
+        // A text column's length is stored in bytes, two a character.
+        return QString("%1 [TEXT(%2)]").arg(QString::fromStdString(column.name)).arg(std::max(column.length, 0) / 2);
+    return QString("%1 [%2]").arg(QString::fromStdString(column.name), QString::fromStdString(type));
+}
+
+QString DatabaseNameOf(const QString& path) { return QFileInfo(path).completeBaseName(); }
+
+}  // namespace
+
+MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent) {
+    setWindowTitle("Pagewright v3.3");
+    setWindowIcon(AppIcon());
+    setAcceptDrops(true);
+    BuildUi();
+    BuildMenus();
+    ResetTree(kRootPlaceholder);
+    SetJobButtons(false);
+    browse_->setEnabled(true);
+    ShowWelcome();
+    WriteLogHeader();
+}
+
+MainWindow::~MainWindow() {
+    // Workers first: they read the file the job holds.
+    model_->Clear();
+    if (job_) job_->RequestStop();
+    job_.reset();
+}
+
+void MainWindow::BuildUi() {
+    auto* central = new QWidget;
+    auto* layout = new QVBoxLayout(central);
+
+    auto* banner = new QLabel("<span style='font-size:20pt; font-weight:600; color:white'>Pagewright</span>"
+                              "<span style='color:#f4e6c8'>&nbsp;&nbsp;salvage for damaged Access databases</span>");
+    banner->setStyleSheet("background:#6b4f2a; padding:10px;");
+    layout->addWidget(banner);
+
+    auto* fileRow = new QHBoxLayout;
+    fileRow->addWidget(new QLabel("Select MS-Access File   :"));
+    path_ = new QLineEdit;
+    path_->setReadOnly(true);
+    fileRow->addWidget(path_, 1);
+    browse_ = new QPushButton("Browse");
+    recover_ = new QPushButton("Recover");
+    fileRow->addWidget(browse_);
+    fileRow->addWidget(recover_);
+    layout->addLayout(fileRow);
+    connect(browse_, &QPushButton::clicked, this, &MainWindow::Browse);
+    connect(recover_, &QPushButton::clicked, this, &MainWindow::Recover);
+
+    auto* splitter = new QSplitter;
+    auto* left = new QWidget;
+    auto* leftLayout = new QVBoxLayout(left);
+    leftLayout->setContentsMargins(0, 0, 0, 0);
+    tree_ = new QTreeWidget;
+    tree_->setHeaderHidden(true);
+    connect(tree_, &QTreeWidget::itemSelectionChanged, this, &MainWindow::OnSelectionChanged);
+    leftLayout->addWidget(tree_, 3);
+    damageToggle_ = new QToolButton;
+    damageToggle_->setText("Damage report");
+    damageToggle_->setCheckable(true);
+    damageToggle_->setChecked(true);
+    damageToggle_->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
+    damageToggle_->setArrowType(Qt::DownArrow);
+    damageToggle_->setAutoRaise(true);
+    damage_ = new QTreeWidget;
+    damage_->setHeaderLabels({"Damage", "Count"});
+    damage_->header()->setSectionResizeMode(0, QHeaderView::Stretch);
+    damage_->header()->setSectionResizeMode(1, QHeaderView::ResizeToContents);
+    damage_->header()->setStretchLastSection(false);
+    connect(damageToggle_, &QToolButton::toggled, this, [this](bool open) {
+        damage_->setVisible(open);
+        damageToggle_->setArrowType(open ? Qt::DownArrow : Qt::RightArrow);
+    });
+    leftLayout->addWidget(damageToggle_);
+    leftLayout->addWidget(damage_, 1);
+    damageToggle_->hide();
+    damage_->hide();
+    splitter->addWidget(left);
+
+    auto* right = new QWidget;
+    auto* rightLayout = new QVBoxLayout(right);
+    rightLayout->setContentsMargins(0, 0, 0, 0);
+    auto* paging = new QGroupBox;
+    auto* pagingRow = new QHBoxLayout(paging);
+    prev_ = new QPushButton("< Prev");
+    next_ = new QPushButton("Next >");
+    tableName_ = new QLabel;
+    recordCount_ = new QLabel("0");
+    pageNumber_ = new QLabel;
+    // Room for the largest counts, so that they are never cut.
+    recordCount_->setMinimumWidth(recordCount_->fontMetrics().horizontalAdvance("00000"));
+    pageNumber_->setMinimumWidth(pageNumber_->fontMetrics().horizontalAdvance("0000000"));
+    pagingRow->addWidget(prev_);
+    pagingRow->addWidget(new QLabel("Table Name :"));
+    pagingRow->addWidget(tableName_, 1);
+    pagingRow->addWidget(new QLabel("Displaying :"));
+    pagingRow->addWidget(recordCount_);
+    pagingRow->addWidget(new QLabel("records of Page :"));
+    pagingRow->addWidget(pageNumber_);
+    pagingRow->addWidget(next_);
+    connect(prev_, &QPushButton::clicked, this, &MainWindow::PreviousPage);
+    connect(next_, &QPushButton::clicked, this, &MainWindow::NextPage);
+    rightLayout->addWidget(paging);
+    withheld_ = new QCheckBox("Show deleted rows and rows of pages no longer in use (greyed)");
+    connect(withheld_, &QCheckBox::toggled, this, [this] {
+        if (const TableInfo* table = model_->table()) StartPreview(*table);
+    });
+    rightLayout->addWidget(withheld_);
+
+    content_ = new QStackedWidget;
+    welcome_ = new QTextBrowser;
+    welcome_->setOpenExternalLinks(false);
+    preview_ = new QTableView;
+    model_ = new PreviewModel(this);
+    preview_->setModel(model_);
+    preview_->setSelectionBehavior(QAbstractItemView::SelectRows);
+    preview_->setSelectionMode(QAbstractItemView::SingleSelection);
+    preview_->horizontalHeader()->setDefaultSectionSize(180);
+    content_->addWidget(welcome_);
+    content_->addWidget(preview_);
+    rightLayout->addWidget(content_, 1);
+    splitter->addWidget(right);
+    splitter->setStretchFactor(1, 3);
+    splitter->setSizes({340, 660});
+    layout->addWidget(splitter, 1);
+    connect(model_, &PreviewModel::loadStarted, this, &MainWindow::UpdatePagingButtons);
+    connect(model_, &PreviewModel::pageShown, this, [this](int page, int rows) {
+        recordCount_->setText(QString::number(rows));
+        pageNumber_->setText(QString::number(page));
+        UpdatePagingButtons();
+        next_->setFocus();
+    });
+
+    auto* bottom = new QHBoxLayout;
+    auto* footer = new QLabel("Tallowmere Software");
+    footer->setEnabled(false);
+    bottom->addWidget(footer, 1);
+    export_ = new QPushButton("Export");
+    connect(export_, &QPushButton::clicked, this, &MainWindow::Export);
+    bottom->addWidget(export_);
+    layout->addLayout(bottom);
+
+    setCentralWidget(central);
+    resize(1000, 680);
+}
+
+void MainWindow::BuildMenus() {
+    QMenu* actions = menuBar()->addMenu("&Actions");
+    browseAction_ = actions->addAction("Browse", this, &MainWindow::Browse);
+    exportAction_ = actions->addAction("Export", this, &MainWindow::Export);
+    actions->addSeparator();
+    actions->addAction("Exit", this, &QWidget::close);
+    QMenu* help = menuBar()->addMenu("&Help");
+    help->addAction("Help Contents", this, &MainWindow::ShowHelp);
+    help->addAction("About Us", this, &MainWindow::ShowAbout);
+}
+
+void MainWindow::ShowWelcome() {
+    welcome_->setHtml(
+        "<h2>Pagewright</h2>"
+        "<p>Pagewright brings back the tables of a damaged Microsoft Access database (.mdb or .accdb) that Access "
+        "itself refuses to open. It reads the file page by page and never changes it.</p>"
+        "<ol><li><b>Browse</b> for the damaged file, or drop it onto this window.</li>"
+        "<li><b>Recover</b>: the file is mapped and every table found is listed on the left.</li>"
+        "<li>Select a table to look at its records, 100 a page.</li>"
+        "<li><b>Export</b> the tables you want as CSV files or into a new Access database.</li></ol>"
+        "<p>The damage report under the tables tells what could not be read. Help Contents explains every message.</p>");
+    content_->setCurrentWidget(welcome_);
+}
+
+bool MainWindow::recovering() const { return job_ && !recoveryDone_; }
+bool MainWindow::previewBusy() const { return model_->busy(); }
+
+bool MainWindow::RefuseWhileBusy() {
+    if (recovering()) {
+        Prompts::Instance().tell(this, kRecoverBusy);
+        return true;
+    }
+    if (exporting_) {
+        Prompts::Instance().tell(this, kExportBusy);
+        return true;
+    }
+    return false;
+}
+
+void MainWindow::SetJobButtons(bool enabled) {
+    browse_->setEnabled(enabled);
+    recover_->setEnabled(enabled && !filePath_.isEmpty());
+    export_->setEnabled(enabled && recoveryDone_ && !tables_.empty());
+    browseAction_->setEnabled(enabled);
+    exportAction_->setEnabled(export_->isEnabled());
+}
+
+void MainWindow::ResetTree(const QString& rootText) {
+    previewItem_ = nullptr;
+    tree_->clear();
+    rootItem_ = new QTreeWidgetItem(tree_, {rootText});
+    rootItem_->setIcon(0, style()->standardIcon(QStyle::SP_DriveHDIcon));
+    tablesItem_ = new QTreeWidgetItem(rootItem_, {kTablesNode});
+    tablesItem_->setIcon(0, style()->standardIcon(QStyle::SP_DirIcon));
+    rootItem_->setExpanded(true);
+    model_->Clear();
+    tableName_->clear();
+    recordCount_->setText("0");
+    pageNumber_->clear();
+    prev_->setEnabled(false);
+    next_->setEnabled(false);
+    damage_->clear();
+    damage_->hide();
+    damageToggle_->hide();
+}
+
+void MainWindow::Browse() {
+    if (RefuseWhileBusy()) return;
+    const QString chosen = Prompts::Instance().chooseFile(this);
+    if (chosen.isEmpty()) return;
+    OpenFile(chosen);
+}
+
+void MainWindow::OpenFile(const QString& path) {
+    if (RefuseWhileBusy()) return;
+    model_->Clear();
+    job_.reset();
+    recoveryDone_ = false;
+    tables_.clear();
+    ResetTree(kRootPlaceholder);
+    ShowWelcome();
+    filePath_ = path;
+    path_->setText(path);
+    databaseName_ = DatabaseNameOf(path);
+    SetJobButtons(true);
+}
+
+void MainWindow::Recover() {
+    if (RefuseWhileBusy() || filePath_.isEmpty()) return;
+    model_->Clear();
+    if (job_) job_->RequestStop();
+    job_.reset();
+    recoveryDone_ = false;
+    tables_.clear();
+    ResetTree(databaseName_);
+    ShowWelcome();
+
+    job_ = std::make_unique<RecoveryJob>();
+    SetJobButtons(false);
+    recover_->setEnabled(false);
+    if (progress_ != nullptr) progress_->deleteLater();
+    progress_ = new RecoveryProgressDialog(*job_, databaseName_,
+                                           QString::fromStdString(StorageFormatLabel(filePath_.toStdString())), this);
+    connect(job_.get(), &RecoveryJob::tablePublished, this,
+            [this](const std::shared_ptr<const TableInfo>& table) { AddTableToTree(*table); });
+    connect(job_.get(), &RecoveryJob::finished, this, &MainWindow::OnRecoveryFinished);
+    progress_->setModal(true);
+    progress_->open();
+    if (beforeRecoveryStarts) beforeRecoveryStarts(*job_);
+    job_->Start(filePath_);
+}
+
+void MainWindow::AddTableToTree(const TableInfo& table) {
+    if (table.name.empty() || tablesItem_ == nullptr) return;
+    auto* item = new QTreeWidgetItem(tablesItem_, {QString::fromStdString(table.name)});
+    item->setIcon(0, style()->standardIcon(QStyle::SP_FileIcon));
+    item->setData(0, kDefinitionPageRole, table.tdefPage);
+    if (table.rowCount > 0) {
+        QFont bold = item->font(0);
+        bold.setBold(true);
+        item->setFont(0, bold);
+    }
+    if (table.generatedName) item->setToolTip(0, "No catalog row named this table: the name was generated");
+    for (const ColumnInfo& column : table.columns) {
+        auto* c = new QTreeWidgetItem(item, {ColumnLabel(column)});
+        c->setIcon(0, style()->standardIcon(QStyle::SP_FileDialogDetailedView));
+    }
+    tablesItem_->setExpanded(true);
+}
+
+void MainWindow::OnRecoveryFinished() {
+    if (!job_) return;
+    job_->Wait();
+    recoveryDone_ = true;
+    const AnalysisOutcome outcome = job_->outcome();
+    const bool refused = outcome != AnalysisOutcome::Completed && outcome != AnalysisOutcome::Stopped;
+    if (progress_ != nullptr) progress_->JobEnded(refused);
+    for (const TableInfo& table : job_->analysis().tables())
+        tables_.push_back(&table);
+    SetJobButtons(true);
+    if (outcome == AnalysisOutcome::Completed) FillDamageView();
+    if (refused) {
+        QString text = QString::fromStdString(OutcomeMessage(outcome));
+        if (outcome == AnalysisOutcome::CannotOpen) text = "The file cannot be opened.";
+        const std::string why = outcome == AnalysisOutcome::CannotOpen ? job_->analysis().openError()
+                                                                        : job_->analysis().refusalReason();
+        if (!why.empty()) text += "\n\n" + QString::fromStdString(why);
+        Prompts::Instance().tell(this, text.trimmed());
+    }
+}
+
+void MainWindow::FillDamageView() {
+    const DamageReport& report = job_->damage();
+    damage_->clear();
+    const FileFacts facts = report.fileFacts();
+    auto* summary = new QTreeWidgetItem(damage_, {report.LostAnything() ? "Damage found" : "No damage found",
+                                                  QString::number(report.TotalEvents())});
+    for (int k = 0; k < kDamageKindCount; ++k) {
+        const auto kind = static_cast<DamageKind>(k);
+        if (const std::int64_t n = report.Count(kind); n > 0)
+            new QTreeWidgetItem(summary, {DamageKindName(kind), QString::number(n)});
+    }
+    if (facts.pagesMissingAtHead > 0)
+        new QTreeWidgetItem(summary, {"pages missing at the start", QString::number(facts.pagesMissingAtHead)});
+    if (facts.pagesLostAtTail > 0)
+        new QTreeWidgetItem(summary, {"pages lost at the end", QString::number(facts.pagesLostAtTail)});
+    auto* tables = new QTreeWidgetItem(damage_, {"Tables with losses", ""});
+    int lossy = 0;
+    for (const std::string& name : report.TableNames()) {
+        const TableTally t = report.Tally(name);
+        const std::int64_t events = report.TableEvents(name);
+        if (events == 0 && t.pagesUnreadable == 0 && t.rowsUnreadable == 0) continue;
+        ++lossy;
+        auto* item = new QTreeWidgetItem(tables, {QString::fromStdString(name), QString::number(events)});
+        new QTreeWidgetItem(item, {"rows found / stated", QString("%1 / %2").arg(t.rowsFound).arg(t.rowsStated)});
+        new QTreeWidgetItem(item, {"rows unreadable", QString::number(t.rowsUnreadable)});
+        new QTreeWidgetItem(item, {"pages unreadable", QString("%1 of %2").arg(t.pagesUnreadable).arg(t.pagesOwned)});
+    }
+    tables->setText(1, QString::number(lossy));
+    auto* events = new QTreeWidgetItem(damage_, {"First events", ""});
+    events->setHidden(report.TotalEvents() == 0);
+    int shown = 0;
+    for (const DamageEvent& e : report.KeptEvents()) {
+        if (++shown > 50) break;
+        QString where = e.page >= 0 ? QString("page %1").arg(e.page) : QString();
+        if (e.slot >= 0) where += QString(" slot %1").arg(e.slot);
+        new QTreeWidgetItem(events, {QString("%1: %2 %3 %4")
+                                         .arg(DamageKindName(e.kind), QString::fromStdString(e.table), where,
+                                              QString::fromStdString(e.reason))
+                                         .simplified(),
+                                     ""});
+    }
+    summary->setExpanded(true);
+    tables->setExpanded(true);
+    damage_->show();
+    damageToggle_->show();
+    damageToggle_->setChecked(true);
+}
+
+const TableInfo* MainWindow::TableOf(QTreeWidgetItem* item) const {
+    if (item == nullptr) return nullptr;
+    QTreeWidgetItem* tableItem = item->parent() == tablesItem_ ? item
+                                 : item->parent() != nullptr && item->parent()->parent() == tablesItem_
+                                     ? item->parent()
+                                     : nullptr;
+    if (tableItem == nullptr) return nullptr;
+    const int page = tableItem->data(0, kDefinitionPageRole).toInt();
+    const int index = tablesItem_->indexOfChild(tableItem);
+    // Tables are listed in the order the recovery published them.
+    if (index >= 0 && index < static_cast<int>(tables_.size()) && tables_[static_cast<std::size_t>(index)]->tdefPage == page)
+        return tables_[static_cast<std::size_t>(index)];
+    for (const TableInfo* t : tables_)
+        if (t->tdefPage == page) return t;
+    return nullptr;
+}
+
+void MainWindow::OnSelectionChanged() {
+    if (recovering() || exporting_) return;
+    QTreeWidgetItem* selected = tree_->currentItem();
+    if (model_->busy()) {
+        // The selection stays with the table being loaded.
+        if (previewItem_ != nullptr && selected != previewItem_) {
+            const QSignalBlocker block(tree_);
+            tree_->setCurrentItem(previewItem_);
+        }
+        return;
+    }
+    const TableInfo* table = TableOf(selected);
+    if (table == nullptr) return;
+    QTreeWidgetItem* tableItem = selected->parent() == tablesItem_ ? selected : selected->parent();
+    tableName_->setText(tableItem->text(0));
+    QTreeWidgetItem* previousTable =
+        previewItem_ == nullptr ? nullptr : (previewItem_->parent() == tablesItem_ ? previewItem_ : previewItem_->parent());
+    previewItem_ = selected;
+    if (previousTable == tableItem && model_->hasTable()) return;  // same table: the page shown stays
+    if (previousTable != nullptr) previousTable->setExpanded(false);
+    selected->setExpanded(true);
+    StartPreview(*table);
+}
+
+void MainWindow::StartPreview(const TableInfo& table) {
+    if (!job_) return;
+    content_->setCurrentWidget(preview_);
+    pageNumber_->setText("1");
+    model_->ShowTable(job_->analysis().pages(), table, withheld_->isChecked());
+    UpdatePagingButtons();
+}
+
+void MainWindow::UpdatePagingButtons() {
+    prev_->setEnabled(model_->canGoBack());
+    next_->setEnabled(model_->canGoForward());
+}
+
+void MainWindow::NextPage() {
+    if (!model_->hasTable()) return;
+    model_->NextPage();
+    UpdatePagingButtons();
+}
+
+void MainWindow::PreviousPage() {
+    if (!model_->hasTable()) return;
+    model_->PreviousPage();
+    UpdatePagingButtons();
+}
+
+void MainWindow::Export() {
+    if (RefuseWhileBusy() || !job_ || !recoveryDone_) return;
+    if (model_->busy()) return;  // a page is loading; Export is pressed again once it is shown
+    std::vector<TableInfo> tables;
+    for (const TableInfo* t : tables_) tables.push_back(*t);
+    export_->setEnabled(false);
+    if (options_ != nullptr) options_->deleteLater();
+    options_ = new ExportOptionsDialog(databaseName_, std::move(tables), this);
+    connect(options_, &QDialog::finished, this, [this](int result) {
+        if (result != QDialog::Accepted || options_->folder().empty()) {
+            export_->setEnabled(true);
+            return;
+        }
+        StartExport();
+    });
+    options_->setModal(true);
+    options_->open();
+}
+
+void MainWindow::StartExport() {
+    ExportSettings settings;
+    settings.target = options_->target();
+    settings.content = options_->content();
+    settings.folder = options_->folder();
+    settings.tables = options_->chosenTables();
+    exporting_ = true;
+    if (exportDialog_ != nullptr) exportDialog_->deleteLater();
+    exportDialog_ = new ExportDialog(job_->analysis().pages(), settings, databaseName_.toStdString(), this);
+    connect(exportDialog_, &QDialog::finished, this, [this] {
+        exporting_ = false;
+        export_->setEnabled(true);
+    });
+    exportDialog_->setModal(true);
+    exportDialog_->open();
+}
+
+void MainWindow::ShowHelp() {
+    auto* help = new QDialog(this);
+    help->setAttribute(Qt::WA_DeleteOnClose);
+    help->setWindowTitle("Pagewright Help");
+    auto* browser = new QTextBrowser(help);
+    browser->setSource(QUrl("qrc:/help.html"));
+    auto* layout = new QVBoxLayout(help);
+    layout->addWidget(browser);
+    help->resize(720, 600);
+    help->show();
+}
+
+void MainWindow::ShowAbout() {
+    QMessageBox about(this);
+    about.setWindowTitle("About Pagewright");
+    about.setIconPixmap(AppIcon().pixmap(64, 64));
+    about.setText("Pagewright - Version 3.3.0.0");
+    about.setInformativeText(QString("Build %1").arg(PAGEWRIGHT_VERSION));
+    about.exec();
+}
+
+void MainWindow::closeEvent(QCloseEvent* event) {
+    if (exporting_) {
+        Prompts::Instance().tell(this, kExportBusy);
+        event->ignore();
+        return;
+    }
+    const bool busy = recovering();
+    const QString question = busy ? QString(kRecoverBusy) + "\n\nStop the recovery and close the application?"
+                                  : QString(" Are you sure you want to close the application? ");
+    if (!Prompts::Instance().ask(this, question)) {
+        event->ignore();
+        return;
+    }
+    // The workers stop at their next page or table; closing never waits long.
+    model_->Clear();
+    if (job_) {
+        job_->RequestStop();
+        job_->Wait();
+    }
+    event->accept();
+}
+
+void MainWindow::keyPressEvent(QKeyEvent* event) {
+    if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter || event->key() == Qt::Key_Escape) {
+        event->accept();
+        return;
+    }
+    QMainWindow::keyPressEvent(event);
+}
+
+void MainWindow::dragEnterEvent(QDragEnterEvent* event) {
+    if (event->mimeData()->hasUrls() && event->mimeData()->urls().size() == 1 &&
+        event->mimeData()->urls().front().isLocalFile())
+        event->acceptProposedAction();
+}
+
+void MainWindow::dropEvent(QDropEvent* event) {
+    const QString path = event->mimeData()->urls().front().toLocalFile();
+    event->acceptProposedAction();
+    OpenFile(path);
+}
+
+}  // namespace pw::app

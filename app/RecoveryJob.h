@@ -1,0 +1,63 @@
+#pragma once
+
+#include <QObject>
+#include <QString>
+#include <atomic>
+#include <functional>
+#include <memory>
+#include <thread>
+
+#include "salvage/Analysis.h"
+#include "status/DamageReport.h"
+#include "status/RunControl.h"
+
+namespace pw::app {
+
+// One recovery of one file on a worker thread: the analysis, then a survey of
+// every table's rows for the damage report. The worker never touches a
+// widget: what it finds reaches the GUI thread through queued signals, and a
+// stop request ends it at the next page or table. Destroying the job stops
+// and joins the worker.
+class RecoveryJob : public QObject {
+    Q_OBJECT
+public:
+    explicit RecoveryJob(QObject* parent = nullptr);
+    ~RecoveryJob() override;
+
+    void Start(const QString& path);
+    void RequestStop() { stop_.Request(); }
+    bool running() const { return running_.load(); }
+    bool stopRequested() const { return stop_.Requested(); }
+    // Blocks until the worker has ended (it ends soon after a stop request).
+    void Wait();
+
+    // Valid once finished() was emitted.
+    const Analysis& analysis() const { return analysis_; }
+    const DamageReport& damage() const { return damage_; }
+    AnalysisOutcome outcome() const { return analysis_.outcome(); }
+
+    // Called on the worker thread with every status line, before it is
+    // posted: tests use it to act at an exact point of the job.
+    std::function<void(const std::string&)> onWorkerStatus;
+
+Q_SIGNALS:
+    void statusLine(const QString& line);
+    // 0-100: pages fill the first half, tables the second.
+    void percent(int value);
+    void tableCounts(int read, int total);
+    // A table whose schema was read, in discovery order.
+    void tablePublished(std::shared_ptr<const pw::TableInfo> table);
+    void finished();
+
+private:
+    class Sink;
+    void Work(std::string path);
+
+    Analysis analysis_;
+    DamageReport damage_;
+    StopFlag stop_;
+    std::thread worker_;
+    std::atomic<bool> running_{false};
+};
+
+}  // namespace pw::app
