@@ -27,9 +27,6 @@ namespace pw::app {
 // job has ended, the statistics (rows exported per table) take their place
 // with "OK". Closing it while the job runs asks first; on Yes the job is asked
 // to stop and the dialog closes as soon as the worker has ended.
-//
-// Note: finished() hides QDialog::finished(int); connect to that signal as
-// &QDialog::finished.
 class ExportDialog : public QDialog {
     Q_OBJECT
 public:
@@ -42,7 +39,7 @@ public:
     ~ExportDialog() override;
 
     // The worker has ended.
-    bool finished() const { return finished_; }
+    bool workerEnded() const { return finished_; }
     ExportOutcome outcome() const { return outcome_; }
     QString closingLine() const { return closingLine_; }
     QString percentText() const;

@@ -39,6 +39,10 @@
 #include "schema/ColumnTypes.h"
 #include "status/Logging.h"
 
+// The help page is compiled into this static library, whose resources the
+// program must load itself.
+static void LoadBundledResources() { Q_INIT_RESOURCE(app); }
+
 namespace pw::app {
 namespace {
 
@@ -61,6 +65,7 @@ QString DatabaseNameOf(const QString& path) { return QFileInfo(path).completeBas
 }  // namespace
 
 MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent) {
+    LoadBundledResources();
     setWindowTitle("Pagewright v3.3");
     setWindowIcon(AppIcon());
     setAcceptDrops(true);

@@ -396,7 +396,7 @@ void ExportDialogsTest::csvExportRunsToTheStatistics() {
     ShowAndWait(dialog);
     QTRY_VERIFY_WITH_TIMEOUT(dialog.okButton()->isVisible(), kJobTimeoutMs);
     QCOMPARE(ended.count(), 1);
-    QVERIFY(dialog.finished());
+    QVERIFY(dialog.workerEnded());
     QCOMPARE(dialog.outcome(), pw::ExportOutcome::Succeeded);
     QCOMPARE(dialog.closingLine(), QString("Export completed Successfully..."));
     QCOMPARE(
@@ -476,7 +476,7 @@ void ExportDialogsTest::stopEndsTheExportAsAborted() {
     ExportDialog dialog(file_->analysis.pages(), Settings(pw::ExportTarget::Csv, out, BigCopies()), "Shop");
     ShowAndWait(dialog);
     QTRY_VERIFY_WITH_TIMEOUT(dialog.linesView()->count() >= 2, kJobTimeoutMs);
-    QVERIFY(!dialog.finished());
+    QVERIFY(!dialog.workerEnded());
     QTest::mouseClick(dialog.stopButton(), Qt::LeftButton);
     QCOMPARE(asked, QStringList({"Are you sure you want stop the export process ?"}));
     QTRY_VERIFY_WITH_TIMEOUT(dialog.okButton()->isVisible(), kJobTimeoutMs);
@@ -506,9 +506,9 @@ void ExportDialogsTest::closingWhileRunningAsksFirst() {
     dialog.close();
     QCOMPARE(asked, 1);
     QVERIFY(dialog.isVisible());
-    QVERIFY(!dialog.finished());
+    QVERIFY(!dialog.workerEnded());
     QTest::qWait(100);
-    QVERIFY(!dialog.finished());
+    QVERIFY(!dialog.workerEnded());
 
     answer = true;
     QElapsedTimer clock;
@@ -517,7 +517,7 @@ void ExportDialogsTest::closingWhileRunningAsksFirst() {
     QCOMPARE(asked, 2);
     QTRY_VERIFY_WITH_TIMEOUT(!dialog.isVisible(), 10000);
     QVERIFY(clock.elapsed() < 10000);
-    QVERIFY(dialog.finished());
+    QVERIFY(dialog.workerEnded());
     QCOMPARE(dialog.result(), int(QDialog::Rejected));
     QVERIFY(dialog.outcome() == pw::ExportOutcome::Aborted);
 }
@@ -537,7 +537,7 @@ void ExportDialogsTest::closingWhileAMessageWaitsDoesNotHang() {
     ShowAndWait(*dialog);
     QTRY_VERIFY_WITH_TIMEOUT(!dialog->isVisible(), kJobTimeoutMs);
     QCOMPARE(told, 1);
-    QVERIFY(dialog->finished());
+    QVERIFY(dialog->workerEnded());
     QCOMPARE(dialog->outcome(), pw::ExportOutcome::Aborted);
     delete dialog;
 }

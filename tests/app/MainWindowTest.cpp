@@ -4,6 +4,8 @@
 #include <QCheckBox>
 #include <QDir>
 #include <QLabel>
+#include <QMimeData>
+#include <QTextBrowser>
 #include <QRadioButton>
 #include <QListWidget>
 #include <QProgressBar>
@@ -305,7 +307,7 @@ private Q_SLOTS:
         QVERIFY(options->exportButton()->isEnabled());
         QTest::mouseClick(options->exportButton(), Qt::LeftButton);
         QTRY_VERIFY(w.exportDialog() != nullptr);
-        QTRY_VERIFY_WITH_TIMEOUT(w.exportDialog()->finished(), 30000);
+        QTRY_VERIFY_WITH_TIMEOUT(w.exportDialog()->workerEnded(), 30000);
         QTRY_VERIFY(w.exportDialog()->okButton()->isVisible());
         QCOMPARE(w.exportDialog()->closingLine(), QString("Export completed Successfully..."));
         QVERIFY(w.exporting());
@@ -318,6 +320,33 @@ private Q_SLOTS:
         AnalysedFile back(written);
         QVERIFY(back.ok);
         QCOMPARE(back.Table("Orders").rowCount, 250);
+    }
+
+    void AFileDroppedOnTheWindowIsChosen() {
+        const auto path = WriteShop(*dir_);
+        MainWindow w;
+        w.show();
+        QMimeData mime;
+        mime.setUrls({QUrl::fromLocalFile(QString::fromStdString(path.string()))});
+        QDragEnterEvent enter(QPoint(10, 10), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(&w, &enter);
+        QVERIFY(enter.isAccepted());
+        QDropEvent drop(QPointF(10, 10), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(&w, &drop);
+        QCOMPARE(w.filePath(), QString::fromStdString(path.string()));
+        QVERIFY(w.recoverButton()->isEnabled());
+    }
+
+    void HelpShowsTheBundledPage() {
+        MainWindow w;
+        w.show();
+        w.ShowHelp();
+        QTextBrowser* help = nullptr;
+        for (QWidget* top : QApplication::topLevelWidgets())
+            if (auto* b = top->findChild<QTextBrowser*>(); b != nullptr && top->windowTitle() == "Pagewright Help") help = b;
+        QVERIFY(help != nullptr);
+        QVERIFY(help->toPlainText().contains("Recovering a file"));
+        QVERIFY(help->toPlainText().contains("This file is highly corrupted and cannot be recovered."));
     }
 
     void ARealAccessFileFromTheCorpus() {
