@@ -78,6 +78,19 @@ int ExitFor(AnalysisRun& run, ExportOutcome outcome) {
     return run.FinishWithDamage(kExitErrors);
 }
 
+// Runs the job with its lines on standard output; the walks of a data export
+// counted what each table held, for the damage summary.
+void RunJob(AnalysisRun& run, ExportJob& job, bool includeDeleted) {
+    ExportCallbacks callbacks;
+    callbacks.onLine = [&](const std::string& line) { std::cout << line << std::endl; };
+    job.Run(callbacks, StatisticsFilePath(), run.control());
+    run.StopWatching();
+    if (job.settings().content != ExportContent::SchemaAndData) return;
+    const std::vector<TableExportResult>& results = job.results();
+    for (std::size_t k = 0; k < results.size(); ++k)
+        TallyTableWalk(run.pages(), run.damage(), job.settings().tables[k], results[k].walk, includeDeleted);
+}
+
 // `--mdb DEST`: the chosen tables written into one new Access database in DEST.
 int ExportToAccess(AnalysisRun& run, const ExportOptions& options) {
     ExportSettings settings;
@@ -92,15 +105,7 @@ int ExportToAccess(AnalysisRun& run, const ExportOptions& options) {
     AccessExport access(run.pages(), std::filesystem::path(options.file).stem().string(), settings.content,
                         [](const std::string& text) { std::cerr << "pagewright: " << text << std::endl; });
     ExportJob job(run.pages(), settings, &access);
-    ExportCallbacks callbacks;
-    callbacks.onLine = [&](const std::string& line) { std::cout << line << std::endl; };
-    job.Run(callbacks, StatisticsFilePath(), run.control());
-    run.StopWatching();
-    if (settings.content == ExportContent::SchemaAndData) {
-        const std::vector<TableExportResult>& results = job.results();
-        for (std::size_t k = 0; k < results.size(); ++k)
-            TallyTableWalk(run.pages(), run.damage(), settings.tables[k], results[k].walk, options.includeDeleted);
-    }
+    RunJob(run, job, options.includeDeleted);
     if (!access.closedCleanly()) {
         std::cerr << "pagewright: the database " << access.outputPath().string() << " could not be completed" << std::endl;
         return run.FinishWithDamage(kExitErrors);
@@ -140,16 +145,7 @@ int RunExport(const ExportOptions& options) {
 
     WriteLogHeader();
     ExportJob job(run.pages(), settings);
-    ExportCallbacks callbacks;
-    callbacks.onLine = [&](const std::string& line) { std::cout << line << std::endl; };
-    job.Run(callbacks, StatisticsFilePath(), run.control());
-    run.StopWatching();
-    if (settings.content == ExportContent::SchemaAndData) {
-        // The walks of a data export counted what each table held.
-        const std::vector<TableExportResult>& results = job.results();
-        for (std::size_t k = 0; k < results.size(); ++k)
-            TallyTableWalk(run.pages(), run.damage(), settings.tables[k], results[k].walk, options.includeDeleted);
-    }
+    RunJob(run, job, options.includeDeleted);
     WriteExportReports(settings.folder, job, run.damage());
     std::cout << "CSV folder: " << settings.folder.string() << '\n' << '\n';
     PrintStatistics(job);

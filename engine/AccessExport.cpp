@@ -1,9 +1,9 @@
 #include "engine/AccessExport.h"
 
 #include <algorithm>
-#include <cctype>
 #include <chrono>
 
+#include "engine/FoldedName.h"
 #include "engine/TableRecordset.h"
 #include "export/SqlBuilder.h"
 #include "records/RecordsetExport.h"
@@ -13,11 +13,6 @@ namespace pw {
 namespace {
 
 void Trace(const std::string& text) { WriteLog(0, 0, text, true); }
-
-std::string Folded(std::string s) {
-    for (char& c : s) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    return s;
-}
 
 }  // namespace
 
@@ -62,10 +57,10 @@ bool AccessExport::CreateOutputDatabase(const std::filesystem::path& folder) {
 std::string AccessExport::UniqueTableName(const std::string& name) {
     std::string candidate = name;
     const auto taken = [&](const std::string& n) {
-        return std::find(takenNames_.begin(), takenNames_.end(), Folded(n)) != takenNames_.end();
+        return std::find(takenNames_.begin(), takenNames_.end(), FoldedName(n)) != takenNames_.end();
     };
     for (std::size_t n = 2; taken(candidate); ++n) candidate = name + " (" + std::to_string(n) + ")";
-    takenNames_.push_back(Folded(candidate));
+    takenNames_.push_back(FoldedName(candidate));
     return candidate;
 }
 

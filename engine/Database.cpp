@@ -1,11 +1,11 @@
 #include "engine/Database.h"
 
 #include <chrono>
-#include <cctype>
 
 #include "engine/CreateTableParser.h"
 #include "engine/EngineError.h"
 #include "engine/FieldEncoding.h"
+#include "engine/FoldedName.h"
 #include "engine/SystemTables.h"
 #include "engine/TableRecordset.h"
 #include "engine/UsageMaps.h"
@@ -22,14 +22,10 @@ double NowAsDateSerial() {
     return kUnixEpochSerial + seconds / 86400.0;
 }
 
-std::string Lower(std::string s) {
-    for (char& c : s) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    return s;
-}
 
 bool StartsWithNoCase(const std::string& text, std::size_t at, const std::string& word) {
     if (text.size() - at < word.size()) return false;
-    return Lower(text.substr(at, word.size())) == word;
+    return FoldedName(text.substr(at, word.size())) == word;
 }
 
 }  // namespace
@@ -65,9 +61,9 @@ void Database::Create(const std::filesystem::path& path, const std::string& loca
 TableWriter* Database::FindTable(const std::string& name) {
     for (auto& t : tables_)
         if (t->spec().name == name) return t.get();
-    const std::string lower = Lower(name);
+    const std::string lower = FoldedName(name);
     for (auto& t : tables_)
-        if (Lower(t->spec().name) == lower) return t.get();
+        if (FoldedName(t->spec().name) == lower) return t.get();
     return nullptr;
 }
 
@@ -86,7 +82,7 @@ std::unique_ptr<TableRecordset> Database::OpenRecordset(const std::string& query
     const std::string head = "select * from [";
     const std::string tail = "] where 1=-1";
     if (!StartsWithNoCase(query, 0, head) || query.size() < head.size() + tail.size() ||
-        Lower(query.substr(query.size() - tail.size())) != tail)
+        FoldedName(query.substr(query.size() - tail.size())) != tail)
         throw EngineError("the query is not supported: " + query);
     const std::string name = query.substr(head.size(), query.size() - head.size() - tail.size());
     TableWriter* table = FindTable(name);
