@@ -91,8 +91,8 @@ bool IsTypeWordStart(const std::string& text, std::size_t at) {
     return at < text.size() && std::isalpha(static_cast<unsigned char>(text[at]));
 }
 
-ColumnSpec ParseType(Cursor& in, const std::string& columnName, TableSpec& table) {
-    ColumnSpec c;
+ColumnDesign ParseType(Cursor& in, const std::string& columnName, TableDesign& table) {
+    ColumnDesign c;
     c.name = columnName;
     const std::string word = in.Word();
     const auto fixed = [&](std::int32_t type, std::int32_t size) {
@@ -172,10 +172,10 @@ ColumnSpec ParseType(Cursor& in, const std::string& columnName, TableSpec& table
 
 }  // namespace
 
-TableSpec ParseCreateTable(const std::string& sql) {
+TableDesign ParseCreateTable(const std::string& sql) {
     Cursor in(sql);
     if (!in.TakeWord("CREATE") || !in.TakeWord("TABLE") || !in.Take('[')) Refuse("expected CREATE TABLE [name]");
-    TableSpec table;
+    TableDesign table;
     const auto tableName = in.BracketedName([&](std::size_t after) {
         const std::size_t next = in.FirstNonBlank(after);
         return next < sql.size() && sql[next] == '(';
@@ -192,7 +192,7 @@ TableSpec ParseCreateTable(const std::string& sql) {
                        IsTypeWordStart(sql, in.FirstNonBlank(after));
             });
             if (!columnName || columnName->empty()) Refuse("a column name is missing or not closed");
-            for (const ColumnSpec& earlier : table.columns)
+            for (const ColumnDesign& earlier : table.columns)
                 if (earlier.name == *columnName) Refuse("column [" + *columnName + "] is named twice");
             table.columns.push_back(ParseType(in, *columnName, table));
             if (in.Take(',')) continue;

@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "engine/TableSpec.h"
+#include "engine/TableDesign.h"
 
 namespace pw {
 
@@ -15,6 +15,6 @@ namespace pw {
 // or parenthesis. Jet 4 has no 64-bit integer and no extended date: BIGINT
 // becomes DECIMAL(19,0) and DATETIMEEXT a TEXT(27) holding the value's text,
 // each noted in the result. Anything else throws EngineError.
-TableSpec ParseCreateTable(const std::string& sql);
+TableDesign ParseCreateTable(const std::string& sql);
 
 }  // namespace pw

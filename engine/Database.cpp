@@ -47,10 +47,10 @@ void Database::Create(const std::filesystem::path& path, const std::string& loca
         file_.Allocate();  // 1: usage maps
         std::vector<std::int32_t> systemPages;
         for (int i = 0; i < kSystemPages; ++i) systemPages.push_back(file_.Allocate());
-        tables_.push_back(std::make_unique<TableWriter>(file_, CatalogSpec(), kSystemTableType, systemPages[0]));
+        tables_.push_back(std::make_unique<TableWriter>(file_, CatalogDesign(), kSystemTableType, systemPages[0]));
         std::size_t k = 1;
-        for (TableSpec& spec : OtherSystemTableSpecs())
-            tables_.push_back(std::make_unique<TableWriter>(file_, std::move(spec), kSystemTableType, systemPages[k++]));
+        for (TableDesign& design : OtherSystemTableDesigns())
+            tables_.push_back(std::make_unique<TableWriter>(file_, std::move(design), kSystemTableType, systemPages[k++]));
         systemTables_ = tables_.size();
     } catch (...) {
         Abandon();
@@ -60,20 +60,20 @@ void Database::Create(const std::filesystem::path& path, const std::string& loca
 
 TableWriter* Database::FindTable(const std::string& name) {
     for (auto& t : tables_)
-        if (t->spec().name == name) return t.get();
+        if (t->design().name == name) return t.get();
     const std::string lower = FoldedName(name);
     for (auto& t : tables_)
-        if (FoldedName(t->spec().name) == lower) return t.get();
+        if (FoldedName(t->design().name) == lower) return t.get();
     return nullptr;
 }
 
 void Database::Execute(const std::string& sql, int /*options*/) {
     if (!IsOpen()) throw EngineError("the database is not open");
     lastNotes_.clear();
-    TableSpec spec = ParseCreateTable(sql);
-    if (FindTable(spec.name) != nullptr) throw EngineError("Table '" + spec.name + "' already exists.");
-    lastNotes_ = spec.notes;
-    tables_.push_back(std::make_unique<TableWriter>(file_, std::move(spec), kUserTableType));
+    TableDesign design = ParseCreateTable(sql);
+    if (FindTable(design.name) != nullptr) throw EngineError("Table '" + design.name + "' already exists.");
+    lastNotes_ = design.notes;
+    tables_.push_back(std::make_unique<TableWriter>(file_, std::move(design), kUserTableType));
 }
 
 std::unique_ptr<TableRecordset> Database::OpenRecordset(const std::string& query) {
@@ -96,7 +96,7 @@ void Database::WriteCatalogRows() {
     for (std::size_t i = 0; i < systemTables_; ++i) systemPages.push_back(tables_[i]->definitionPage());
     std::vector<CatalogRow> rows = StandardCatalogRows(systemPages);
     for (std::size_t i = systemTables_; i < tables_.size(); ++i)
-        rows.push_back({tables_[i]->definitionPage(), kTablesContainerId, tables_[i]->spec().name, kTableObjectType, 0});
+        rows.push_back({tables_[i]->definitionPage(), kTablesContainerId, tables_[i]->design().name, kTableObjectType, 0});
 
     const RowLayout& layout = catalog.layout();
     for (const CatalogRow& row : rows) {

@@ -14,7 +14,7 @@ namespace {
 
 using Kind = TypedValue::Kind;
 
-[[noreturn]] void Refuse(const ColumnSpec& column, const std::string& why) {
+[[noreturn]] void Refuse(const ColumnDesign& column, const std::string& why) {
     throw EngineError("[" + column.name + "]: " + why);
 }
 
@@ -152,7 +152,7 @@ StoredBytes OfDouble(double d) {
     return LittleEndian(bits, 8);
 }
 
-StoredBytes IntegerField(const ColumnSpec& column, std::int64_t lo, std::int64_t hi, std::size_t size,
+StoredBytes IntegerField(const ColumnDesign& column, std::int64_t lo, std::int64_t hi, std::size_t size,
                          const std::string& text, const TypedValue& value) {
     const auto i = AsInteger(text, value);
     if (!i) Refuse(column, "\"" + text + "\" is not a whole number");
@@ -186,7 +186,7 @@ std::optional<std::array<std::uint8_t, 16>> ParseGuid(const std::string& raw) {
     return stored;
 }
 
-StoredBytes NumericField(const ColumnSpec& column, const std::string& text, const TypedValue& value) {
+StoredBytes NumericField(const ColumnDesign& column, const std::string& text, const TypedValue& value) {
     const auto d = AsDecimal(text, value);
     if (!d) Refuse(column, "\"" + text + "\" is not a number");
     const auto scaled = Rescaled(*d, column.scale);
@@ -216,7 +216,7 @@ std::string TextOf(const std::string& text, const TypedValue& value) {
 
 }  // namespace
 
-EncodedField EncodeField(const ColumnSpec& column, const std::string& text, const TypedValue& value) {
+EncodedField EncodeField(const ColumnDesign& column, const std::string& text, const TypedValue& value) {
     EncodedField f;
     f.present = true;
     switch (column.typeCode) {

@@ -3,7 +3,7 @@
 #include <string>
 
 #include "engine/StoredBytes.h"
-#include "engine/TableSpec.h"
+#include "engine/TableDesign.h"
 #include "records/TypedValue.h"
 
 namespace pw {
@@ -22,6 +22,6 @@ struct EncodedField {
 // a text column fed another kind, a text field fed a number, …). Throws
 // EngineError when the value cannot be held by the column without loss:
 // out of range, not a number, more decimal places than the column keeps.
-EncodedField EncodeField(const ColumnSpec& column, const std::string& text, const TypedValue& value);
+EncodedField EncodeField(const ColumnDesign& column, const std::string& text, const TypedValue& value);
 
 }  // namespace pw

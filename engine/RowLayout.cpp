@@ -34,10 +34,10 @@ bool IsFixedType(std::int32_t typeCode) {
     }
 }
 
-RowLayout LayOutColumns(const std::vector<ColumnSpec>& columns) {
+RowLayout LayOutColumns(const std::vector<ColumnDesign>& columns) {
     RowLayout layout;
     layout.columns = columns;
-    for (const ColumnSpec& c : columns) {
+    for (const ColumnDesign& c : columns) {
         ColumnPlace place;
         place.fixed = IsFixedType(c.typeCode);
         if (place.fixed) {

@@ -5,7 +5,7 @@
 
 #include "engine/FieldEncoding.h"
 #include "engine/LongValueStore.h"
-#include "engine/TableSpec.h"
+#include "engine/TableDesign.h"
 
 namespace pw {
 
@@ -19,14 +19,14 @@ struct ColumnPlace {
 };
 
 struct RowLayout {
-    std::vector<ColumnSpec> columns;  // column number = position
+    std::vector<ColumnDesign> columns;  // column number = position
     std::vector<ColumnPlace> places;
     std::int32_t fixedSize = 0;
     std::int32_t variableCount = 0;
 };
 
 bool IsFixedType(std::int32_t typeCode);
-RowLayout LayOutColumns(const std::vector<ColumnSpec>& columns);
+RowLayout LayOutColumns(const std::vector<ColumnDesign>& columns);
 
 // Long values at most this long stay inline in the row when the row has room.
 inline constexpr std::size_t kInlineLongValueLimit = 64;

@@ -13,8 +13,8 @@ constexpr std::int32_t kSystemObjectFlag = static_cast<std::int32_t>(0x80000000u
 constexpr std::int16_t kContainerType = 3;
 constexpr std::int16_t kDatabaseType = 2;
 
-ColumnSpec Col(const char* name, std::int32_t type, std::int32_t length) {
-    ColumnSpec c;
+ColumnDesign Col(const char* name, std::int32_t type, std::int32_t length) {
+    ColumnDesign c;
     c.name = name;
     c.typeCode = type;
     c.length = length;
@@ -23,8 +23,8 @@ ColumnSpec Col(const char* name, std::int32_t type, std::int32_t length) {
 
 // The definitions Access writes for these tables (their indexes included)
 // leave 3038, 3753, 3563 and 3275 bytes free on their pages.
-TableSpec Spec(const char* name, std::size_t definitionSize, std::vector<ColumnSpec> columns) {
-    TableSpec t;
+TableDesign Design(const char* name, std::size_t definitionSize, std::vector<ColumnDesign> columns) {
+    TableDesign t;
     t.name = name;
     t.columns = std::move(columns);
     t.definitionSize = definitionSize;
@@ -33,9 +33,9 @@ TableSpec Spec(const char* name, std::size_t definitionSize, std::vector<ColumnS
 
 }  // namespace
 
-TableSpec CatalogSpec() {
+TableDesign CatalogDesign() {
     using namespace ColumnType;
-    return Spec("MSysObjects", 4096 - 3038, {Col("Id", Long, 4), Col("ParentId", Long, 4), Col("Name", Text, 510),
+    return Design("MSysObjects", 4096 - 3038, {Col("Id", Long, 4), Col("ParentId", Long, 4), Col("Name", Text, 510),
                                 Col("Type", Int, 2), Col("DateCreate", Date, 8), Col("DateUpdate", Date, 8),
                                 Col("Owner", Binary, 255), Col("Flags", Long, 4), Col("Database", Memo, 0),
                                 Col("Connect", Memo, 0), Col("ForeignName", Text, 510),
@@ -44,15 +44,15 @@ TableSpec CatalogSpec() {
                                 Col("LvExtra", OleObject, 0)});
 }
 
-std::vector<TableSpec> OtherSystemTableSpecs() {
+std::vector<TableDesign> OtherSystemTableDesigns() {
     using namespace ColumnType;
     return {
-        Spec("MSysACEs", 4096 - 3753, {Col("ObjectId", Long, 4), Col("SID", Binary, 255), Col("ACM", Long, 4),
+        Design("MSysACEs", 4096 - 3753, {Col("ObjectId", Long, 4), Col("SID", Binary, 255), Col("ACM", Long, 4),
                           Col("FInheritable", Bit, 1)}),
-        Spec("MSysQueries", 4096 - 3563, {Col("ObjectId", Long, 4), Col("Attribute", Byte, 1), Col("Order", Binary, 255),
+        Design("MSysQueries", 4096 - 3563, {Col("ObjectId", Long, 4), Col("Attribute", Byte, 1), Col("Order", Binary, 255),
                              Col("Name1", Text, 510), Col("Name2", Text, 510), Col("Expression", Memo, 0),
                              Col("Flag", Int, 2), Col("LvExtra", OleObject, 0)}),
-        Spec("MSysRelationships", 4096 - 3275,
+        Design("MSysRelationships", 4096 - 3275,
              {Col("szRelationship", Text, 510), Col("grbit", Long, 4), Col("ccolumn", Long, 4),
               Col("icolumn", Long, 4), Col("szObject", Text, 510), Col("szColumn", Text, 510),
               Col("szReferencedObject", Text, 510), Col("szReferencedColumn", Text, 510)}),
@@ -66,8 +66,8 @@ std::vector<CatalogRow> StandardCatalogRows(const std::vector<std::int32_t>& sys
         {kRelationshipsContainerId, kRootId, "Relationships", kContainerType, kSystemObjectFlag},
         {kDatabaseObjectId, kDatabasesContainerId, "MSysDb", kDatabaseType, kSystemObjectFlag},
     };
-    std::vector<std::string> names = {CatalogSpec().name};
-    for (const TableSpec& t : OtherSystemTableSpecs()) names.push_back(t.name);
+    std::vector<std::string> names = {CatalogDesign().name};
+    for (const TableDesign& t : OtherSystemTableDesigns()) names.push_back(t.name);
     for (std::size_t i = 0; i < systemPages.size() && i < names.size(); ++i)
         rows.push_back({systemPages[i], kTablesContainerId, names[i], kTableObjectType, kSystemObjectFlag});
     return rows;

@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "engine/TableSpec.h"
+#include "engine/TableDesign.h"
 
 namespace pw {
 
@@ -12,8 +12,8 @@ namespace pw {
 // the catalog MSysObjects (page 2), MSysACEs, MSysQueries and
 // MSysRelationships (pages 3 to 5).
 inline constexpr std::int32_t kCatalogPage = 2;
-TableSpec CatalogSpec();
-std::vector<TableSpec> OtherSystemTableSpecs();
+TableDesign CatalogDesign();
+std::vector<TableDesign> OtherSystemTableDesigns();
 
 // One row of the catalog.
 struct CatalogRow {
@@ -28,7 +28,7 @@ inline constexpr std::int32_t kTablesContainerId = 0x0F000001;
 inline constexpr std::int16_t kTableObjectType = 1;
 
 // The containers and the database object a new database holds, and a row per
-// system table (`systemPages` in the order of the specs above, the catalog
+// system table (`systemPages` in the order of the designs above, the catalog
 // first).
 std::vector<CatalogRow> StandardCatalogRows(const std::vector<std::int32_t>& systemPages);
 

@@ -22,7 +22,7 @@ void TableRecordset::SetFieldValue(const std::string& columnName, const std::str
     if (!pending_) throw EngineError("no record is being added");
     const auto it = byName_.find(columnName);
     if (it == byName_.end()) throw EngineError("Item not found in this collection: " + columnName);
-    const ColumnSpec& column = table_.layout().columns[it->second];
+    const ColumnDesign& column = table_.layout().columns[it->second];
     if (value.kind == TypedValue::Kind::Null) {
         fields_[it->second] = EncodedField{};
         return;

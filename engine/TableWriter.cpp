@@ -33,8 +33,8 @@ std::size_t DefinitionPageCount(std::size_t size) {
 
 }  // namespace
 
-TableWriter::TableWriter(OutputFile& file, TableSpec spec, std::uint8_t tableType, std::int32_t firstDefinitionPage)
-    : file_(file), spec_(std::move(spec)), layout_(LayOutColumns(spec_.columns)), tableType_(tableType), page_(0, false) {
+TableWriter::TableWriter(OutputFile& file, TableDesign design, std::uint8_t tableType, std::int32_t firstDefinitionPage)
+    : file_(file), design_(std::move(design)), layout_(LayOutColumns(design_.columns)), tableType_(tableType), page_(0, false) {
     const std::size_t pages = DefinitionPageCount(DefinitionContent(0, 0).size());
     for (std::size_t i = 0; i < pages; ++i)
         definitionPages_.push_back(i == 0 && firstDefinitionPage >= 0 ? firstDefinitionPage : file_.Allocate());
@@ -82,7 +82,7 @@ StoredBytes TableWriter::DefinitionContent(std::uint32_t usedPagesMap, std::uint
     PutU32(d, 59, freePagesMap);
 
     for (std::size_t i = 0; i < n; ++i) {
-        const ColumnSpec& c = layout_.columns[i];
+        const ColumnDesign& c = layout_.columns[i];
         const ColumnPlace& place = layout_.places[i];
         StoredBytes r(kColumnRecordSize, 0);
         r[0] = static_cast<std::uint8_t>(c.typeCode);
@@ -102,13 +102,13 @@ StoredBytes TableWriter::DefinitionContent(std::uint32_t usedPagesMap, std::uint
         PutU16(r, 23, static_cast<std::uint32_t>(c.length));
         d.insert(d.end(), r.begin(), r.end());
     }
-    for (const ColumnSpec& c : layout_.columns) {
+    for (const ColumnDesign& c : layout_.columns) {
         const StoredBytes name = EncodeUtf16(c.name);
         AppendU16(d, static_cast<std::uint32_t>(name.size()));
         d.insert(d.end(), name.begin(), name.end());
     }
     AppendU16(d, 0xFFFF);  // no column-level usage maps follow
-    if (d.size() < spec_.definitionSize) d.resize(spec_.definitionSize, 0);
+    if (d.size() < design_.definitionSize) d.resize(design_.definitionSize, 0);
     PutU32(d, 8, static_cast<std::uint32_t>(d.size() - kPageHeader));
     return d;
 }

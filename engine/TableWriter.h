@@ -7,7 +7,7 @@
 #include "engine/OutputFile.h"
 #include "engine/RowLayout.h"
 #include "engine/RowPage.h"
-#include "engine/TableSpec.h"
+#include "engine/TableDesign.h"
 
 namespace pw {
 
@@ -21,9 +21,9 @@ inline constexpr std::uint8_t kSystemTableType = 0x53;
 // and the runs of pages written are kept.
 class TableWriter {
 public:
-    TableWriter(OutputFile& file, TableSpec spec, std::uint8_t tableType, std::int32_t firstDefinitionPage = -1);
+    TableWriter(OutputFile& file, TableDesign design, std::uint8_t tableType, std::int32_t firstDefinitionPage = -1);
 
-    const TableSpec& spec() const { return spec_; }
+    const TableDesign& design() const { return design_; }
     const RowLayout& layout() const { return layout_; }
     std::int32_t definitionPage() const { return definitionPages_.front(); }
     std::int64_t rowCount() const { return rowCount_; }
@@ -45,7 +45,7 @@ private:
     StoredBytes DefinitionContent(std::uint32_t usedPagesMap, std::uint32_t freePagesMap) const;
 
     OutputFile& file_;
-    TableSpec spec_;
+    TableDesign design_;
     RowLayout layout_;
     std::uint8_t tableType_;
     std::vector<std::int32_t> definitionPages_;

@@ -30,38 +30,38 @@ TEST(CreateTableParser, ReadsWhatTheStatementBuilderWrites) {
     decimal.scale = 4;
     t.columns.push_back(decimal);
 
-    const TableSpec spec = ParseCreateTable(BuildTableSql(t).createSql);
-    EXPECT_EQ(spec.name, "Or]ders [2024]");
-    ASSERT_EQ(spec.columns.size(), 10u);
-    EXPECT_EQ(spec.columns[0].typeCode, ColumnType::Long);
-    EXPECT_TRUE(spec.columns[0].autoNumber);
-    EXPECT_EQ(spec.columns[1].name, "Na]me");
-    EXPECT_EQ(spec.columns[1].length, 100);  // 50 characters, two bytes each
-    EXPECT_EQ(spec.columns[2].typeCode, ColumnType::Memo);
-    EXPECT_EQ(spec.columns[7].typeCode, ColumnType::Binary);
-    EXPECT_FALSE(spec.columns[8].autoNumber);
-    EXPECT_EQ(spec.columns[9].typeCode, ColumnType::Numeric);
-    EXPECT_EQ(spec.columns[9].precision, 18);
-    EXPECT_EQ(spec.columns[9].scale, 4);
-    EXPECT_TRUE(spec.notes.empty());
+    const TableDesign design = ParseCreateTable(BuildTableSql(t).createSql);
+    EXPECT_EQ(design.name, "Or]ders [2024]");
+    ASSERT_EQ(design.columns.size(), 10u);
+    EXPECT_EQ(design.columns[0].typeCode, ColumnType::Long);
+    EXPECT_TRUE(design.columns[0].autoNumber);
+    EXPECT_EQ(design.columns[1].name, "Na]me");
+    EXPECT_EQ(design.columns[1].length, 100);  // 50 characters, two bytes each
+    EXPECT_EQ(design.columns[2].typeCode, ColumnType::Memo);
+    EXPECT_EQ(design.columns[7].typeCode, ColumnType::Binary);
+    EXPECT_FALSE(design.columns[8].autoNumber);
+    EXPECT_EQ(design.columns[9].typeCode, ColumnType::Numeric);
+    EXPECT_EQ(design.columns[9].precision, 18);
+    EXPECT_EQ(design.columns[9].scale, 4);
+    EXPECT_TRUE(design.notes.empty());
 }
 
 TEST(CreateTableParser, TypesTheFormatLacksBecomeOnesThatLoseNothingAndAreNoted) {
-    const TableSpec spec = ParseCreateTable(
+    const TableDesign design = ParseCreateTable(
         "CREATE TABLE [T] \r\n(\r\n\t[Big] BIGINT, \r\n\t[When] DATETIMEEXT, \r\n\t[Calc] TEXT(0), \r\n\t[Long] TEXT(300)\r\n);");
-    ASSERT_EQ(spec.columns.size(), 4u);
-    EXPECT_EQ(spec.columns[0].typeCode, ColumnType::Numeric);
-    EXPECT_EQ(spec.columns[0].precision, 19);
-    EXPECT_EQ(spec.columns[1].typeCode, ColumnType::Text);
-    EXPECT_EQ(spec.columns[2].length, 510);
-    EXPECT_EQ(spec.columns[3].typeCode, ColumnType::Memo);
-    EXPECT_EQ(spec.notes.size(), 4u);
+    ASSERT_EQ(design.columns.size(), 4u);
+    EXPECT_EQ(design.columns[0].typeCode, ColumnType::Numeric);
+    EXPECT_EQ(design.columns[0].precision, 19);
+    EXPECT_EQ(design.columns[1].typeCode, ColumnType::Text);
+    EXPECT_EQ(design.columns[2].length, 510);
+    EXPECT_EQ(design.columns[3].typeCode, ColumnType::Memo);
+    EXPECT_EQ(design.notes.size(), 4u);
 }
 
 TEST(CreateTableParser, AnEmptyColumnListMakesATableWithoutColumns) {
-    const TableSpec spec = ParseCreateTable("CREATE TABLE [Nothing] \r\n(\r\n);");
-    EXPECT_EQ(spec.name, "Nothing");
-    EXPECT_TRUE(spec.columns.empty());
+    const TableDesign design = ParseCreateTable("CREATE TABLE [Nothing] \r\n(\r\n);");
+    EXPECT_EQ(design.name, "Nothing");
+    EXPECT_TRUE(design.columns.empty());
 }
 
 TEST(CreateTableParser, RefusesWhatItDoesNotKnow) {

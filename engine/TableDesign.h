@@ -7,7 +7,7 @@
 namespace pw {
 
 // A column as the engine writes it into a table definition.
-struct ColumnSpec {
+struct ColumnDesign {
     std::string name;           // UTF-8; stored as UTF-16
     std::int32_t typeCode = 0;  // the stored type code (schema/ColumnTypes.h)
     // Stored size in bytes: twice the characters for TEXT, the byte count for
@@ -18,9 +18,9 @@ struct ColumnSpec {
     bool autoNumber = false;     // COUNTER
 };
 
-struct TableSpec {
+struct TableDesign {
     std::string name;
-    std::vector<ColumnSpec> columns;
+    std::vector<ColumnDesign> columns;
     // What the statement asked for that the file format cannot hold as such,
     // and what was made of it instead, one line each.
     std::vector<std::string> notes;
