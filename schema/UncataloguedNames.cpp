@@ -1,8 +1,11 @@
 #include "schema/UncataloguedNames.h"
 
+#include <cctype>
 #include <optional>
+#include <string_view>
 #include <unordered_map>
 
+#include "schema/CatalogIndexNames.h"
 #include "schema/NavPaneNames.h"
 #include "schema/OrphanTables.h"
 #include "schema/SystemTableSignatures.h"
@@ -14,6 +17,13 @@ namespace {
 
 constexpr int kTableObject = 1;
 
+bool FoldedStartsWith(const std::string& text, std::string_view lowerPrefix) {
+    if (text.size() < lowerPrefix.size()) return false;
+    for (std::size_t i = 0; i < lowerPrefix.size(); ++i)
+        if (std::tolower(static_cast<unsigned char>(text[i])) != lowerPrefix[i]) return false;
+    return true;
+}
+
 bool Unnamed(const TableInfo& table) { return table.name.rfind(kOrphanPlaceholderPrefix, 0) == 0; }
 
 std::optional<TableInfo> ReadDefinition(const PageSource& pages, const TableInfo& table) {
@@ -22,6 +32,28 @@ std::optional<TableInfo> ReadDefinition(const PageSource& pages, const TableInfo
     const std::vector<std::uint8_t> definition = MergeDefinitionPages(pages, copy);
     if (ParseTableDefinition(ByteView(definition), copy, pages.Map()) == 0) return std::nullopt;
     return copy;
+}
+
+// Names the unnamed tables whose definition page `names` lists; returns how
+// many are left unnamed. Access's own tables are known by name here too: an
+// index keeps "MSysObjects" as "msysobjects".
+std::size_t TakeNames(std::vector<TableInfo>& tables, std::vector<bool>& systemObject,
+                      const std::unordered_map<std::int32_t, std::string>& names, NameSource source) {
+    std::size_t unnamed = 0;
+    for (std::size_t i = 0; i < tables.size(); ++i) {
+        TableInfo& table = tables[i];
+        if (!Unnamed(table)) continue;
+        const auto found = names.find(table.tdefPage);
+        if (found == names.end()) {
+            ++unnamed;
+            continue;
+        }
+        table.name = found->second;
+        table.nameSource = source;
+        table.tableType = kTableObject;
+        if (FoldedStartsWith(table.name, "msys")) systemObject[i] = true;
+    }
+    return unnamed;
 }
 
 }  // namespace
@@ -52,17 +84,12 @@ void NameUncataloguedTables(const PageSource& pages, std::vector<TableInfo>& tab
         if ((table.name == kNavPaneObjectsTable || table.name == kNavPaneGroupsTable) && !table.columnsInferred &&
             table.nameSource != NameSource::SystemSignature)
             if (std::optional<TableInfo> parsed = ReadDefinition(pages, table)) navPanes.push_back(std::move(*parsed));
-    if (navPanes.empty()) return;
     std::unordered_map<std::int32_t, std::string> names;
     for (const TableInfo& navPane : navPanes) ReadNavPaneNames(pages, navPane, names);
-    for (TableInfo& table : tables) {
-        if (!Unnamed(table)) continue;
-        const auto found = names.find(table.tdefPage);
-        if (found == names.end()) continue;
-        table.name = found->second;
-        table.nameSource = NameSource::NavigationPane;
-        table.tableType = kTableObject;
-    }
+    if (TakeNames(tables, systemObject, names, NameSource::NavigationPane) == 0) return;
+    // The pane keeps a name as it was typed; the catalog's index keeps it
+    // without case, so it is asked second.
+    TakeNames(tables, systemObject, ReadCatalogIndexNames(pages), NameSource::CatalogIndex);
 }
 
 }  // namespace pw

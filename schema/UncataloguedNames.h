@@ -15,7 +15,9 @@ namespace pw {
 //     `systemObject`, so it is dropped like the system tables the catalog
 //     names;
 //   - a table the navigation pane lists takes the name listed there
-//     (NameSource::NavigationPane).
+//     (NameSource::NavigationPane);
+//   - else one whose Id the catalog's own indexes still name takes that
+//     name, in lower case (NameSource::CatalogIndex).
 // Definitions are read here for this only; the tables keep no columns.
 void NameUncataloguedTables(const PageSource& pages, std::vector<TableInfo>& tables, std::vector<bool>& systemObject);
 

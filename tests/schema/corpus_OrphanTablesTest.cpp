@@ -8,6 +8,7 @@
 #include <map>
 #include <set>
 
+#include "engine/FoldedName.h"
 #include "records/RowWalk.h"
 #include "tests/support/Analysis.h"
 #include "tests/support/CorpusFiles.h"
@@ -177,6 +178,8 @@ TEST(CorpusOrphanTables, ALostDefinitionGivesBackEveryTextUnderTheCatalogName) {
         if (orphan->nameSource == NameSource::Generated) {
             EXPECT_TRUE(orphan->generatedName);
             EXPECT_EQ(orphan->name.rfind("Recovered Table ", 0), 0u) << orphan->name;
+        } else if (orphan->nameSource == NameSource::CatalogIndex) {
+            EXPECT_EQ(orphan->name, FoldedName(tableName));
         } else {
             // Files of Access 2007 and later still name it from the navigation pane.
             EXPECT_EQ(orphan->nameSource, NameSource::NavigationPane);
@@ -218,6 +221,69 @@ TEST(CorpusOrphanTables, WithoutTheCatalogNoSystemTableComesOutAsAUserTable) {
         ++checked;
     }
     EXPECT_GT(checked, 100);
+}
+
+// Lower case of the ASCII and Cyrillic letters names are made of here.
+std::string Lowered(const std::string& name) {
+    std::u16string wide;
+    for (std::size_t i = 0; i < name.size();) {
+        const auto c = static_cast<unsigned char>(name[i]);
+        if (c < 0x80) {
+            wide += static_cast<char16_t>(std::tolower(c));
+            i += 1;
+        } else {
+            char16_t w = static_cast<char16_t>(((c & 0x1F) << 6) | (static_cast<unsigned char>(name[i + 1]) & 0x3F));
+            if (w >= u'А' && w <= u'Я') w = static_cast<char16_t>(w + 0x20);
+            if (w >= 0xC0 && w <= 0xDE && w != 0xD7) w = static_cast<char16_t>(w + 0x20);
+            wide += w;
+            i += 2;
+        }
+    }
+    std::string out;
+    for (char16_t w : wide) {
+        if (w < 0x80) {
+            out += static_cast<char>(w);
+        } else {
+            out += static_cast<char>(0xC0 | (w >> 6));
+            out += static_cast<char>(0x80 | (w & 0x3F));
+        }
+    }
+    return out;
+}
+
+TEST(CorpusOrphanTables, TheCatalogsOwnIndexNamesTablesItsRowsLost) {
+    PW_REQUIRE_CORPUS();
+    testing::TempDir dir;
+    int named = 0;
+    int files = 0;
+    for (const testing::CorpusFile& file : testing::ListCorpusFiles()) {
+        if (file.format == "JET3" || file.format == "error") continue;
+        SCOPED_TRACE(file.name);
+        AnalysedFile intact(file.path);
+        ASSERT_TRUE(intact.ok);
+        std::map<std::int32_t, std::string> userTables;
+        for (const TableInfo& t : intact.tables()) userTables[t.tdefPage] = t.name;
+        auto bytes = testing::ReadFile(file.path);
+        for (std::int32_t page : CatalogDataPages(intact)) testing::ZeroPage(bytes, page);
+        const auto path = dir / file.name;
+        testing::WriteFile(path, bytes);
+        AnalysedFile damaged(path);
+        ASSERT_TRUE(damaged.ok);
+        bool any = false;
+        for (const TableInfo& t : damaged.tables()) {
+            if (t.nameSource != NameSource::CatalogIndex) continue;
+            // Right or not at all: the name is the one the catalog held, without case.
+            ASSERT_EQ(userTables.count(t.tdefPage), 1u) << t.name;
+            EXPECT_EQ(t.name, Lowered(userTables[t.tdefPage]));
+            EXPECT_FALSE(t.generatedName);
+            ++named;
+            any = true;
+        }
+        files += any ? 1 : 0;
+    }
+    // Files without a navigation pane have their names only there.
+    EXPECT_GE(files, 25);
+    EXPECT_GE(named, 50);
 }
 
 TEST(CorpusOrphanTables, TheNavigationPaneNamesTablesTheCatalogLost) {
