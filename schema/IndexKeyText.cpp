@@ -2,8 +2,11 @@
 
 #include <array>
 #include <cstdint>
+#include <span>
 #include <string_view>
 #include <vector>
+
+#include "pagestore/TextDecoding.h"
 
 namespace pw {
 namespace {
@@ -58,13 +61,9 @@ bool TwoByteLead(std::uint8_t lead, bool modern) {
 }
 
 std::optional<char32_t> Lookup(std::uint8_t lead, std::uint8_t second, bool modern) {
-    if (modern) {
-        for (const Weight& w : kWeights2010)
-            if (w.lead == lead && w.second == second) return w.character;
-    } else {
-        for (const Weight& w : kLegacyWeights)
-            if (w.lead == lead && w.second == second) return w.character;
-    }
+    const std::span<const Weight> table = modern ? std::span<const Weight>(kWeights2010) : std::span<const Weight>(kLegacyWeights);
+    for (const Weight& w : table)
+        if (w.lead == lead && w.second == second) return w.character;
     return std::nullopt;
 }
 
@@ -78,19 +77,6 @@ std::optional<char32_t> Marked(char32_t base, std::uint8_t mark) {
     if (mark == kAcute) return acute[at];
     if (mark == kDiaeresis) return diaeresis[at];
     return std::nullopt;
-}
-
-void AppendUtf8(std::string& out, char32_t c) {
-    if (c < 0x80) {
-        out += static_cast<char>(c);
-    } else if (c < 0x800) {
-        out += static_cast<char>(0xC0 | (c >> 6));
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    } else {
-        out += static_cast<char>(0xE0 | (c >> 12));
-        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    }
 }
 
 }  // namespace

@@ -6,9 +6,11 @@
 #include <gtest/gtest.h>
 
 #include <map>
+#include <memory>
 #include <set>
 
 #include "engine/FoldedName.h"
+#include "pagestore/TextDecoding.h"
 #include "records/RowWalk.h"
 #include "tests/support/Analysis.h"
 #include "tests/support/CorpusFiles.h"
@@ -191,6 +193,38 @@ TEST(CorpusOrphanTables, ALostDefinitionGivesBackEveryTextUnderTheCatalogName) {
     EXPECT_GE(checked, 6);
 }
 
+// Lower case of the Latin and Cyrillic letters names are made of here.
+std::string Lowered(const std::string& name) {
+    std::string out;
+    for (char32_t c : Utf8CodePoints(name)) {
+        if (c < 0x80) c = static_cast<char32_t>(std::tolower(static_cast<int>(c)));
+        if ((c >= U'А' && c <= U'Я') || (c >= 0xC0 && c <= 0xDE && c != 0xD7)) c += 0x20;
+        AppendUtf8(out, c);
+    }
+    return out;
+}
+
+// The user tables of a file by definition page, and a copy of it whose
+// catalog rows are zeroed, analysed.
+struct WithoutCatalogRows {
+    std::map<std::int32_t, std::string> userTables;
+    std::unique_ptr<AnalysedFile> damaged;
+};
+
+WithoutCatalogRows ZeroCatalogRows(const testing::CorpusFile& file, const testing::TempDir& dir) {
+    WithoutCatalogRows out;
+    AnalysedFile intact(file.path);
+    EXPECT_TRUE(intact.ok);
+    for (const TableInfo& t : intact.tables()) out.userTables[t.tdefPage] = t.name;
+    auto bytes = testing::ReadFile(file.path);
+    for (std::int32_t page : CatalogDataPages(intact)) testing::ZeroPage(bytes, page);
+    const auto path = dir / file.name;
+    testing::WriteFile(path, bytes);
+    out.damaged = std::make_unique<AnalysedFile>(path);
+    EXPECT_TRUE(out.damaged->ok);
+    return out;
+}
+
 TEST(CorpusOrphanTables, WithoutTheCatalogNoSystemTableComesOutAsAUserTable) {
     PW_REQUIRE_CORPUS();
     testing::TempDir dir;
@@ -198,17 +232,9 @@ TEST(CorpusOrphanTables, WithoutTheCatalogNoSystemTableComesOutAsAUserTable) {
     for (const testing::CorpusFile& file : testing::ListCorpusFiles()) {
         if (file.format == "JET3" || file.format == "error") continue;
         SCOPED_TRACE(file.name);
-        AnalysedFile intact(file.path);
-        ASSERT_TRUE(intact.ok);
-        std::map<std::int32_t, std::string> userTables;
-        for (const TableInfo& t : intact.tables()) userTables[t.tdefPage] = t.name;
-
-        auto bytes = testing::ReadFile(file.path);
-        for (std::int32_t page : CatalogDataPages(intact)) testing::ZeroPage(bytes, page);
-        const auto path = dir / file.name;
-        testing::WriteFile(path, bytes);
-        AnalysedFile damaged(path);
-        ASSERT_TRUE(damaged.ok);
+        WithoutCatalogRows copy = ZeroCatalogRows(file, dir);
+        const std::map<std::int32_t, std::string>& userTables = copy.userTables;
+        AnalysedFile& damaged = *copy.damaged;
         std::set<std::int32_t> found;
         for (const TableInfo& t : damaged.tables()) {
             // The definition Access keeps for an ODBC link's local copy looks, without
@@ -223,34 +249,6 @@ TEST(CorpusOrphanTables, WithoutTheCatalogNoSystemTableComesOutAsAUserTable) {
     EXPECT_GT(checked, 100);
 }
 
-// Lower case of the ASCII and Cyrillic letters names are made of here.
-std::string Lowered(const std::string& name) {
-    std::u16string wide;
-    for (std::size_t i = 0; i < name.size();) {
-        const auto c = static_cast<unsigned char>(name[i]);
-        if (c < 0x80) {
-            wide += static_cast<char16_t>(std::tolower(c));
-            i += 1;
-        } else {
-            char16_t w = static_cast<char16_t>(((c & 0x1F) << 6) | (static_cast<unsigned char>(name[i + 1]) & 0x3F));
-            if (w >= u'А' && w <= u'Я') w = static_cast<char16_t>(w + 0x20);
-            if (w >= 0xC0 && w <= 0xDE && w != 0xD7) w = static_cast<char16_t>(w + 0x20);
-            wide += w;
-            i += 2;
-        }
-    }
-    std::string out;
-    for (char16_t w : wide) {
-        if (w < 0x80) {
-            out += static_cast<char>(w);
-        } else {
-            out += static_cast<char>(0xC0 | (w >> 6));
-            out += static_cast<char>(0x80 | (w & 0x3F));
-        }
-    }
-    return out;
-}
-
 TEST(CorpusOrphanTables, TheCatalogsOwnIndexNamesTablesItsRowsLost) {
     PW_REQUIRE_CORPUS();
     testing::TempDir dir;
@@ -259,16 +257,9 @@ TEST(CorpusOrphanTables, TheCatalogsOwnIndexNamesTablesItsRowsLost) {
     for (const testing::CorpusFile& file : testing::ListCorpusFiles()) {
         if (file.format == "JET3" || file.format == "error") continue;
         SCOPED_TRACE(file.name);
-        AnalysedFile intact(file.path);
-        ASSERT_TRUE(intact.ok);
-        std::map<std::int32_t, std::string> userTables;
-        for (const TableInfo& t : intact.tables()) userTables[t.tdefPage] = t.name;
-        auto bytes = testing::ReadFile(file.path);
-        for (std::int32_t page : CatalogDataPages(intact)) testing::ZeroPage(bytes, page);
-        const auto path = dir / file.name;
-        testing::WriteFile(path, bytes);
-        AnalysedFile damaged(path);
-        ASSERT_TRUE(damaged.ok);
+        WithoutCatalogRows copy = ZeroCatalogRows(file, dir);
+        std::map<std::int32_t, std::string>& userTables = copy.userTables;
+        AnalysedFile& damaged = *copy.damaged;
         bool any = false;
         for (const TableInfo& t : damaged.tables()) {
             if (t.nameSource != NameSource::CatalogIndex) continue;
