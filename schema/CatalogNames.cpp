@@ -56,6 +56,17 @@ void ReadCatalogPage(ByteView page, std::int32_t pageNumber, std::int16_t rowCou
 
 bool StartsWith(const std::string& text, const char* prefix) { return text.rfind(prefix, 0) == 0; }
 
+// A live catalog row that names a user table nobody found is a whole table
+// lost: its definition and every page of its rows are gone. Telling it is the
+// only trace of that table the user gets.
+void ReportIfUserTableLost(const CatalogEntry& entry, const RunControl& run) {
+    if (entry.deleted || entry.type != kTableObject || (entry.flags & kSystemObjectFlag) != 0 ||
+        StartsWith(entry.name, "MSys"))
+        return;
+    run.Report({DamageKind::DefinitionRejected, entry.id, -1, entry.name,
+                "the catalog names this table, but neither its definition nor any page of its rows is left"});
+}
+
 }  // namespace
 
 std::vector<CatalogEntry> ReadCatalogEntries(const PageSource& pages, const RunControl& run) {
@@ -80,7 +91,10 @@ std::int32_t ApplyCatalogNames(const PageSource& pages, std::vector<TableInfo>& 
     std::vector<bool> systemObject(tables.size(), false);
     for (const CatalogEntry& entry : ReadCatalogEntries(pages, run)) {
         auto found = byPage.find(entry.id);
-        if (found == byPage.end()) continue;
+        if (found == byPage.end()) {
+            ReportIfUserTableLost(entry, run);
+            continue;
+        }
         const std::size_t index = found->second;
         if (entry.deleted && namedByLiveRow[index]) continue;
         tables[index].tableType = entry.type;

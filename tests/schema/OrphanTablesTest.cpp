@@ -245,7 +245,28 @@ TEST_F(OrphanTables, PagesWithoutALiveRowGiveNoTableAndAreReported) {
     auto file = Analyse(b, {b.DefinitionPage(t)});
     EXPECT_EQ(file->Find("Gone"), nullptr);
     EXPECT_EQ(ByPage(*file, b.DefinitionPage(t)), nullptr);
-    EXPECT_EQ(EventsOfKind(*file, DamageKind::DefinitionRejected), 1);
+    // One event for the pages, one for the catalog row that still names the table.
+    EXPECT_EQ(EventsOfKind(*file, DamageKind::DefinitionRejected), 2);
+    bool named = false;
+    for (const DamageEvent& e : file->damage.KeptEvents()) named = named || e.table == "Gone";
+    EXPECT_TRUE(named);
+}
+
+TEST_F(OrphanTables, ATableTheCatalogNamesButWhollyLostIsReported) {
+    DatabaseBuilder b;
+    const auto kept = b.AddTable("Kept", {Column("Id", type::kLong)});
+    const auto gone = b.AddTable("Gone", {Column("Id", type::kLong)});
+    b.AddRow(kept, {testing::Long(1)});
+    b.AddRow(gone, {testing::Long(2)});
+    std::vector<std::int32_t> wiped = b.DataPages(gone);
+    wiped.push_back(b.DefinitionPage(gone));
+    auto file = Analyse(b, wiped);
+    EXPECT_NE(file->Find("Kept"), nullptr);
+    EXPECT_EQ(file->Find("Gone"), nullptr);
+    bool named = false;
+    for (const DamageEvent& e : file->damage.KeptEvents())
+        named = named || (e.kind == DamageKind::DefinitionRejected && e.table == "Gone");
+    EXPECT_TRUE(named);
 }
 
 TEST_F(OrphanTables, VariableValuesThatAreNoTextComeBackAsBytes) {

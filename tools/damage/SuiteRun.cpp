@@ -239,7 +239,7 @@ SuiteResult RunSuite(const SuiteSettings& settings) {
     for (std::thread& t : threads) t.join();
     for (auto& records : perFile)
         for (RunRecord& r : records) result.records.push_back(std::move(r));
-    std::filesystem::remove_all(settings.outDir / "work", ec);
+    if (!settings.keepCopies) std::filesystem::remove_all(settings.outDir / "work", ec);
     return result;
 }
 
