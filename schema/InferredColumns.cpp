@@ -79,48 +79,110 @@ SampledRow Sample(const CandidateRow& row, const RowShape& shape) {
     return s;
 }
 
-bool LooksLikeDate(const std::vector<const SampledRow*>& rows, std::int32_t offset) {
+// Every reading below looks at the rows whose fixed area holds the piece and
+// scores it by the bytes it accounts for: a row whose bytes there are all zero
+// says nothing for or against it.
+using Readings = std::vector<const SampledRow*>;
+
+double Day(const SampledRow* row, std::int32_t offset) {
+    double day = 0;
+    std::memcpy(&day, row->Fixed(offset), 8);
+    return day;
+}
+
+std::int32_t Long(const SampledRow* row, std::int32_t offset) {
+    std::int32_t value = 0;
+    std::memcpy(&value, row->Fixed(offset), 4);
+    return value;
+}
+
+std::int16_t Short(const SampledRow* row, std::int32_t offset) {
+    std::int16_t value = 0;
+    std::memcpy(&value, row->Fixed(offset), 2);
+    return value;
+}
+
+// High bytes of a value that only carry its sign: the smaller a reading's
+// values, the likelier it is aligned on the column's real start.
+int SignBytes(std::int64_t value, int width) {
+    int count = 0;
+    for (int b = width - 1; b > 0; --b) {
+        const auto byte = static_cast<std::uint8_t>(static_cast<std::uint64_t>(value) >> (8 * b));
+        if (byte != (value < 0 ? 0xFF : 0x00)) break;
+        ++count;
+    }
+    return count;
+}
+
+constexpr double kAlignmentBonus = 0.1;
+constexpr double kNoReading = -1.0;
+
+// A date: every set value a finite day between 1800 and 2199 that falls on a
+// whole second, most of them after 1910. Small numbers (1.5, -4) are whole
+// seconds of 1899 too, but far likelier plain Doubles.
+double DateScore(const Readings& rows, std::int32_t offset) {
+    constexpr double kModernDay = 3653.0;  // 1910-01-01
     int dated = 0;
+    int modern = 0;
     for (const SampledRow* row : rows) {
         if (row->FixedIsZero(offset, 8)) continue;
-        double day = 0;
-        std::memcpy(&day, row->Fixed(offset), 8);
-        if (!std::isfinite(day) || std::fabs(day) < 1.0 || day < kFirstPlausibleDay || day > kLastPlausibleDay)
-            return false;
+        const double day = Day(row, offset);
+        if (!std::isfinite(day) || day < kFirstPlausibleDay || day > kLastPlausibleDay) return kNoReading;
+        const double seconds = day * 86400.0;
+        if (std::fabs(seconds - std::round(seconds)) > 1e-3) return kNoReading;
         ++dated;
+        if (std::fabs(day) >= kModernDay) ++modern;
     }
-    return dated >= 2;
+    if (dated < 2 || 2 * modern < dated) return kNoReading;
+    return 8.0 * dated;
 }
 
-bool LooksLikeCounter(const std::vector<const SampledRow*>& rows, std::int32_t offset) {
-    if (rows.size() < 2) return false;
-    std::set<std::int32_t> seen;
+// A Double: every set value a normal number of a size people store.
+double DoubleScore(const Readings& rows, std::int32_t offset) {
+    int set = 0;
     for (const SampledRow* row : rows) {
-        std::int32_t value = 0;
-        std::memcpy(&value, row->Fixed(offset), 4);
-        if (value <= 0 || value > kLargestCounter || !seen.insert(value).second) return false;
+        if (row->FixedIsZero(offset, 8)) continue;
+        const double value = Day(row, offset);
+        if (!std::isnormal(value) || std::fabs(value) < 1e-9 || std::fabs(value) > 1e15) return kNoReading;
+        ++set;
     }
-    return true;
+    return set == 0 ? kNoReading : 8.0 * set;
 }
 
-// Four bytes that read as moderate whole numbers in every row (a quantity, a
-// code, a foreign key): far likelier a Long than anything else four bytes
-// hold, since a Single's bits almost never make such small integers. All
-// zeros say nothing, so one value at least must be set.
-bool LooksLikeLong(const std::vector<const SampledRow*>& rows, std::int32_t offset) {
+// A Long: a counter (positive and distinct in every row), or moderate whole
+// numbers in every row (a quantity, a code, a foreign key), since a Single's
+// bits almost never make such small integers.
+double LongScore(const Readings& rows, std::int32_t offset) {
     constexpr std::int32_t kLargestPlain = 1 << 24;
-    bool anySet = false;
+    bool plain = true;
+    bool counter = rows.size() >= 2;
+    std::set<std::int32_t> seen;
+    double score = 0;
     for (const SampledRow* row : rows) {
-        std::int32_t value = 0;
-        std::memcpy(&value, row->Fixed(offset), 4);
-        if (value < -kLargestPlain || value > kLargestPlain) return false;
-        anySet = anySet || value != 0;
+        const std::int32_t value = Long(row, offset);
+        plain = plain && value >= -kLargestPlain && value <= kLargestPlain;
+        counter = counter && value > 0 && value <= kLargestCounter && seen.insert(value).second;
+        if (!plain && !counter) return kNoReading;
+        if (value != 0) score += 4.0 + kAlignmentBonus * SignBytes(value, 4);
     }
-    return anySet;
+    return score == 0 ? kNoReading : score;
 }
 
-// The fixed area every row has, split where the rows agree on a reading;
-// the bytes only longer rows have follow as one binary piece.
+// An Integer: small whole numbers (a year, a count, a code).
+double IntScore(const Readings& rows, std::int32_t offset) {
+    constexpr std::int16_t kLargestShort = 9999;
+    double score = 0;
+    for (const SampledRow* row : rows) {
+        const std::int16_t value = Short(row, offset);
+        if (value < -kLargestShort || value > kLargestShort) return kNoReading;
+        if (value != 0) score += 2.0 + kAlignmentBonus * SignBytes(value, 2);
+    }
+    return score == 0 ? kNoReading : score;
+}
+
+// The fixed area every row has, split into the readings that account for the
+// most bytes over all rows (bytes no reading fits stay binary runs); the bytes
+// only longer rows have follow as one binary piece.
 std::vector<FixedPiece> SplitFixedArea(const std::vector<SampledRow>& rows) {
     std::int32_t shortest = std::numeric_limits<std::int32_t>::max();
     std::int32_t longest = 0;
@@ -130,33 +192,51 @@ std::vector<FixedPiece> SplitFixedArea(const std::vector<SampledRow>& rows) {
     }
     std::vector<FixedPiece> pieces;
     if (rows.empty() || longest <= 0) return pieces;
-    std::vector<const SampledRow*> all;
+    Readings all;
     for (const SampledRow& row : rows) all.push_back(&row);
-    std::int32_t binaryStart = -1;
-    auto closeBinary = [&](std::int32_t at) {
-        if (binaryStart >= 0) pieces.push_back({ColumnType::Binary, binaryStart, at - binaryStart});
-        binaryStart = -1;
+
+    struct Reading {
+        std::int32_t type;
+        std::int32_t length;
+        double (*score)(const Readings&, std::int32_t);
     };
-    std::int32_t o = 0;
-    while (o < shortest) {
-        if (o + 4 <= shortest && LooksLikeCounter(all, o)) {
-            closeBinary(o);
-            pieces.push_back({ColumnType::Long, o, 4});
-            o += 4;
-        } else if (o + 8 <= shortest && LooksLikeDate(all, o)) {
-            closeBinary(o);
-            pieces.push_back({ColumnType::Date, o, 8});
-            o += 8;
-        } else if (o + 4 <= shortest && (binaryStart < 0) && LooksLikeLong(all, o)) {
-            closeBinary(o);
-            pieces.push_back({ColumnType::Long, o, 4});
-            o += 4;
-        } else {
-            if (binaryStart < 0) binaryStart = o;
-            ++o;
+    // At equal scores the earlier reading wins.
+    static constexpr Reading kReadings[] = {{ColumnType::Date, 8, DateScore},
+                                            {ColumnType::Double, 8, DoubleScore},
+                                            {ColumnType::Long, 4, LongScore},
+                                            {ColumnType::Int, 2, IntScore}};
+    const auto n = static_cast<std::size_t>(shortest);
+    std::vector<double> best(n + 1, -1.0);
+    std::vector<FixedPiece> how(n + 1);  // the piece that ends at each offset in the best split
+    best[0] = 0;
+    for (std::int32_t o = 0; o < shortest; ++o) {
+        const double here = best[static_cast<std::size_t>(o)];
+        if (here > best[static_cast<std::size_t>(o) + 1]) {
+            best[static_cast<std::size_t>(o) + 1] = here;
+            how[static_cast<std::size_t>(o) + 1] = {ColumnType::Binary, o, 1};
+        }
+        for (const Reading& r : kReadings) {
+            if (o + r.length > shortest) continue;
+            const double score = r.score(all, o);
+            const auto to = static_cast<std::size_t>(o + r.length);
+            if (score > 0 && here + score > best[to]) {
+                best[to] = here + score;
+                how[to] = {r.type, o, r.length};
+            }
         }
     }
-    closeBinary(shortest);
+    for (std::size_t at = n; at > 0;) {
+        const FixedPiece& piece = how[at];
+        if (piece.type == ColumnType::Binary && !pieces.empty() && pieces.back().type == ColumnType::Binary &&
+            pieces.back().offset == piece.offset + 1) {
+            --pieces.back().offset;
+            ++pieces.back().length;
+        } else {
+            pieces.push_back(piece);
+        }
+        at = static_cast<std::size_t>(piece.offset);
+    }
+    std::reverse(pieces.begin(), pieces.end());
     if (longest > shortest) pieces.push_back({ColumnType::Binary, shortest, longest - shortest});
     return pieces;
 }

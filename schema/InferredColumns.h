@@ -25,10 +25,10 @@ struct InferredTable {
 //     are well formed;
 //   - one column per variable value (type InferredVariable: each value is
 //     told apart when it is decoded);
-//   - the fixed area split where every row agrees: a 4-byte counter (positive
-//     and distinct in every row), an 8-byte date (zero or a day between 1800
-//     and 2199), the rest kept as binary runs; bytes only some rows have
-//     become one binary column of their own;
+//   - the fixed area split into the readings every row agrees on (dates,
+//     Doubles, Longs, Integers) that account for the most of its bytes, the
+//     smaller values winning between two alignments; the rest kept as binary
+//     runs; bytes only some rows have become one binary column of their own;
 //   - column numbers, which place each column's null-mask bit, chosen so
 //     that a value that is there has its bit set in as many rows as can be.
 // Rows that fit no reading are skipped and reported (RowRejected, under
