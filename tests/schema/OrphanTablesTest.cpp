@@ -197,6 +197,40 @@ TEST_F(OrphanTables, SmallWholeNumbersThatAreNoCounterAreALongAndOtherBytesStayB
     EXPECT_EQ(rawRows.rows[0][r].text, std::string("\x00\x00\x00\x7A", 4));
 }
 
+TEST_F(OrphanTables, TheFixedAreaSplitsIntoIntegersLongsDoublesAndDatesAtTheirOwnOffsets) {
+    DatabaseBuilder b;
+    // A column dropped long ago leaves a 2-byte value ahead of the key in
+    // every row; the key must still be read at its own offset, not two bytes
+    // early. Small Doubles (1.5, -4) are Doubles, not days of 1899.
+    const auto t = b.AddTable("T", {Column("Old", type::kInt), Column("Id", type::kLong),
+                                    Column("Ratio", type::kDouble), Column("When", type::kDate),
+                                    Column("Name", type::kText, 50)});
+    const double ratios[] = {1.5, -4.0, 0.25, 0.0};
+    for (int i = 0; i < 4; ++i)
+        b.AddRow(t, {testing::Int(static_cast<std::int16_t>(300 + i)), testing::Long(300 + i),
+                     testing::Double(ratios[i]), testing::Date(43000.25 + i), testing::Text("n" + std::to_string(i))});
+    auto file = Analyse(b, {b.DefinitionPage(t)});
+    const TableInfo* table = file->Find("T");
+    ASSERT_NE(table, nullptr);
+    std::vector<std::int32_t> fixedTypes;
+    std::vector<std::size_t> at;
+    for (std::size_t c = 0; c < table->columns.size(); ++c)
+        if (table->columns[c].isFixed) {
+            fixedTypes.push_back(table->columns[c].typeCode);
+            at.push_back(c);
+        }
+    ASSERT_EQ(fixedTypes,
+              (std::vector<std::int32_t>{ColumnType::Int, ColumnType::Long, ColumnType::Double, ColumnType::Date}));
+    const Walked walked = WalkAll(*file, *table);
+    ASSERT_EQ(walked.rows.size(), 4u);
+    for (std::size_t i = 0; i < 4; ++i) {
+        EXPECT_EQ(walked.rows[i][at[0]].integer, 300 + static_cast<std::int64_t>(i));
+        EXPECT_EQ(walked.rows[i][at[1]].integer, 300 + static_cast<std::int64_t>(i));
+        EXPECT_DOUBLE_EQ(walked.rows[i][at[3]].real, 43000.25 + static_cast<double>(i));
+    }
+    EXPECT_DOUBLE_EQ(walked.rows[1][at[2]].real, -4.0);
+}
+
 TEST_F(OrphanTables, RowsWrittenBeforeAColumnWasAddedKeepTheirValues) {
     DatabaseBuilder b;
     const auto t = b.AddTable("T", {Column("Id", type::kLong), Column("Name", type::kText, 50),

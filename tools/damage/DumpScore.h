@@ -10,7 +10,9 @@ namespace pw::damage {
 // How much of a file's expected content one dump brought back.
 struct DumpScore {
     std::int64_t rowsExpected = 0;
-    std::int64_t rowsRecovered = 0;  // expected rows found exactly, as a multiset per table
+    // Expected rows found exactly, as a multiset per table; in a table whose
+    // columns were inferred, a row that holds every value of an expected row.
+    std::int64_t rowsRecovered = 0;
     std::int64_t rowsDumped = 0;     // every row of every dumped table, known extra tables aside
     std::int64_t garbageRows = 0;    // dumped rows that match no expected row
     std::int64_t tablesByName = 0;   // expected tables found under their own name
