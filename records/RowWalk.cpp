@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "pagestore/FieldReaders.h"
+#include "pagestore/SlotRepair.h"
 #include "schema/ColumnTypes.h"
 #include "status/DamageReport.h"
 
@@ -66,6 +67,32 @@ RowProblem ReadRowLayout(ByteView page, const TableInfo& table, bool hasVariable
     const std::int32_t lastFixedByte = row.varStart != 0 ? row.varStart - 1 : 0;
     if (lastFixedByte > row.dataEnd) return RowProblem::FixedAreaPastData;
     return RowProblem::None;
+}
+
+// Whether the bytes read as a whole row of the table, as Access writes them:
+// a layout the walk accepts with a column at least, variable data that ends
+// right where the offset table begins, and a fixed area as long as the
+// columns the row stores take. Used to place rows whose slot entry is lost.
+bool FitsAsRow(ByteView page, const TableInfo& table, bool hasVariable, std::int32_t start, std::int32_t end) {
+    SlotEntry slot;
+    slot.start = start;
+    slot.end = end;
+    RowLayout row;
+    if (ReadRowLayout(page, table, hasVariable, slot, row) != RowProblem::None || row.storedColumns == 0) return false;
+    std::int32_t fixedBytes = 0;
+    // A table rebuilt from its rows has no fixed layout every row shares.
+    if (!table.columnsInferred) {
+        const std::size_t count = ColumnsInUse(table);
+        for (std::size_t i = 0; i < count; ++i) {
+            const ColumnInfo& c = table.columns[i];
+            if (c.isFixed != 0 && c.typeCode != ColumnType::Bit && c.columnNumber < row.storedColumns)
+                fixedBytes = std::max(fixedBytes, c.fixedOffset + c.length);
+        }
+    }
+    const std::int32_t length = end - start + 1;
+    if (!hasVariable) return table.columnsInferred || length == 2 + fixedBytes + row.maskLength;
+    const std::int32_t offsetTable = length - row.maskLength - 4 - 2 * row.varCount;
+    return row.dataEnd == offsetTable && row.varStart >= 2 + fixedBytes;
 }
 
 void SetNull(CellValue& cell) {
@@ -215,12 +242,23 @@ std::int32_t RowWalker::LoadPage(std::size_t index) {
         run_.Progress(ProgressStage::Rows, static_cast<std::int64_t>(done),
                       static_cast<std::int64_t>(pageList_.size()));
     slots_ = map[static_cast<std::size_t>(pageNumber)].rowCount;
+    const ByteView page(buffer_);
+    slotTable_ = ReadSlotTable(page, slots_, [&](std::int32_t start, std::int32_t end) {
+        return FitsAsRow(page, table_, hasVariable_, start, end);
+    });
+    // An entry whose row could not be placed is reported when its slot is read.
+    for (std::size_t i = 0; i < slotTable_.repairs.size(); ++i)
+        if (slotTable_.repairs[i] == SlotRepair::Placed)
+            run_.Report({DamageKind::SlotOutsidePage, pageNumber, static_cast<std::int32_t>(i), table_.name,
+                         "slot entry out of order: its row was placed between the rows around it"});
     return slots_;
 }
 
 const WalkedRow& RowWalker::ReadSlot(std::int32_t slotIndex) {
     ByteView page(buffer_);
-    const SlotEntry slot = pw::ReadSlot(page, slotIndex);
+    const SlotEntry slot = slotIndex >= 0 && static_cast<std::size_t>(slotIndex) < slotTable_.slots.size()
+                               ? slotTable_.slots[static_cast<std::size_t>(slotIndex)]
+                               : pw::ReadSlot(page, slotIndex);
     WalkedRow& row = row_;
     row.page = pageIndex_ < pageList_.size() ? pageList_[pageIndex_] : -1;
     row.pageIndex = pageIndex_;

@@ -8,6 +8,7 @@
 #include "pagestore/ByteView.h"
 #include "pagestore/PageSource.h"
 #include "records/TypedValue.h"
+#include "pagestore/SlotRepair.h"
 #include "pagestore/SlotTable.h"
 #include "records/ValueDispatch.h"
 #include "schema/TableInfo.h"
@@ -153,6 +154,7 @@ private:
     std::size_t pageIndex_ = 0;
     bool pageLoaded_ = false;
     std::int32_t slots_ = 0;
+    SlotTableRead slotTable_;  // the loaded page's slots, bounds set where entries were damaged
     std::int32_t nextSlot_ = 0;
     bool stopped_ = false;
     WalkedRow row_;
