@@ -137,7 +137,15 @@ void DecodeCells(ByteView page, const TableInfo& table, const RowLayout& row, co
             const std::int32_t q = k + 1 == row.varCount ? row.dataEnd : row.VarOffset(page, k + 1);
             const std::int32_t lastFixedByte = row.varStart != 0 ? row.varStart - 1 : 0;
             if (p <= lastFixedByte || p > row.dataEnd || q < p || q > row.dataEnd) continue;
-            DecodeValue(context, page, column, row.start + p, q - p, decoded);
+            if (table.columnsInferred && column.typeCode != ColumnType::InferredVariable && q - p != column.length) {
+                // The sampled rows gave the column one length; a value of
+                // another is no value of that type, and is told apart alone.
+                ColumnInfo untyped = column;
+                untyped.typeCode = ColumnType::InferredVariable;
+                DecodeValue(context, page, untyped, row.start + p, q - p, decoded);
+            } else {
+                DecodeValue(context, page, column, row.start + p, q - p, decoded);
+            }
         }
         cell.present = true;
         cell.text = std::move(decoded.text);

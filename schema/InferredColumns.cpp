@@ -1,15 +1,14 @@
 #include "schema/InferredColumns.h"
 
 #include <algorithm>
-#include <cmath>
 #include <cstring>
 #include <limits>
-#include <set>
 
 #include "pagestore/FieldReaders.h"
 #include "pagestore/SlotTable.h"
 #include "schema/ColumnTypes.h"
 #include "schema/RowShape.h"
+#include "schema/ValueReadings.h"
 #include "status/DamageReport.h"
 
 namespace pw {
@@ -19,10 +18,6 @@ namespace {
 constexpr std::size_t kSampleRows = 2000;
 // More fixed columns than this are not told apart: the area stays binary.
 constexpr std::size_t kMaxFixedColumns = 32;
-// Days from 1899-12-30: 1800-01-01 and 2199-12-31.
-constexpr double kFirstPlausibleDay = -36522.0;
-constexpr double kLastPlausibleDay = 109574.0;
-constexpr std::int32_t kLargestCounter = 1 << 30;
 
 // A value that is there but whose mask bit is clear is lost: that weighs far
 // more than a mask bit set over an empty value (an empty text, a zero).
@@ -79,107 +74,6 @@ SampledRow Sample(const CandidateRow& row, const RowShape& shape) {
     return s;
 }
 
-// Every reading below looks at the rows whose fixed area holds the piece and
-// scores it by the bytes it accounts for: a row whose bytes there are all zero
-// says nothing for or against it.
-using Readings = std::vector<const SampledRow*>;
-
-double Day(const SampledRow* row, std::int32_t offset) {
-    double day = 0;
-    std::memcpy(&day, row->Fixed(offset), 8);
-    return day;
-}
-
-std::int32_t Long(const SampledRow* row, std::int32_t offset) {
-    std::int32_t value = 0;
-    std::memcpy(&value, row->Fixed(offset), 4);
-    return value;
-}
-
-std::int16_t Short(const SampledRow* row, std::int32_t offset) {
-    std::int16_t value = 0;
-    std::memcpy(&value, row->Fixed(offset), 2);
-    return value;
-}
-
-// High bytes of a value that only carry its sign: the smaller a reading's
-// values, the likelier it is aligned on the column's real start.
-int SignBytes(std::int64_t value, int width) {
-    int count = 0;
-    for (int b = width - 1; b > 0; --b) {
-        const auto byte = static_cast<std::uint8_t>(static_cast<std::uint64_t>(value) >> (8 * b));
-        if (byte != (value < 0 ? 0xFF : 0x00)) break;
-        ++count;
-    }
-    return count;
-}
-
-constexpr double kAlignmentBonus = 0.1;
-constexpr double kNoReading = -1.0;
-
-// A date: every set value a finite day between 1800 and 2199 that falls on a
-// whole second, most of them after 1910. Small numbers (1.5, -4) are whole
-// seconds of 1899 too, but far likelier plain Doubles.
-double DateScore(const Readings& rows, std::int32_t offset) {
-    constexpr double kModernDay = 3653.0;  // 1910-01-01
-    int dated = 0;
-    int modern = 0;
-    for (const SampledRow* row : rows) {
-        if (row->FixedIsZero(offset, 8)) continue;
-        const double day = Day(row, offset);
-        if (!std::isfinite(day) || day < kFirstPlausibleDay || day > kLastPlausibleDay) return kNoReading;
-        const double seconds = day * 86400.0;
-        if (std::fabs(seconds - std::round(seconds)) > 1e-3) return kNoReading;
-        ++dated;
-        if (std::fabs(day) >= kModernDay) ++modern;
-    }
-    if (dated < 2 || 2 * modern < dated) return kNoReading;
-    return 8.0 * dated;
-}
-
-// A Double: every set value a normal number of a size people store.
-double DoubleScore(const Readings& rows, std::int32_t offset) {
-    int set = 0;
-    for (const SampledRow* row : rows) {
-        if (row->FixedIsZero(offset, 8)) continue;
-        const double value = Day(row, offset);
-        if (!std::isnormal(value) || std::fabs(value) < 1e-9 || std::fabs(value) > 1e15) return kNoReading;
-        ++set;
-    }
-    return set == 0 ? kNoReading : 8.0 * set;
-}
-
-// A Long: a counter (positive and distinct in every row), or moderate whole
-// numbers in every row (a quantity, a code, a foreign key), since a Single's
-// bits almost never make such small integers.
-double LongScore(const Readings& rows, std::int32_t offset) {
-    constexpr std::int32_t kLargestPlain = 1 << 24;
-    bool plain = true;
-    bool counter = rows.size() >= 2;
-    std::set<std::int32_t> seen;
-    double score = 0;
-    for (const SampledRow* row : rows) {
-        const std::int32_t value = Long(row, offset);
-        plain = plain && value >= -kLargestPlain && value <= kLargestPlain;
-        counter = counter && value > 0 && value <= kLargestCounter && seen.insert(value).second;
-        if (!plain && !counter) return kNoReading;
-        if (value != 0) score += 4.0 + kAlignmentBonus * SignBytes(value, 4);
-    }
-    return score == 0 ? kNoReading : score;
-}
-
-// An Integer: small whole numbers (a year, a count, a code).
-double IntScore(const Readings& rows, std::int32_t offset) {
-    constexpr std::int16_t kLargestShort = 9999;
-    double score = 0;
-    for (const SampledRow* row : rows) {
-        const std::int16_t value = Short(row, offset);
-        if (value < -kLargestShort || value > kLargestShort) return kNoReading;
-        if (value != 0) score += 2.0 + kAlignmentBonus * SignBytes(value, 2);
-    }
-    return score == 0 ? kNoReading : score;
-}
-
 // The fixed area every row has, split into the readings that account for the
 // most bytes over all rows (bytes no reading fits stay binary runs); the bytes
 // only longer rows have follow as one binary piece.
@@ -192,32 +86,22 @@ std::vector<FixedPiece> SplitFixedArea(const std::vector<SampledRow>& rows) {
     }
     std::vector<FixedPiece> pieces;
     if (rows.empty() || longest <= 0) return pieces;
-    Readings all;
-    for (const SampledRow& row : rows) all.push_back(&row);
-
-    struct Reading {
-        std::int32_t type;
-        std::int32_t length;
-        double (*score)(const Readings&, std::int32_t);
-    };
-    // At equal scores the earlier reading wins.
-    static constexpr Reading kReadings[] = {{ColumnType::Date, 8, DateScore},
-                                            {ColumnType::Double, 8, DoubleScore},
-                                            {ColumnType::Long, 4, LongScore},
-                                            {ColumnType::Int, 2, IntScore}};
     const auto n = static_cast<std::size_t>(shortest);
     std::vector<double> best(n + 1, -1.0);
     std::vector<FixedPiece> how(n + 1);  // the piece that ends at each offset in the best split
     best[0] = 0;
+    StoredValues values(rows.size());
     for (std::int32_t o = 0; o < shortest; ++o) {
         const double here = best[static_cast<std::size_t>(o)];
         if (here > best[static_cast<std::size_t>(o) + 1]) {
             best[static_cast<std::size_t>(o) + 1] = here;
             how[static_cast<std::size_t>(o) + 1] = {ColumnType::Binary, o, 1};
         }
-        for (const Reading& r : kReadings) {
+        for (std::size_t r = 0; r < rows.size(); ++r) values[r] = rows[r].Fixed(o);
+        // At equal scores the earlier reading wins.
+        for (const ValueReading& r : ValueReadings()) {
             if (o + r.length > shortest) continue;
-            const double score = r.score(all, o);
+            const double score = r.score(values);
             const auto to = static_cast<std::size_t>(o + r.length);
             if (score > 0 && here + score > best[to]) {
                 best[to] = here + score;
@@ -239,6 +123,33 @@ std::vector<FixedPiece> SplitFixedArea(const std::vector<SampledRow>& rows) {
     std::reverse(pieces.begin(), pieces.end());
     if (longest > shortest) pieces.push_back({ColumnType::Binary, shortest, longest - shortest});
     return pieces;
+}
+
+// Two characters of UCS-2 or a compressed text: four bytes that are a
+// number only by accident.
+bool LooksLikeText(const unsigned char* p, std::int32_t length) {
+    if (p[0] == 0xFF && p[1] == 0xFE) return true;
+    return length == 4 && p[1] == 0 && p[3] == 0 && p[0] >= 0x20 && p[2] >= 0x20;
+}
+
+// Some tables keep numbers and dates among their variable columns: a column
+// whose values all have one length a number takes, none of them text, and
+// which a reading fits, is read as that type.
+std::int32_t VariableColumnType(const std::vector<SampledRow>& rows, std::int32_t k) {
+    StoredValues values;
+    std::int32_t length = -1;
+    for (const SampledRow& row : rows) {
+        if (k >= row.shape.VarCount() || row.shape.VarLength(k) == 0) continue;
+        const std::int32_t here = row.shape.VarLength(k);
+        if (length >= 0 && here != length) return ColumnType::InferredVariable;
+        length = here;
+        const auto* p = reinterpret_cast<const unsigned char*>(row.bytes.data()) + row.shape.varOffsets[static_cast<std::size_t>(k)];
+        if (LooksLikeText(p, length)) return ColumnType::InferredVariable;
+        values.push_back(p);
+    }
+    if (length != 4 && length != 8) return ColumnType::InferredVariable;
+    const ValueReading* reading = BestReading(values, length);
+    return reading != nullptr ? reading->type : ColumnType::InferredVariable;
 }
 
 std::vector<FixedPiece> WholeFixedArea(const std::vector<SampledRow>& rows) {
@@ -415,7 +326,9 @@ InferredTable InferColumns(const PageSource& pages, const std::vector<std::int32
 
     for (std::int32_t k = 0; k < varCount; ++k) {
         ColumnInfo column;
-        column.typeCode = ColumnType::InferredVariable;
+        column.typeCode = VariableColumnType(rows, k);
+        if (column.typeCode != ColumnType::InferredVariable)
+            column.length = column.typeCode == ColumnType::Long ? 4 : 8;
         column.columnNumber = varNumber[static_cast<std::size_t>(k)];
         column.varIndex = k;
         column.isFixed = 0;

@@ -1,0 +1,140 @@
+#include "schema/ValueReadings.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+#include <set>
+
+#include "schema/ColumnTypes.h"
+
+namespace pw {
+namespace {
+
+constexpr double kAlignmentBonus = 0.1;
+constexpr double kNoReading = -1.0;
+// Days from 1899-12-30: 1800-01-01 and 2199-12-31.
+constexpr double kFirstPlausibleDay = -36522.0;
+constexpr double kLastPlausibleDay = 109574.0;
+constexpr std::int32_t kLargestCounter = 1 << 30;
+
+template <typename T>
+T Read(const unsigned char* p) {
+    T value;
+    std::memcpy(&value, p, sizeof value);
+    return value;
+}
+
+bool AllZero(const unsigned char* p, int length) {
+    return std::all_of(p, p + length, [](unsigned char b) { return b == 0; });
+}
+
+// High bytes of a value that only carry its sign: the smaller a reading's
+// values, the likelier it is aligned on the column's real start.
+int SignBytes(std::int64_t value, int width) {
+    int count = 0;
+    for (int b = width - 1; b > 0; --b) {
+        const auto byte = static_cast<std::uint8_t>(static_cast<std::uint64_t>(value) >> (8 * b));
+        if (byte != (value < 0 ? 0xFF : 0x00)) break;
+        ++count;
+    }
+    return count;
+}
+
+// Small numbers (1.5, -4) are whole seconds of 1899 too, but far likelier
+// plain Doubles: most dates people store lie after 1910.
+double DateScore(const StoredValues& values) {
+    constexpr double kModernDay = 3653.0;  // 1910-01-01
+    int dated = 0;
+    int modern = 0;
+    for (const unsigned char* p : values) {
+        if (AllZero(p, 8)) continue;
+        const double day = Read<double>(p);
+        if (!std::isfinite(day) || day < kFirstPlausibleDay || day > kLastPlausibleDay) return kNoReading;
+        const double seconds = day * 86400.0;
+        if (std::fabs(seconds - std::round(seconds)) > 1e-3) return kNoReading;
+        ++dated;
+        if (std::fabs(day) >= kModernDay) ++modern;
+    }
+    if (dated < 2 || 2 * modern < dated) return kNoReading;
+    return 8.0 * dated;
+}
+
+// A Double's bits as a whole number are far beyond any sum of money, and two
+// small Longs side by side are rarely whole cents in every row.
+double CurrencyScore(const StoredValues& values) {
+    constexpr std::int64_t kLargestSum = 1'000'000'000'000'000;  // ten-thousandths: 10^11 units
+    int set = 0;
+    for (const unsigned char* p : values) {
+        const auto value = Read<std::int64_t>(p);
+        if (value == 0) continue;
+        if (value < -kLargestSum || value > kLargestSum || value % 100 != 0) return kNoReading;
+        ++set;
+    }
+    return set < 2 ? kNoReading : 8.0 * set;
+}
+
+double DoubleScore(const StoredValues& values) {
+    int set = 0;
+    for (const unsigned char* p : values) {
+        if (AllZero(p, 8)) continue;
+        const double value = Read<double>(p);
+        if (!std::isnormal(value) || std::fabs(value) < 1e-9 || std::fabs(value) > 1e15) return kNoReading;
+        ++set;
+    }
+    return set == 0 ? kNoReading : 8.0 * set;
+}
+
+// A Single's bits almost never make such small integers.
+double LongScore(const StoredValues& values) {
+    constexpr std::int32_t kLargestPlain = 1 << 24;
+    bool plain = true;
+    bool counter = values.size() >= 2;
+    std::set<std::int32_t> seen;
+    double score = 0;
+    for (const unsigned char* p : values) {
+        const auto value = Read<std::int32_t>(p);
+        plain = plain && value >= -kLargestPlain && value <= kLargestPlain;
+        counter = counter && value > 0 && value <= kLargestCounter && seen.insert(value).second;
+        if (!plain && !counter) return kNoReading;
+        if (value != 0) score += 4.0 + kAlignmentBonus * SignBytes(value, 4);
+    }
+    return score == 0 ? kNoReading : score;
+}
+
+double IntScore(const StoredValues& values) {
+    constexpr std::int16_t kLargestShort = 9999;
+    double score = 0;
+    for (const unsigned char* p : values) {
+        const auto value = Read<std::int16_t>(p);
+        if (value < -kLargestShort || value > kLargestShort) return kNoReading;
+        if (value != 0) score += 2.0 + kAlignmentBonus * SignBytes(value, 2);
+    }
+    return score == 0 ? kNoReading : score;
+}
+
+}  // namespace
+
+const std::vector<ValueReading>& ValueReadings() {
+    static const std::vector<ValueReading> readings = {{ColumnType::Date, 8, DateScore},
+                                                       {ColumnType::Currency, 8, CurrencyScore},
+                                                       {ColumnType::Double, 8, DoubleScore},
+                                                       {ColumnType::Long, 4, LongScore},
+                                                       {ColumnType::Int, 2, IntScore}};
+    return readings;
+}
+
+const ValueReading* BestReading(const StoredValues& values, std::int32_t length) {
+    const ValueReading* best = nullptr;
+    double bestScore = 0;
+    for (const ValueReading& r : ValueReadings()) {
+        if (r.length != length) continue;
+        const double score = r.score(values);
+        if (score > bestScore) {
+            best = &r;
+            bestScore = score;
+        }
+    }
+    return best;
+}
+
+}  // namespace pw
