@@ -308,21 +308,44 @@ InferredTable InferColumns(const PageSource& pages, const std::vector<std::int32
     table.maxColumns = numbers;
     table.varColumnCount = varCount;
 
+    // A variable slot no sampled row fills is most often a column dropped
+    // since: its slot stays in the rows, its number goes. It takes no number
+    // of its own, so that the number is left to a column that holds bytes or
+    // to a Yes/No column, whose value is its mask bit alone.
+    const CostTable allVarCost = VariableCosts(rows, varCount, numbers);
+    std::vector<bool> filled(static_cast<std::size_t>(varCount), false);
+    for (const SampledRow& row : rows)
+        for (std::int32_t k = 0; k < row.shape.VarCount(); ++k)
+            if (row.shape.VarLength(k) > 0) filled[static_cast<std::size_t>(k)] = true;
+    CostTable varCost;
+    CostTable emptyVarCost;
+    for (std::int32_t k = 0; k < varCount; ++k)
+        (filled[static_cast<std::size_t>(k)] ? varCost : emptyVarCost).push_back(allVarCost[static_cast<std::size_t>(k)]);
+    const auto numbered = static_cast<std::int32_t>(varCost.size());
+
     std::vector<FixedPiece> pieces = SplitFixedArea(rows);
-    if (pieces.size() > kMaxFixedColumns || static_cast<std::int32_t>(pieces.size()) + varCount > numbers)
+    if (pieces.size() > kMaxFixedColumns || static_cast<std::int32_t>(pieces.size()) + numbered > numbers)
         pieces = WholeFixedArea(rows);
 
-    const CostTable varCost = VariableCosts(rows, varCount, numbers);
     const CostTable fixedCost = FixedCosts(rows, pieces, numbers);
-    std::vector<std::int32_t> varNumber;
+    std::vector<std::int32_t> filledNumber;
     std::vector<std::int32_t> fixedNumber;
-    if (static_cast<std::int32_t>(pieces.size()) + varCount <= numbers) {
-        AssignNumbers(varCost, fixedCost, numbers, varNumber, fixedNumber);
+    if (static_cast<std::int32_t>(pieces.size()) + numbered <= numbers) {
+        AssignNumbers(varCost, fixedCost, numbers, filledNumber, fixedNumber);
     } else {
         // Every number is a variable column's: the fixed area shares one.
-        AssignNumbers(varCost, CostTable{}, numbers, varNumber, fixedNumber);
+        AssignNumbers(varCost, CostTable{}, numbers, filledNumber, fixedNumber);
         fixedNumber = CheapestNumbers(fixedCost);
     }
+    const std::vector<std::int32_t> emptyNumber = CheapestNumbers(emptyVarCost);
+    std::vector<std::int32_t> varNumber;
+    for (std::size_t k = 0, f = 0, e = 0; k < filled.size(); ++k)
+        varNumber.push_back(filled[k] ? filledNumber[f++] : emptyNumber[e++]);
+    std::vector<bool> taken(static_cast<std::size_t>(numbers), false);
+    for (std::size_t k = 0; k < filled.size(); ++k)
+        if (filled[k] && varNumber[k] >= 0) taken[static_cast<std::size_t>(varNumber[k])] = true;
+    for (std::int32_t n : fixedNumber)
+        if (n >= 0 && n < numbers) taken[static_cast<std::size_t>(n)] = true;
 
     for (std::int32_t k = 0; k < varCount; ++k) {
         ColumnInfo column;
@@ -340,6 +363,16 @@ InferredTable InferColumns(const PageSource& pages, const std::vector<std::int32
         column.columnNumber = fixedNumber[j];
         column.fixedOffset = pieces[j].offset;
         column.length = pieces[j].length;
+        column.isFixed = 1;
+        table.columns.push_back(column);
+    }
+    // A number no column with bytes took keeps a value in its mask bit all
+    // the same: a Yes/No column's, or one dropped since. It is shown.
+    for (std::int32_t n = 0; n < numbers; ++n) {
+        if (taken[static_cast<std::size_t>(n)]) continue;
+        ColumnInfo column;
+        column.typeCode = ColumnType::Bit;
+        column.columnNumber = n;
         column.isFixed = 1;
         table.columns.push_back(column);
     }

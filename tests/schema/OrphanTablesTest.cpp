@@ -258,6 +258,27 @@ TEST_F(OrphanTables, NumbersKeptAmongTheVariableColumnsAreReadAsNumbers) {
     EXPECT_EQ(TextsOf(walked.rows[2]), std::vector<std::string>{"AD"});
 }
 
+TEST_F(OrphanTables, AYesNoColumnComesBackFromItsMaskBit) {
+    DatabaseBuilder b;
+    const auto t = b.AddTable("T", {Column("Id", type::kLong), Column("Done", type::kBit), Column("Name", type::kText, 20)});
+    for (int i = 0; i < 4; ++i)
+        b.AddRow(t, {testing::Long(i + 1), testing::Bit(i % 2 == 1), testing::Text("n" + std::to_string(i))});
+    auto file = Analyse(b, {b.DefinitionPage(t)});
+    const TableInfo* table = file->Find("T");
+    ASSERT_NE(table, nullptr);
+    std::size_t bit = table->columns.size();
+    for (std::size_t c = 0; c < table->columns.size(); ++c)
+        if (table->columns[c].typeCode == ColumnType::Bit) bit = c;
+    ASSERT_LT(bit, table->columns.size());
+    EXPECT_EQ(table->columns[bit].columnNumber, 1);
+    const Walked walked = WalkAll(*file, *table);
+    ASSERT_EQ(walked.rows.size(), 4u);
+    for (std::size_t i = 0; i < 4; ++i) {
+        EXPECT_EQ(walked.rows[i][bit].kind, TypedValue::Kind::Boolean) << i;
+        EXPECT_EQ(walked.rows[i][bit].boolean, i % 2 == 1) << i;
+    }
+}
+
 TEST_F(OrphanTables, RowsWrittenBeforeAColumnWasAddedKeepTheirValues) {
     DatabaseBuilder b;
     const auto t = b.AddTable("T", {Column("Id", type::kLong), Column("Name", type::kText, 50),
