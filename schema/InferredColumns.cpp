@@ -77,7 +77,7 @@ SampledRow Sample(const CandidateRow& row, const RowShape& shape) {
 // The fixed area every row has, split into the readings that account for the
 // most bytes over all rows (bytes no reading fits stay binary runs); the bytes
 // only longer rows have follow as one binary piece.
-std::vector<FixedPiece> SplitFixedArea(const std::vector<SampledRow>& rows) {
+std::vector<FixedPiece> SplitFixedArea(const std::vector<SampledRow>& rows, ReadingGrain grain) {
     std::int32_t shortest = std::numeric_limits<std::int32_t>::max();
     std::int32_t longest = 0;
     for (const SampledRow& row : rows) {
@@ -99,7 +99,7 @@ std::vector<FixedPiece> SplitFixedArea(const std::vector<SampledRow>& rows) {
         }
         for (std::size_t r = 0; r < rows.size(); ++r) values[r] = rows[r].Fixed(o);
         // At equal scores the earlier reading wins.
-        for (const ValueReading& r : ValueReadings()) {
+        for (const ValueReading& r : ValueReadings(grain)) {
             if (o + r.length > shortest) continue;
             const double score = r.score(values);
             const auto to = static_cast<std::size_t>(o + r.length);
@@ -323,9 +323,13 @@ InferredTable InferColumns(const PageSource& pages, const std::vector<std::int32
         (filled[static_cast<std::size_t>(k)] ? varCost : emptyVarCost).push_back(allVarCost[static_cast<std::size_t>(k)]);
     const auto numbered = static_cast<std::int32_t>(varCost.size());
 
-    std::vector<FixedPiece> pieces = SplitFixedArea(rows);
-    if (pieces.size() > kMaxFixedColumns || static_cast<std::int32_t>(pieces.size()) + numbered > numbers)
-        pieces = WholeFixedArea(rows);
+    // More pieces than the rows have numbers for is a split too fine.
+    auto tooMany = [&](const std::vector<FixedPiece>& p) {
+        return p.size() > kMaxFixedColumns || static_cast<std::int32_t>(p.size()) + numbered > numbers;
+    };
+    std::vector<FixedPiece> pieces = SplitFixedArea(rows, ReadingGrain::Fine);
+    if (tooMany(pieces)) pieces = SplitFixedArea(rows, ReadingGrain::Coarse);
+    if (tooMany(pieces)) pieces = WholeFixedArea(rows);
 
     const CostTable fixedCost = FixedCosts(rows, pieces, numbers);
     std::vector<std::int32_t> filledNumber;

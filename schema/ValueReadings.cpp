@@ -84,11 +84,22 @@ double DoubleScore(const StoredValues& values) {
     return set == 0 ? kNoReading : 8.0 * set;
 }
 
-// A Single's bits almost never make such small integers.
-double LongScore(const StoredValues& values) {
+constexpr std::int16_t kLargestShort = 9999;
+
+bool SmallShort(std::int16_t value) { return value >= -kLargestShort && value <= kLargestShort; }
+bool SmallCount(std::int16_t value) { return value >= 0 && value <= kLargestShort; }
+
+// A Single's bits almost never make such small integers. Two Integers side by
+// side (counts, levels) make a Long whose halves are both small counts in
+// every row; a Long past 65535 rarely has a small low half in every row, so
+// rows where that is so and the high half is set tell two Integers.
+double LongScore(const StoredValues& values, bool tellIntegers) {
     constexpr std::int32_t kLargestPlain = 1 << 24;
+    constexpr int kRowsThatTellIntegers = 2;
     bool plain = true;
     bool counter = values.size() >= 2;
+    bool halvesSmall = true;
+    int highHalfSet = 0;
     std::set<std::int32_t> seen;
     double score = 0;
     for (const unsigned char* p : values) {
@@ -96,17 +107,26 @@ double LongScore(const StoredValues& values) {
         plain = plain && value >= -kLargestPlain && value <= kLargestPlain;
         counter = counter && value > 0 && value <= kLargestCounter && seen.insert(value).second;
         if (!plain && !counter) return kNoReading;
+        const auto low = Read<std::int16_t>(p);
+        const auto high = Read<std::int16_t>(p + 2);
+        halvesSmall = halvesSmall && SmallCount(low) && SmallCount(high);
+        // A small negative Long sign-extends into its high half.
+        const bool signOnly = high == 0 || (high == -1 && low < 0);
+        if (!signOnly) ++highHalfSet;
         if (value != 0) score += 4.0 + kAlignmentBonus * SignBytes(value, 4);
     }
+    if (tellIntegers && halvesSmall && highHalfSet >= kRowsThatTellIntegers) return kNoReading;
     return score == 0 ? kNoReading : score;
 }
 
+double LongOrIntegersScore(const StoredValues& values) { return LongScore(values, true); }
+double LongOnlyScore(const StoredValues& values) { return LongScore(values, false); }
+
 double IntScore(const StoredValues& values) {
-    constexpr std::int16_t kLargestShort = 9999;
     double score = 0;
     for (const unsigned char* p : values) {
         const auto value = Read<std::int16_t>(p);
-        if (value < -kLargestShort || value > kLargestShort) return kNoReading;
+        if (!SmallShort(value)) return kNoReading;
         if (value != 0) score += 2.0 + kAlignmentBonus * SignBytes(value, 2);
     }
     return score == 0 ? kNoReading : score;
@@ -114,19 +134,23 @@ double IntScore(const StoredValues& values) {
 
 }  // namespace
 
-const std::vector<ValueReading>& ValueReadings() {
-    static const std::vector<ValueReading> readings = {{ColumnType::Date, 8, DateScore},
-                                                       {ColumnType::Currency, 8, CurrencyScore},
-                                                       {ColumnType::Double, 8, DoubleScore},
-                                                       {ColumnType::Long, 4, LongScore},
-                                                       {ColumnType::Int, 2, IntScore}};
-    return readings;
+const std::vector<ValueReading>& ValueReadings(ReadingGrain grain) {
+    static const std::vector<ValueReading> fine = {{ColumnType::Date, 8, DateScore},
+                                                   {ColumnType::Currency, 8, CurrencyScore},
+                                                   {ColumnType::Double, 8, DoubleScore},
+                                                   {ColumnType::Long, 4, LongOrIntegersScore},
+                                                   {ColumnType::Int, 2, IntScore}};
+    static const std::vector<ValueReading> coarse = {{ColumnType::Date, 8, DateScore},
+                                                     {ColumnType::Currency, 8, CurrencyScore},
+                                                     {ColumnType::Double, 8, DoubleScore},
+                                                     {ColumnType::Long, 4, LongOnlyScore}};
+    return grain == ReadingGrain::Fine ? fine : coarse;
 }
 
 const ValueReading* BestReading(const StoredValues& values, std::int32_t length) {
     const ValueReading* best = nullptr;
     double bestScore = 0;
-    for (const ValueReading& r : ValueReadings()) {
+    for (const ValueReading& r : ValueReadings(ReadingGrain::Fine)) {
         if (r.length != length) continue;
         const double score = r.score(values);
         if (score > bestScore) {

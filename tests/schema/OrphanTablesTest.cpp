@@ -279,6 +279,32 @@ TEST_F(OrphanTables, AYesNoColumnComesBackFromItsMaskBit) {
     }
 }
 
+TEST_F(OrphanTables, TwoIntegersSideBySideAreNotReadAsOneLong) {
+    auto fixedTypesOf = [this](DatabaseBuilder& b, DatabaseBuilder::TableId t) {
+        auto file = Analyse(b, {b.DefinitionPage(t)});
+        std::vector<std::int32_t> types;
+        const TableInfo* table = file->Find("T");
+        if (table == nullptr) return types;
+        for (const ColumnInfo& c : table->columns)
+            if (c.isFixed != 0 && c.typeCode != ColumnType::Bit) types.push_back(c.typeCode);
+        return types;
+    };
+    DatabaseBuilder b;
+    const auto t = b.AddTable("T", {Column("InStock", type::kInt), Column("OnOrder", type::kInt),
+                                    Column("Total", type::kLong), Column("Name", type::kText, 20)});
+    const std::int16_t stock[] = {39, 17, 13, 53};
+    const std::int16_t onOrder[] = {0, 40, 70, 0};
+    for (int i = 0; i < 4; ++i)
+        b.AddRow(t, {testing::Int(stock[i]), testing::Int(onOrder[i]), testing::Long(100003 + 7919 * i), testing::Text("p")});
+    EXPECT_EQ(fixedTypesOf(b, t), (std::vector<std::int32_t>{ColumnType::Int, ColumnType::Int, ColumnType::Long}));
+
+    // Small negative Longs fill their high half with the sign alone: one Long.
+    DatabaseBuilder n;
+    const auto u = n.AddTable("T", {Column("Delta", type::kLong), Column("Name", type::kText, 20)});
+    for (int i = 0; i < 4; ++i) n.AddRow(u, {testing::Long(-1 - i), testing::Text("p")});
+    EXPECT_EQ(fixedTypesOf(n, u), (std::vector<std::int32_t>{ColumnType::Long}));
+}
+
 TEST_F(OrphanTables, RowsWrittenBeforeAColumnWasAddedKeepTheirValues) {
     DatabaseBuilder b;
     const auto t = b.AddTable("T", {Column("Id", type::kLong), Column("Name", type::kText, 50),
