@@ -98,7 +98,9 @@ void WriteReport(std::ostream& out, const ReportHeader& header, const SuiteResul
         << " skipped (JET3, unreadable by the reference)\n\n"
         << "Rows count as recovered when they equal an expected row of the same table (a multiset per "
            "table; a table whose name was lost is matched by content; the rows of a table whose columns were "
-           "inferred from its rows match as multisets of values, whatever column holds each). Garbage: dumped rows that match no "
+           "inferred from its rows match by value, whatever column holds each: a row holding every value of an "
+           "expected row counts, numbers compared by value, since rows keep the values of columns dropped since). "
+           "Garbage: dumped rows that match no "
            "expected row, rows of tables the intact dump holds beyond the expected ones aside. A hang, a "
            "crash or a refusal loses all rows of its file. \"exit 3\": dumps that said they lost something; "
            "\"unchanged\": runs where the kind found nothing to damage (no such page).\n\n";
