@@ -6,6 +6,7 @@
 #include "pagestore/FieldReaders.h"
 #include "pagestore/SlotTable.h"
 #include "pagestore/TextDecoding.h"
+#include "schema/RowShape.h"
 #include "schema/UncataloguedNames.h"
 #include "status/DamageReport.h"
 
@@ -25,8 +26,12 @@ void ReadCatalogPage(ByteView page, std::int32_t pageNumber, std::int16_t rowCou
     auto unreadable = [&](int slot, bool deleted, const char* reason) {
         if (!deleted) run.Report({DamageKind::CatalogRowUnreadable, pageNumber, slot, {}, reason});
     };
-    for (int i = 0; i < rowCount; ++i) {
-        const SlotEntry slot = ReadSlot(page, i);
+    const SlotTableRead slots = ReadSlotsByShape(page, rowCount);
+    for (int i = 0; i < static_cast<int>(slots.slots.size()); ++i) {
+        const SlotEntry& slot = slots.slots[static_cast<std::size_t>(i)];
+        if (!slots.repairs.empty() && slots.repairs[static_cast<std::size_t>(i)] == SlotRepair::Placed)
+            run.Report({DamageKind::SlotOutsidePage, pageNumber, i, "MSysObjects",
+                        "slot entry out of order: its row was placed between the rows around it"});
         const std::int32_t start = slot.start;
         const std::int32_t end = slot.end;
         if (start > kPageSize || end < 0 || end > kPageSize || end - 9 <= start + 13) {

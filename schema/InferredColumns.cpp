@@ -250,9 +250,9 @@ void ReadCandidates(const PageSource& pages, const std::vector<std::int32_t>& da
         if (pageNumber < 0 || static_cast<std::size_t>(pageNumber) >= map.size()) continue;
         if (pages.ReadPage(buffer, pageNumber) <= 0) continue;
         const ByteView page(buffer);
-        const std::int32_t slots = std::max<std::int32_t>(map[static_cast<std::size_t>(pageNumber)].rowCount, 0);
-        for (std::int32_t i = 0; i < slots; ++i) {
-            const SlotEntry slot = ReadSlot(page, i);
+        const SlotTableRead slots = ReadSlotsByShape(page, map[static_cast<std::size_t>(pageNumber)].rowCount);
+        for (std::int32_t i = 0; i < static_cast<std::int32_t>(slots.slots.size()); ++i) {
+            const SlotEntry& slot = slots.slots[static_cast<std::size_t>(i)];
             if (slot.deleted || slot.lookup) continue;
             ++liveRows;
             if (rows.size() >= kSampleRows) continue;

@@ -52,9 +52,8 @@ void ReadNavPaneNames(const PageSource& pages, const TableInfo& navPane,
         if (pageNumber < 0 || static_cast<std::size_t>(pageNumber) >= map.size()) continue;
         if (pages.ReadPage(buffer, pageNumber) <= 0) continue;
         const ByteView page(buffer);
-        const std::int32_t slots = map[static_cast<std::size_t>(pageNumber)].rowCount;
-        for (std::int32_t i = 0; i < slots; ++i) {
-            const SlotEntry slot = ReadSlot(page, i);
+        const SlotTableRead slots = ReadSlotsByShape(page, map[static_cast<std::size_t>(pageNumber)].rowCount);
+        for (const SlotEntry& slot : slots.slots) {
             RowShape row;
             if (slot.deleted || slot.lookup || !ReadRowShape(page, slot, true, row)) continue;
             if (!row.MaskBit(page, name->columnNumber)) continue;

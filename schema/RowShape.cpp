@@ -48,4 +48,14 @@ bool ReadRowShape(ByteView page, const SlotEntry& slot, bool hasVariable, RowSha
     return true;
 }
 
+SlotTableRead ReadSlotsByShape(ByteView page, std::int32_t rowCount) {
+    return ReadSlotTable(page, rowCount, [page](std::int32_t start, std::int32_t end) {
+        SlotEntry slot;
+        slot.start = start;
+        slot.end = end;
+        RowShape shape;
+        return ReadRowShape(page, slot, true, shape) && shape.tight;
+    });
+}
+
 }  // namespace pw

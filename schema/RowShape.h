@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "pagestore/ByteView.h"
+#include "pagestore/SlotRepair.h"
 #include "pagestore/SlotTable.h"
 
 namespace pw {
@@ -44,5 +45,10 @@ inline constexpr std::int32_t kMaxRowColumns = 256;
 // or more than kMaxRowColumns, more variable values than columns, offsets
 // that run backwards or leave the row.
 bool ReadRowShape(ByteView page, const SlotEntry& slot, bool hasVariable, RowShape& shape);
+
+// The slot table of a page whose rows are read without a definition: a
+// damaged entry's row is placed where the rows read as whole rows with
+// variable columns, their data ending right at their offset tables.
+SlotTableRead ReadSlotsByShape(ByteView page, std::int32_t rowCount);
 
 }  // namespace pw
