@@ -145,7 +145,8 @@ bool NumberFromSystemPages(const std::vector<Slot>& slots, std::int32_t* first) 
 }
 
 // Every link to a definition votes for each numbering under which it lands on
-// a definition slot; the numbering with the most votes wins.
+// a definition slot; of the numberings with the most votes, the one under
+// which links land on definitions most and on other pages least wins.
 std::int64_t NumberFromLinks(const std::vector<Slot>& slots, std::int32_t* first, std::int32_t* highest) {
     std::unordered_map<std::int32_t, std::int64_t> owners;
     std::vector<std::int32_t> continuations;
@@ -172,18 +173,58 @@ std::int64_t NumberFromLinks(const std::vector<Slot>& slots, std::int32_t* first
         for (std::int64_t definition : definitions) ++votes[entry.first - definition];
     for (std::int32_t link : continuations)
         for (std::int64_t definition : definitions) ++votes[link - definition];
+    // A numbering that the most links land on a definition under can still
+    // send other links onto data pages; in a small file the two differ. So
+    // the candidates are scored again: links that land on a definition, less
+    // links that land on a page no such link names.
+    std::vector<std::pair<std::int64_t, std::int64_t>> candidates(votes.begin(), votes.end());
+    std::sort(candidates.begin(), candidates.end(), [](const auto& a, const auto& b) {
+        return a.second != b.second ? a.second > b.second : a.first < b.first;
+    });
+    constexpr std::size_t kMostCandidates = 32;
+    if (candidates.size() > kMostCandidates) candidates.resize(kMostCandidates);
+    std::unordered_map<std::int64_t, std::uint8_t> typeAt;
+    for (const Slot& slot : slots) typeAt.emplace(slot.index, slot.type);
+    auto landing = [&](std::int64_t link, std::int64_t shift) {
+        auto found = typeAt.find(link - shift);
+        if (found == typeAt.end()) return 0;  // outside the file or no page there: says nothing
+        switch (found->second) {
+            case 0x02: return 1;
+            // Data, index and usage-map pages are never what a row's owner or
+            // a definition's continuation names; the other types are seen
+            // there in intact files.
+            case 0x01:
+            case 0x03:
+            case 0x04:
+            case 0x05: return -1;
+            default: return 0;
+        }
+    };
+
     std::int64_t best = 0;
+    std::int64_t bestScore = 0;
     std::int64_t bestShift = 0;
-    for (const auto& [shift, count] : votes) {
-        // Ties go to the smaller loss at the head, then to the lower number.
-        const bool better = count > best || (count == best && std::llabs(shift) < std::llabs(bestShift)) ||
-                            (count == best && std::llabs(shift) == std::llabs(bestShift) && shift < bestShift);
+    // No page found may come before page 0.
+    const std::int64_t firstSlot = slots.empty() ? 0 : slots.front().index;
+    for (const auto& [shift, count] : candidates) {
+        if (count < 2 || shift + firstSlot < 0) continue;
+        std::int64_t score = 0;
+        for (const auto& entry : byCount) score += landing(entry.first, shift);
+        for (std::int32_t link : continuations) score += landing(link, shift);
+        // Ties go to more agreeing links, then to the smaller loss at the head,
+        // then to the lower number.
+        const bool better =
+            best == 0 || score > bestScore ||
+            (score == bestScore &&
+             (count > best || (count == best && std::llabs(shift) < std::llabs(bestShift)) ||
+              (count == best && std::llabs(shift) == std::llabs(bestShift) && shift < bestShift)));
         if (better) {
             best = count;
+            bestScore = score;
             bestShift = shift;
         }
     }
-    if (best < 2) return 0;
+    if (best < 2 || bestScore < 1) return 0;
     *first = static_cast<std::int32_t>(bestShift);
     return best;
 }

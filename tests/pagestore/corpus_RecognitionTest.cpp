@@ -88,6 +88,36 @@ TEST(CorpusRecognition, EveryJet4AndAceFileGetsTheStandardScan) {
     }
 }
 
+// Even a file of a few dozen pages, with its header, page 1 and catalog
+// definition cut off, keeps every page's number: the links between its
+// pages settle them. An empty database of a dozen pages has too few links to
+// tell two numberings apart, and no rows to lose by it.
+TEST(CorpusRecognition, EveryFileCutByWholePagesKeepsItsPageNumbers) {
+    PW_REQUIRE_CORPUS();
+    const auto files = FilesOf([](const CorpusFile& f) { return IsPage4096Format(f.format); });
+    pw::testing::TempDir dir;
+    std::size_t misnumbered = 0;
+    for (const CorpusFile& file : files) {
+        const Bytes intact = pw::testing::ReadFile(file.path);
+        constexpr std::size_t kCut = 2 * 4096 + 100;
+        if (intact.size() < 20 * 4096) continue;
+        const fs::path path = dir / ("cut-" + file.name);
+        pw::testing::WriteFile(path, pw::testing::CutStart(intact, kCut));
+        const Outcome out = Analyse(path);
+        SCOPED_TRACE(file.name);
+        ASSERT_TRUE(out.ok) << out.message;
+        // The first whole page left is page 3.
+        bool same = out.map.size() == intact.size() / kPageSize;
+        for (std::size_t n = 3; same && n < out.map.size(); ++n)
+            same = out.map[n].fileOffset == static_cast<std::int64_t>(n * kPageSize - kCut);
+        if (!same) {
+            ++misnumbered;
+            ADD_FAILURE() << file.name << ": pages numbered wrongly";
+        }
+    }
+    EXPECT_EQ(misnumbered, 0u);
+}
+
 TEST(CorpusRecognition, EveryJet3FileIsRefused) {
     PW_REQUIRE_CORPUS();
     const auto files = FilesOf([](const CorpusFile& f) { return f.format == "JET3"; });
