@@ -148,6 +148,12 @@ std::int32_t VariableColumnType(const std::vector<SampledRow>& rows, std::int32_
         values.push_back(p);
     }
     if (length != 4 && length != 8) return ColumnType::InferredVariable;
+    // Values that are there and all zero are a zero of some number; which
+    // one no byte tells, and a zero reads as one either way.
+    const bool allZero = std::all_of(values.begin(), values.end(), [length](const unsigned char* p) {
+        return std::all_of(p, p + length, [](unsigned char b) { return b == 0; });
+    });
+    if (allZero) return length == 4 ? ColumnType::Long : ColumnType::Double;
     const ValueReading* reading = BestReading(values, length);
     return reading != nullptr ? reading->type : ColumnType::InferredVariable;
 }

@@ -239,23 +239,28 @@ TEST_F(OrphanTables, NumbersKeptAmongTheVariableColumnsAreReadAsNumbers) {
         return spec;
     };
     const auto t = b.AddTable("T", {variable(Column("Id", type::kLong)), variable(Column("Price", type::kCurrency)),
-                                    variable(Column("When", type::kDate)), Column("Code", type::kText, 10)});
+                                    variable(Column("When", type::kDate)), Column("Code", type::kText, 10),
+                                    variable(Column("Discount", type::kDouble))});
     for (int i = 0; i < 4; ++i)
         b.AddRow(t, {testing::Long(10 + i), testing::Currency(125000 + 10000 * i), testing::Date(44000.5 + i),
                      // Two UCS-2 letters are four bytes too, and stay text.
-                     testing::Text(std::string("A") + static_cast<char>('B' + i))});
+                     testing::Text(std::string("A") + static_cast<char>('B' + i)),
+                     // Zero in every row: a zero, whatever number it was.
+                     testing::Double(0.0)});
     auto file = Analyse(b, {b.DefinitionPage(t)});
     const TableInfo* table = file->Find("T");
     ASSERT_NE(table, nullptr);
     std::vector<std::int32_t> types;
     for (const ColumnInfo& c : table->columns) types.push_back(c.typeCode);
     EXPECT_EQ(types, (std::vector<std::int32_t>{ColumnType::Long, ColumnType::Currency, ColumnType::Date,
-                                                ColumnType::InferredVariable}));
+                                                ColumnType::InferredVariable, ColumnType::Double}));
     const Walked walked = WalkAll(*file, *table);
     ASSERT_EQ(walked.rows.size(), 4u);
     EXPECT_EQ(walked.rows[2][0].integer, 12);
     EXPECT_DOUBLE_EQ(walked.rows[2][2].real, 44002.5);
     EXPECT_EQ(TextsOf(walked.rows[2]), std::vector<std::string>{"AD"});
+    EXPECT_EQ(walked.rows[2][4].kind, TypedValue::Kind::Float);
+    EXPECT_EQ(walked.rows[2][4].real, 0.0);
 }
 
 TEST_F(OrphanTables, AYesNoColumnComesBackFromItsMaskBit) {
