@@ -252,6 +252,12 @@ void ReadCandidates(const PageSource& pages, const std::vector<std::int32_t>& da
                     std::vector<CandidateRow>& rows, std::int64_t& liveRows) {
     PageBuffer buffer;
     const PageMap& map = pages.Map();
+    // A slot flagged as an overflow pointer holds a few bytes that name
+    // another row. Access also sets the flag on whole rows, which the walk
+    // reads as rows; but some tables keep older versions of their rows under
+    // it, so those rows stand in only for a table that has no others.
+    std::vector<CandidateRow> flagged;
+    constexpr std::int32_t kPointerBytes = 8;
     for (std::int32_t pageNumber : dataPages) {
         if (pageNumber < 0 || static_cast<std::size_t>(pageNumber) >= map.size()) continue;
         if (pages.ReadPage(buffer, pageNumber) <= 0) continue;
@@ -259,9 +265,10 @@ void ReadCandidates(const PageSource& pages, const std::vector<std::int32_t>& da
         const SlotTableRead slots = ReadSlotsByShape(page, map[static_cast<std::size_t>(pageNumber)].rowCount);
         for (std::int32_t i = 0; i < static_cast<std::int32_t>(slots.slots.size()); ++i) {
             const SlotEntry& slot = slots.slots[static_cast<std::size_t>(i)];
-            if (slot.deleted || slot.lookup) continue;
+            if (slot.deleted || (slot.lookup && slot.end - slot.start + 1 <= kPointerBytes)) continue;
             ++liveRows;
-            if (rows.size() >= kSampleRows) continue;
+            std::vector<CandidateRow>& into = slot.lookup ? flagged : rows;
+            if (into.size() >= kSampleRows) continue;
             CandidateRow row;
             row.page = pageNumber;
             row.slot = i;
@@ -269,9 +276,12 @@ void ReadCandidates(const PageSource& pages, const std::vector<std::int32_t>& da
             row.fitsFixed = ReadRowShape(page, slot, false, row.fixed);
             if (row.fitsVariable || row.fitsFixed)
                 row.bytes = ExtractRawText(page, slot.start, static_cast<std::int64_t>(slot.end) - slot.start + 1);
-            rows.push_back(std::move(row));
+            into.push_back(std::move(row));
         }
     }
+    constexpr std::size_t kEnoughRows = 2;
+    if (rows.size() < kEnoughRows)
+        for (CandidateRow& row : flagged) rows.push_back(std::move(row));
 }
 
 }  // namespace

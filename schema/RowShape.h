@@ -26,8 +26,9 @@ struct RowShape {
     std::vector<std::int32_t> varOffsets;
     // Row-relative end (exclusive) of the fixed area, which starts at 2.
     std::int32_t fixedEnd = 2;
-    // The variable data ends exactly where the offset table begins, as rows
-    // written by Access do; a fixed-only row rarely looks like this by chance.
+    // The variable data ends where the offset table begins (or a word or two
+    // before it), as rows written by Access do; a fixed-only row rarely looks
+    // like this by chance.
     bool tight = false;
 
     std::int32_t Length() const { return end - start + 1; }
