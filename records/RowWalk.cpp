@@ -6,6 +6,7 @@
 #include "pagestore/FieldReaders.h"
 #include "pagestore/SlotRepair.h"
 #include "schema/ColumnTypes.h"
+#include "schema/RowShape.h"
 #include "status/DamageReport.h"
 
 namespace pw {
@@ -71,8 +72,8 @@ RowProblem ReadRowLayout(ByteView page, const TableInfo& table, bool hasVariable
 
 // Whether the bytes read as a whole row of the table, as Access writes them:
 // a layout the walk accepts with a column at least, variable data that ends
-// right where the offset table begins, and a fixed area as long as the
-// columns the row stores take. Used to place rows whose slot entry is lost.
+// where the offset table begins, and a fixed area as long as the columns the
+// row stores take. Used to place rows whose slot entry is lost.
 bool FitsAsRow(ByteView page, const TableInfo& table, bool hasVariable, std::int32_t start, std::int32_t end) {
     SlotEntry slot;
     slot.start = start;
@@ -91,10 +92,8 @@ bool FitsAsRow(ByteView page, const TableInfo& table, bool hasVariable, std::int
     }
     const std::int32_t length = end - start + 1;
     if (!hasVariable) return table.columnsInferred || length == 2 + fixedBytes + row.maskLength;
-    // Access leaves a word or two unused before the offset table now and then.
-    constexpr std::int32_t kMostSpareBytes = 4;
-    const std::int32_t spare = length - row.maskLength - 4 - 2 * row.varCount - row.dataEnd;
-    return spare >= 0 && spare <= kMostSpareBytes && spare % 2 == 0 && row.varStart >= 2 + fixedBytes;
+    const std::int32_t offsetTable = length - row.maskLength - 4 - 2 * row.varCount;
+    return DataMeetsOffsetTable(offsetTable - row.dataEnd) && row.varStart >= 2 + fixedBytes;
 }
 
 void SetNull(CellValue& cell) {

@@ -44,10 +44,7 @@ bool ReadRowShape(ByteView page, const SlotEntry& slot, bool hasVariable, RowSha
         previous = offset;
     }
     shape.fixedEnd = shape.varOffsets.front();
-    // Access leaves a word or two unused there now and then.
-    constexpr std::int32_t kMostSpareBytes = 4;
-    const std::int32_t spare = endWord - shape.varOffsets.back();
-    shape.tight = spare >= 0 && spare <= kMostSpareBytes && spare % 2 == 0;
+    shape.tight = DataMeetsOffsetTable(endWord - shape.varOffsets.back());
     return true;
 }
 

@@ -41,6 +41,13 @@ struct RowShape {
 
 inline constexpr std::int32_t kMaxRowColumns = 256;
 
+// Whether variable data that ends this many bytes before the row's offset
+// table ends where Access ends it: right there, or a word or two before
+// (Access leaves those unused now and then).
+inline bool DataMeetsOffsetTable(std::int32_t spareBytes) {
+    return spareBytes >= 0 && spareBytes <= 4 && spareBytes % 2 == 0;
+}
+
 // Reads the row of the slot as a row with (or without) variable columns.
 // False when the row cannot have that layout: outside its page, no column
 // or more than kMaxRowColumns, more variable values than columns, offsets

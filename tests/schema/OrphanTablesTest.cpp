@@ -234,9 +234,9 @@ TEST_F(OrphanTables, TheFixedAreaSplitsIntoIntegersLongsDoublesAndDatesAtTheirOw
 TEST_F(OrphanTables, NumbersKeptAmongTheVariableColumnsAreReadAsNumbers) {
     DatabaseBuilder b;
     // Some files store every column in the variable area, numbers too.
-    auto variable = [](testing::ColumnSpec spec) {
-        spec.fixed = false;
-        return spec;
+    auto variable = [](testing::ColumnSpec column) {
+        column.fixed = false;
+        return column;
     };
     const auto t = b.AddTable("T", {variable(Column("Id", type::kLong)), variable(Column("Price", type::kCurrency)),
                                     variable(Column("When", type::kDate)), Column("Code", type::kText, 10),
