@@ -89,6 +89,26 @@ private:
     std::int64_t& budget_;
 };
 
+// An entry that keeps the order can still be wrong: it then cuts its own row
+// and the next one where neither reads as a row. Such an entry is doubted
+// when a boundary between its neighbours makes both rows read.
+void DoubtMiscutEntries(const std::vector<SlotEntry>& slots, std::vector<bool>& believed, RunPlacer& placer,
+                        std::int32_t low) {
+    const auto n = static_cast<std::int32_t>(slots.size());
+    std::vector<std::int32_t> starts(slots.size(), 0);
+    for (std::int32_t i = 0; i + 1 < n && !placer.Exhausted(); ++i) {
+        const auto at = static_cast<std::size_t>(i);
+        if (!believed[at] || !believed[at + 1] || (i > 0 && !believed[at - 1])) continue;
+        const std::int32_t top = i == 0 ? kPageSize : slots[at - 1].start;
+        const std::int32_t start = slots[at].start;
+        const std::int32_t next = slots[at + 1].start;
+        // A row without bytes on either side cuts nothing.
+        if (start >= top || next >= start) continue;
+        if (placer.Fits(start, top - 1) || placer.Fits(next, start - 1)) continue;
+        if (placer.Place(i, i, top, next, low, starts) && starts[at] != start && starts[at] < top) believed[at] = false;
+    }
+}
+
 }  // namespace
 
 SlotTableRead ReadSlotTable(ByteView page, std::int32_t rowCount, const RowFits& fits) {
@@ -97,12 +117,14 @@ SlotTableRead ReadSlotTable(ByteView page, std::int32_t rowCount, const RowFits&
     read.slots.reserve(static_cast<std::size_t>(n));
     for (std::int32_t i = 0; i < n; ++i) read.slots.push_back(ReadSlot(page, i));
     const std::int32_t low = kSlotTableOffset + 2 * n;
-    if (InOrder(read.slots, low)) return read;
-
-    const std::vector<bool> believed = BelievedSlots(read.slots, low, fits);
-    read.repairs.assign(static_cast<std::size_t>(n), SlotRepair::None);
     std::int64_t budget = kFitsPerPage;
     RunPlacer placer(fits, budget);
+    std::vector<bool> believed =
+        InOrder(read.slots, low) ? std::vector<bool>(read.slots.size(), true) : BelievedSlots(read.slots, low, fits);
+    DoubtMiscutEntries(read.slots, believed, placer, low);
+    if (std::all_of(believed.begin(), believed.end(), [](bool b) { return b; })) return read;
+
+    read.repairs.assign(static_cast<std::size_t>(n), SlotRepair::None);
     auto unplace = [&](SlotEntry& slot) {
         slot.start = 0;
         slot.end = -1;

@@ -32,9 +32,10 @@ struct SlotTableRead {
 // Reads the slot table of a data page. Access fills a page from its end, so
 // each slot's row starts at or below the start of the slot before it, and
 // above the slot table itself. Offsets that keep that order (the most slots
-// that can) are believed; an offset that does not (a damaged entry) would
-// cut its own row and the next one wrongly, so those rows are placed
-// instead: between the believed neighbours, at the boundaries where every
+// that can) are believed, unless an entry cuts its own row and the next one
+// so that neither reads as a row while another boundary makes both read. An
+// offset not believed (a damaged entry) would cut its own row and the next
+// one wrongly, so those rows are placed instead: between the believed neighbours, at the boundaries where every
 // row of the run reads as a row (`fits`). A deleted slot may also have no
 // bytes. The deleted and lookup flags stay as the entry states them.
 SlotTableRead ReadSlotTable(ByteView page, std::int32_t rowCount, const RowFits& fits);

@@ -81,6 +81,25 @@ TEST(SlotRepair, AnEntryThatRisesAboveItsPredecessorLosesToTheRowsThatRead) {
     ExpectRow(read, 2, 2800, 2899);
 }
 
+TEST(SlotRepair, AnEntryThatKeepsTheOrderButCutsTwoRowsWronglyIsPlacedAgain) {
+    Page page({4000, 3900, 3800, 3700});
+    page.SetEntry(1, 3950);  // still between its neighbours
+    const SlotTableRead read = page.Read(4);
+    ASSERT_FALSE(read.repairs.empty());
+    EXPECT_EQ(read.repairs[1], SlotRepair::Placed);
+    ExpectRow(read, 1, 3900, 3999);
+    ExpectRow(read, 2, 3800, 3899);
+
+    // Two rows that do not read, with no boundary that makes both read, stay
+    // as their entries cut them.
+    Page odd({4000, 3900, 3800});
+    odd.rows.erase({3900, 3999});
+    odd.rows.erase({3800, 3899});
+    const SlotTableRead kept = odd.Read(3);
+    EXPECT_TRUE(kept.repairs.empty());
+    ExpectRow(kept, 1, 3900, 3999);
+}
+
 TEST(SlotRepair, RowsThatReadNowhereStayUnplacedAndMakeNothingUp) {
     Page page({4000, 3900, 3800});
     page.SetEntry(1, 0x1FF0);
