@@ -9,7 +9,7 @@ namespace {
 constexpr std::int32_t kLongestRun = 8;
 // Row readings one page may spend on placing rows; a page of noise must not
 // cost more than a few milliseconds.
-constexpr std::int64_t kFitsPerPage = 100000;
+constexpr std::int64_t kFitsPerPage = 20000;
 // The smallest row: a column count and one byte of null mask.
 constexpr std::int32_t kShortestRow = 3;
 
