@@ -1,9 +1,11 @@
 #include "records/LongValueGather.h"
 
+#include <algorithm>
 #include <set>
 #include <utility>
 
 #include "pagestore/FieldReaders.h"
+#include "pagestore/SlotRepair.h"
 #include "pagestore/SlotTable.h"
 
 namespace pw {
@@ -28,9 +30,30 @@ PointerTarget ReadPointer(ByteView bytes, std::int64_t offset) {
     return {ReadInt8(bytes, offset), ReadUInt24(bytes, offset + 1)};
 }
 
+// The row's bounds from the slot table. A row whose entry keeps the order
+// but whose neighbour's does not has lost its end with that neighbour; it
+// ends where its value does, when the value's length is known (`expected`,
+// -1 when not). Every other row is read as its entries state.
+SlotEntry RowBounds(ByteView page, std::int32_t rowCount, std::int32_t row, std::int64_t expected) {
+    const SlotEntry slot = ReadSlot(page, row);
+    if (expected <= 0) return slot;
+    const std::int32_t previous =
+        row == 0 ? kPageSize : (ReadUInt16(page, kSlotTableOffset + 2 * (row - 1)) & kSlotOffsetMask);
+    const bool inOrder = slot.start >= kSlotTableOffset + 2 * rowCount && slot.start <= previous && previous <= kPageSize;
+    if (inOrder) return slot;
+    // Long-value rows have no shape of their own to place them by.
+    const SlotTableRead table = ReadSlotTable(page, rowCount, [](std::int32_t, std::int32_t) { return false; });
+    const auto at = static_cast<std::size_t>(row);
+    if (row < 0 || at >= table.repairs.size() || table.repairs[at] != SlotRepair::EndLost) return slot;
+    SlotEntry bounds = table.slots[at];
+    bounds.end = static_cast<std::int32_t>(std::min<std::int64_t>(bounds.start + expected, kPageSize) - 1);
+    return bounds;
+}
+
 // Reads the page a pointer names into `buffer` and finds the row in it. The
 // result is Chain when the row was found (the form is only used as a reason).
-LongValueForm LoadRow(const PageSource& pages, PointerTarget target, PageBuffer& buffer, RowSpan& span) {
+LongValueForm LoadRow(const PageSource& pages, PointerTarget target, PageBuffer& buffer, RowSpan& span,
+                      std::int64_t expected = -1) {
     const PageMap& map = pages.Map();
     if (target.page < 0 || target.page >= static_cast<std::int64_t>(map.size()))
         return LongValueForm::PageOutsideMap;
@@ -40,7 +63,7 @@ LongValueForm LoadRow(const PageSource& pages, PointerTarget target, PageBuffer&
     if (entry.fileOffset < 0 || pages.ReadPage(buffer, static_cast<std::int32_t>(target.page)) <= 0)
         return LongValueForm::PageOutsideMap;
 
-    const SlotEntry slot = ReadSlot(ByteView(buffer), target.row);
+    const SlotEntry slot = RowBounds(ByteView(buffer), entry.rowCount, target.row, expected);
     span.first = slot.start;
     span.last = slot.end;
     if (span.first >= kPageSize || span.last >= kPageSize) return LongValueForm::RowOutsidePage;
@@ -60,7 +83,7 @@ std::string GatherSingleRow(const PageSource& pages, PointerTarget target, std::
                             LongValueForm& form) {
     PageBuffer buffer{};
     RowSpan span;
-    const LongValueForm found = LoadRow(pages, target, buffer, span);
+    const LongValueForm found = LoadRow(pages, target, buffer, span, declared);
     if (found != LongValueForm::Chain) {
         form = found;
         return {};

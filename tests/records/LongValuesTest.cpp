@@ -139,8 +139,9 @@ TEST(MemoSingleRow, DamagedSlots) {
 
     pages.SetSlot(lval, 0, 0x1F00);  // starts beyond the page
     ExpectNullCell(Memo(pages, FieldHeader(10, 0x40, 0, lval)), "MEMO");
-    // Row 1 now ends beyond the page as well (row 0 "starts" there).
-    ExpectNullCell(Memo(pages, FieldHeader(12, 0x40, 1, lval)), "MEMO");
+    // Row 1's end went with row 0's entry; it ends where its length says.
+    const DecodedCell second = Memo(pages, FieldHeader(12, 0x40, 1, lval));
+    EXPECT_EQ(second.text, "second");
 
     pages.SetSlot(lval, 0, 100);  // row 1 ends before it starts
     LongValueForm form = LongValueForm::Inline;

@@ -106,6 +106,29 @@ TEST_F(WalkDamage, SlotsThatCannotBePlacedAreUnreadableAndTheRestStay) {
     EXPECT_EQ(tallies.back().unreadable, 2);
 }
 
+TEST_F(WalkDamage, AMemoWhoseNeighboursEntryIsDamagedEndsWhereItsLengthSays) {
+    DatabaseBuilder db;
+    const auto t = db.AddTable("Notes", {Column("Id", type::kLong), Column("Note", type::kMemo)});
+    const std::string first(300, 'a');
+    const std::string second(200, 'b');
+    db.AddRow(t, {Long(1), db.Memo(first, testing::TextStorage::Compressed, {testing::LongValueForm::SingleRow})});
+    db.AddRow(t, {Long(2), db.Memo(second, testing::TextStorage::Compressed, {testing::LongValueForm::SingleRow})});
+    auto bytes = db.Build();
+    ASSERT_EQ(db.LongValuePages().size(), 1u);
+    // The first memo's entry points past the page: the second memo's row
+    // ends where that entry says, so its end is lost with it.
+    SetWord(bytes, db.LongValuePages()[0], 14, 0x1FF0);
+    auto file = Analyse(bytes);
+    std::vector<std::string> notes;
+    ForEachRow(file->analysis.pages(), *file->Find("Notes"), {}, [&](const WalkedRow& row) {
+        if (row.IsRecord()) notes.push_back(row.cells[1].value.text);
+        return true;
+    });
+    ASSERT_EQ(notes.size(), 2u);
+    EXPECT_NE(notes[0], first);  // its own row is gone
+    EXPECT_EQ(notes[1], second);
+}
+
 TEST_F(WalkDamage, FlippedRowHeadersAreRejectedRows) {
     DatabaseBuilder db;
     const auto t = db.AddTable("Parts", {Column("Id", type::kLong), Column("Name", type::kText, 50)});
