@@ -168,10 +168,7 @@ SlotTableRead ReadSlotTable(ByteView page, std::int32_t rowCount, const RowFits&
                         after.end = y;
                         break;
                     }
-                if (after.end < 0) {
-                    after.end = after.start - 1;
-                    read.repairs[static_cast<std::size_t>(last) + 1] = SlotRepair::EndLost;
-                }
+                if (after.end < 0) unplace(after);
             }
         }
         i = last + 1;

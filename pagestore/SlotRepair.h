@@ -16,9 +16,6 @@ enum class SlotRepair : std::uint8_t {
     None,      // the entry was believed
     Placed,    // the entry broke the order; its row was placed between its neighbours
     Unplaced,  // the entry broke the order and its row could not be placed
-    // The entry was believed, but the row before it could not be placed, so
-    // where its own row ends is not known: its end is set before its start.
-    EndLost,
 };
 
 struct SlotTableRead {
@@ -28,8 +25,8 @@ struct SlotTableRead {
     // below the one before it), so their offset was not believed.
     std::int32_t outOfOrder = 0;
     // Of those, slots whose row could not be placed between its neighbours:
-    // they are left without bytes (start 0, end -1); the row after them keeps
-    // its start and ends at the first byte where it reads as a row, if any.
+    // they are left without bytes (start 0, end -1), as is the row after one
+    // unless it reads as a row from where its entry starts it.
     std::int32_t unplaced = 0;
 };
 

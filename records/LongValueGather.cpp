@@ -5,7 +5,6 @@
 #include <utility>
 
 #include "pagestore/FieldReaders.h"
-#include "pagestore/SlotRepair.h"
 #include "pagestore/SlotTable.h"
 
 namespace pw {
@@ -30,24 +29,26 @@ PointerTarget ReadPointer(ByteView bytes, std::int64_t offset) {
     return {ReadInt8(bytes, offset), ReadUInt24(bytes, offset + 1)};
 }
 
-// The row's bounds from the slot table. A row whose entry keeps the order
-// but whose neighbour's does not has lost its end with that neighbour; it
-// ends where its value does, when the value's length is known (`expected`,
-// -1 when not). Every other row is read as its entries state.
+// The row's bounds from the slot table. When the entry before the row's
+// points outside the page, that entry is the damaged one and the row's end
+// went with it: the row then ends where its value does, when the value's
+// length is known (`expected`, -1 when not), and never past the row above.
+// Every other row is read as its entries state.
 SlotEntry RowBounds(ByteView page, std::int32_t rowCount, std::int32_t row, std::int64_t expected) {
-    const SlotEntry slot = ReadSlot(page, row);
-    if (expected <= 0) return slot;
-    const std::int32_t previous =
-        row == 0 ? kPageSize : (ReadUInt16(page, kSlotTableOffset + 2 * (row - 1)) & kSlotOffsetMask);
-    const bool inOrder = slot.start >= kSlotTableOffset + 2 * rowCount && slot.start <= previous && previous <= kPageSize;
-    if (inOrder) return slot;
-    // Long-value rows have no shape of their own to place them by.
-    const SlotTableRead table = ReadSlotTable(page, rowCount, [](std::int32_t, std::int32_t) { return false; });
-    const auto at = static_cast<std::size_t>(row);
-    if (row < 0 || at >= table.repairs.size() || table.repairs[at] != SlotRepair::EndLost) return slot;
-    SlotEntry bounds = table.slots[at];
-    bounds.end = static_cast<std::int32_t>(std::min<std::int64_t>(bounds.start + expected, kPageSize) - 1);
-    return bounds;
+    SlotEntry slot = ReadSlot(page, row);
+    if (expected <= 0 || row <= 0) return slot;
+    const std::int32_t low = kSlotTableOffset + 2 * rowCount;
+    auto startOf = [&](std::int32_t i) { return ReadUInt16(page, kSlotTableOffset + 2 * i) & kSlotOffsetMask; };
+    auto onPage = [&](std::int32_t start) { return start >= low && start <= kPageSize; };
+    if (!onPage(slot.start) || onPage(startOf(row - 1))) return slot;
+    std::int32_t above = kPageSize;
+    for (std::int32_t i = row - 2; i >= 0; --i)
+        if (onPage(startOf(i)) && startOf(i) >= slot.start) {
+            above = startOf(i);
+            break;
+        }
+    slot.end = static_cast<std::int32_t>(std::min<std::int64_t>(slot.start + expected, above) - 1);
+    return slot;
 }
 
 // Reads the page a pointer names into `buffer` and finds the row in it. The
