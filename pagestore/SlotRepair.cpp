@@ -125,6 +125,10 @@ SlotTableRead ReadSlotTable(ByteView page, std::int32_t rowCount, const RowFits&
     if (std::all_of(believed.begin(), believed.end(), [](bool b) { return b; })) return read;
 
     read.repairs.assign(static_cast<std::size_t>(n), SlotRepair::None);
+    // Where the believed entries start, kept apart from the bounds set below:
+    // a believed row left without bytes still bounds the run after it.
+    std::vector<std::int32_t> believedStart(static_cast<std::size_t>(n));
+    for (std::size_t k = 0; k < believedStart.size(); ++k) believedStart[k] = read.slots[k].start;
     auto unplace = [&](SlotEntry& slot) {
         slot.start = 0;
         slot.end = -1;
@@ -138,9 +142,9 @@ SlotTableRead ReadSlotTable(ByteView page, std::int32_t rowCount, const RowFits&
         std::int32_t last = i;
         while (last + 1 < n && !believed[static_cast<std::size_t>(last) + 1]) ++last;
         read.outOfOrder += last - i + 1;
-        const std::int32_t top = i == 0 ? kPageSize : read.slots[static_cast<std::size_t>(i) - 1].start;
+        const std::int32_t top = i == 0 ? kPageSize : believedStart[static_cast<std::size_t>(i) - 1];
         const bool anchored = last + 1 < n;
-        const std::int32_t anchor = anchored ? read.slots[static_cast<std::size_t>(last) + 1].start : -1;
+        const std::int32_t anchor = anchored ? believedStart[static_cast<std::size_t>(last) + 1] : -1;
 
         std::vector<std::int32_t> starts(static_cast<std::size_t>(n), 0);
         const bool placed = last - i + 1 <= kLongestRun && placer.Place(i, last, top, anchor, low, starts);

@@ -112,6 +112,21 @@ TEST(SlotRepair, RowsThatReadNowhereStayUnplacedAndMakeNothingUp) {
     ExpectRow(read, 0, 4000, 4095);
 }
 
+TEST(SlotRepair, ARunIsPlacedBelowABelievedRowThatWasLeftWithoutBytes) {
+    Page page({4000, 3900, 3800, 3700, 3600});
+    page.SetEntry(0, 0x1FF0);
+    page.SetEntry(2, 0x1FF0);
+    // Neither row 0 nor row 1 reads anywhere, so slot 1 keeps no bytes; it
+    // still starts at 3900, which bounds row 2.
+    page.rows.erase({4000, 4095});
+    page.rows.erase({3900, 3999});
+    const SlotTableRead read = page.Read(5);
+    EXPECT_EQ(read.repairs[0], SlotRepair::Unplaced);
+    EXPECT_EQ(read.repairs[2], SlotRepair::Placed);
+    ExpectRow(read, 2, 3800, 3899);
+    ExpectRow(read, 3, 3700, 3799);
+}
+
 TEST(SlotRepair, ASlotTableOfNoiseEndsWithinItsBudget) {
     Page page({});
     page.bytes[12] = 200;
