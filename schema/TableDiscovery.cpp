@@ -113,6 +113,39 @@ std::vector<std::uint8_t> MergeDefinitionPages(const PageSource& pages, const Ta
     return merged;
 }
 
+namespace {
+
+// The catalog is no table of the user's, but a page of its rows that is gone
+// (wiped, or cut off with the end of the file) takes names, or the only trace
+// of whole tables, with it: that is told even when every table left reads.
+void ReportLostCatalogPages(const PageSource& pages, const RunControl& run) {
+    constexpr std::int32_t kCatalogDefinitionPage = 2;
+    const PageMap& map = pages.Map();
+    const PageMapEntry* entry = EntryOf(map, kCatalogDefinitionPage);
+    if (entry == nullptr || !IsPageOfType(*entry, PageType::TableDefinition)) return;  // told as a lost catalog
+    TableInfo catalog;
+    catalog.tdefPage = kCatalogDefinitionPage;
+    catalog.name = "MSysObjects";
+    std::unordered_set<std::int32_t> visited{kCatalogDefinitionPage};
+    for (std::int32_t next = entry->link; next != 0 && visited.insert(next).second;) {
+        const PageMapEntry* nextEntry = EntryOf(map, next);
+        if (nextEntry == nullptr || !IsPageOfType(*nextEntry, PageType::TableDefinition)) break;
+        catalog.continuationPages.push_back(next);
+        next = nextEntry->link;
+    }
+    for (const PageMapEntry& e : map)
+        if (IsPageOfType(e, PageType::Data) && e.link == kCatalogDefinitionPage) catalog.dataPages.push_back(e.pageNumber);
+    const std::vector<std::uint8_t> definition = MergeDefinitionPages(pages, catalog);
+    if (ParseTableDefinition(ByteView(definition), catalog, map) == 0) return;
+    ApplyUsageMap(pages, ByteView(definition), catalog);
+    for (std::int32_t lost : catalog.lostPages)
+        run.Report({DamageKind::PageUnreadable, lost, -1, catalog.name,
+                    "a page of the catalog's rows holds no page any more (wiped, cut off or overwritten): "
+                    "tables it named may be lost with it"});
+}
+
+}  // namespace
+
 DiscoveredTables DiscoverTables(const PageSource& pages, const RunControl& run, const TablePublisher& publish) {
     const PageMap& map = pages.Map();
     DiscoveredTables found;
@@ -137,6 +170,7 @@ DiscoveredTables DiscoverTables(const PageSource& pages, const RunControl& run, 
     // with the others.
     for (TableInfo& orphan : FindOrphanTables(pages, tables, run)) tables.push_back(std::move(orphan));
 
+    ReportLostCatalogPages(pages, run);
     found.unnamedTables = ApplyCatalogNames(pages, tables, run);
 
     run.Status("Analyzing Completed");

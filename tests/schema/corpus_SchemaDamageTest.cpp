@@ -256,3 +256,34 @@ TEST_F(SchemaDamage, PublishedTablesAreFinishedValues) {
 
 }  // namespace
 }  // namespace pw
+
+namespace pw {
+namespace {
+
+// A table whose catalog row, definition and rows all lay past the end of a
+// cut file leaves no trace but the catalog's usage map: the page it lists
+// that is gone is told, so the loss is not passed off as an intact file.
+TEST(CatalogDamage, ACatalogPageCutOffWithTheTailIsReported) {
+    PW_REQUIRE_CORPUS();
+    const auto path = testing::CorpusDir() / "files" / "ucanaccess__complex.accdb";
+    const std::vector<std::uint8_t> bytes = testing::ReadFile(path);
+    AnalysedFile intact(path);
+    ASSERT_TRUE(intact.ok);
+    EXPECT_EQ(intact.damage.TotalEvents(), 0);
+    std::int32_t lastCatalogPage = -1;
+    for (std::int32_t page : CatalogDataPages(intact)) lastCatalogPage = std::max(lastCatalogPage, page);
+    ASSERT_GT(lastCatalogPage, 2);
+
+    testing::TempDir dir;
+    const auto cut = dir / "cut.accdb";
+    testing::WriteFile(cut, std::vector<std::uint8_t>(bytes.begin(), bytes.begin() + std::int64_t{lastCatalogPage} * 4096));
+    AnalysedFile damaged(cut);
+    ASSERT_TRUE(damaged.ok);
+    bool told = false;
+    for (const DamageEvent& e : damaged.damage.KeptEvents())
+        told = told || (e.kind == DamageKind::PageUnreadable && e.page == lastCatalogPage && e.table == "MSysObjects");
+    EXPECT_TRUE(told);
+}
+
+}  // namespace
+}  // namespace pw
