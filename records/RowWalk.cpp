@@ -70,30 +70,42 @@ RowProblem ReadRowLayout(ByteView page, const TableInfo& table, bool hasVariable
     return RowProblem::None;
 }
 
+// For each stored column count, the fixed bytes the columns a row of that
+// many columns stores take. A table rebuilt from its rows has no fixed layout
+// every row shares: none is asked of it.
+std::vector<std::int32_t> FixedBytesByStoredColumns(const TableInfo& table) {
+    std::vector<std::int32_t> bytes(static_cast<std::size_t>(kMaxStoredColumns) + 1, 0);
+    if (table.columnsInferred) return bytes;
+    const std::size_t count = ColumnsInUse(table);
+    for (std::size_t i = 0; i < count; ++i) {
+        const ColumnInfo& c = table.columns[i];
+        if (c.isFixed == 0 || c.typeCode == ColumnType::Bit || c.columnNumber < 0 ||
+            c.columnNumber >= kMaxStoredColumns)
+            continue;
+        std::int32_t& at = bytes[static_cast<std::size_t>(c.columnNumber) + 1];
+        at = std::max(at, c.fixedOffset + c.length);
+    }
+    // A row of n columns stores every column numbered below n.
+    for (std::size_t n = 1; n < bytes.size(); ++n) bytes[n] = std::max(bytes[n], bytes[n - 1]);
+    return bytes;
+}
+
 // Whether the bytes read as a whole row of the table, as Access writes them:
 // a layout the walk accepts with a column at least, variable data that ends
 // where the offset table begins, and a fixed area as long as the columns the
 // row stores take. Used to place rows whose slot entry is lost.
-bool FitsAsRow(ByteView page, const TableInfo& table, bool hasVariable, std::int32_t start, std::int32_t end) {
+bool FitsAsRow(ByteView page, const TableInfo& table, bool hasVariable, const std::vector<std::int32_t>& fixedBytes,
+               std::int32_t start, std::int32_t end) {
     SlotEntry slot;
     slot.start = start;
     slot.end = end;
     RowLayout row;
     if (ReadRowLayout(page, table, hasVariable, slot, row) != RowProblem::None || row.storedColumns == 0) return false;
-    std::int32_t fixedBytes = 0;
-    // A table rebuilt from its rows has no fixed layout every row shares.
-    if (!table.columnsInferred) {
-        const std::size_t count = ColumnsInUse(table);
-        for (std::size_t i = 0; i < count; ++i) {
-            const ColumnInfo& c = table.columns[i];
-            if (c.isFixed != 0 && c.typeCode != ColumnType::Bit && c.columnNumber < row.storedColumns)
-                fixedBytes = std::max(fixedBytes, c.fixedOffset + c.length);
-        }
-    }
+    const std::int32_t fixed = fixedBytes[static_cast<std::size_t>(row.storedColumns)];
     const std::int32_t length = end - start + 1;
-    if (!hasVariable) return table.columnsInferred || length == 2 + fixedBytes + row.maskLength;
+    if (!hasVariable) return table.columnsInferred || length == 2 + fixed + row.maskLength;
     const std::int32_t offsetTable = length - row.maskLength - 4 - 2 * row.varCount;
-    return DataMeetsOffsetTable(offsetTable - row.dataEnd) && row.varStart >= 2 + fixedBytes;
+    return DataMeetsOffsetTable(offsetTable - row.dataEnd) && row.varStart >= 2 + fixed;
 }
 
 void SetNull(CellValue& cell) {
@@ -191,7 +203,12 @@ void SanitizeCellText(std::string& text) {
 }
 
 RowWalker::RowWalker(const PageSource& pages, const TableInfo& table, const RunControl& run, WalkOptions options)
-    : pages_(pages), table_(table), run_(run), options_(options), hasVariable_(SchemaHasVariableColumns(table)) {
+    : pages_(pages),
+      table_(table),
+      run_(run),
+      options_(options),
+      hasVariable_(SchemaHasVariableColumns(table)),
+      fixedBytes_(FixedBytesByStoredColumns(table)) {
     context_.pages = &pages_;
     context_.run = &run_;
     context_.table = &table_.name;
@@ -253,7 +270,7 @@ std::int32_t RowWalker::LoadPage(std::size_t index) {
     slots_ = map[static_cast<std::size_t>(pageNumber)].rowCount;
     const ByteView page(buffer_);
     slotTable_ = ReadSlotTable(page, slots_, [&](std::int32_t start, std::int32_t end) {
-        return FitsAsRow(page, table_, hasVariable_, start, end);
+        return FitsAsRow(page, table_, hasVariable_, fixedBytes_, start, end);
     });
     // An entry whose row could not be placed is reported when its slot is read.
     for (std::size_t i = 0; i < slotTable_.repairs.size(); ++i)

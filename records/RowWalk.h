@@ -141,6 +141,7 @@ private:
     RunControl run_;
     WalkOptions options_;
     bool hasVariable_ = false;
+    std::vector<std::int32_t> fixedBytes_;  // per stored column count, for placing rows of damaged slots
     ValueContext context_;
     std::vector<std::int32_t> pageList_;
     PageBuffer buffer_{};

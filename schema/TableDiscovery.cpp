@@ -64,23 +64,30 @@ const char* HeaderProblem(const TableInfo& table) {
 }
 
 // Follows the next-page links of a definition and collects its continuation
-// pages in chain order. A link back to a page already collected ends the
-// chain; the pages collected so far stay.
+// pages in chain order. A link back to a page already collected, or to a page
+// that is no definition page, ends the chain; the pages collected so far stay.
+std::vector<std::int32_t> ContinuationChain(const PageMap& map, std::int32_t head) {
+    std::vector<std::int32_t> chain;
+    const PageMapEntry* entry = EntryOf(map, head);
+    if (entry == nullptr || !IsPageOfType(*entry, PageType::TableDefinition)) return chain;
+    std::unordered_set<std::int32_t> visited{head};
+    for (std::int32_t next = entry->link; next != 0 && visited.insert(next).second;) {
+        const PageMapEntry* nextEntry = EntryOf(map, next);
+        if (nextEntry == nullptr || !IsPageOfType(*nextEntry, PageType::TableDefinition)) break;
+        chain.push_back(next);
+        next = nextEntry->link;
+    }
+    return chain;
+}
+
+// Gives a candidate its continuation pages, which are no tables of their own.
 void MergeChain(const PageMap& map, std::vector<TableInfo>& candidates, std::size_t head,
                 const std::unordered_map<std::int32_t, std::size_t>& byPage, std::vector<bool>& removed) {
-    const PageMapEntry* entry = EntryOf(map, candidates[head].tdefPage);
-    if (entry == nullptr || !IsPageOfType(*entry, PageType::TableDefinition) || entry->link == 0) return;
-    std::unordered_set<std::int32_t> visited{candidates[head].tdefPage};
-    std::int32_t next = entry->link;
-    while (visited.insert(next).second) {
+    for (std::int32_t next : ContinuationChain(map, candidates[head].tdefPage)) {
         auto found = byPage.find(next);
-        const PageMapEntry* nextEntry = EntryOf(map, next);
-        if (found == byPage.end() || nextEntry == nullptr || !IsPageOfType(*nextEntry, PageType::TableDefinition))
-            return;
+        if (found == byPage.end()) return;
         candidates[head].continuationPages.push_back(next);
         removed[found->second] = true;
-        if (nextEntry->link == 0) return;
-        next = nextEntry->link;
     }
 }
 
@@ -126,13 +133,7 @@ void ReportLostCatalogPages(const PageSource& pages, const RunControl& run) {
     TableInfo catalog;
     catalog.tdefPage = kCatalogDefinitionPage;
     catalog.name = "MSysObjects";
-    std::unordered_set<std::int32_t> visited{kCatalogDefinitionPage};
-    for (std::int32_t next = entry->link; next != 0 && visited.insert(next).second;) {
-        const PageMapEntry* nextEntry = EntryOf(map, next);
-        if (nextEntry == nullptr || !IsPageOfType(*nextEntry, PageType::TableDefinition)) break;
-        catalog.continuationPages.push_back(next);
-        next = nextEntry->link;
-    }
+    catalog.continuationPages = ContinuationChain(map, kCatalogDefinitionPage);
     for (const PageMapEntry& e : map)
         if (IsPageOfType(e, PageType::Data) && e.link == kCatalogDefinitionPage) catalog.dataPages.push_back(e.pageNumber);
     const std::vector<std::uint8_t> definition = MergeDefinitionPages(pages, catalog);
