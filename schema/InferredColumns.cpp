@@ -343,7 +343,8 @@ InferredTable InferColumns(const PageSource& pages, const std::vector<std::int32
     auto tooMany = [&](const std::vector<FixedPiece>& p) {
         return p.size() > kMaxFixedColumns || static_cast<std::int32_t>(p.size()) + numbered > numbers;
     };
-    std::vector<FixedPiece> pieces = SplitFixedArea(rows, ReadingGrain::Fine);
+    std::vector<FixedPiece> pieces = SplitFixedArea(rows, ReadingGrain::Finest);
+    if (tooMany(pieces)) pieces = SplitFixedArea(rows, ReadingGrain::Fine);
     if (tooMany(pieces)) pieces = SplitFixedArea(rows, ReadingGrain::Coarse);
     if (tooMany(pieces)) pieces = WholeFixedArea(rows);
 

@@ -122,29 +122,66 @@ double LongScore(const StoredValues& values, bool tellIntegers) {
 double LongOrIntegersScore(const StoredValues& values) { return LongScore(values, true); }
 double LongOnlyScore(const StoredValues& values) { return LongScore(values, false); }
 
-double IntScore(const StoredValues& values) {
+// Two Byte columns side by side (a status and a level) make an Integer whose
+// bytes are both small codes in every row; an Integer past 255 rarely has a
+// low byte that small in every row, so rows with the high byte set tell.
+double IntScore(const StoredValues& values, bool tellBytes) {
+    constexpr unsigned kSmallCode = 15;
+    constexpr int kRowsThatTellBytes = 2;
+    bool bytesSmall = true;
+    int highByteSet = 0;
     double score = 0;
     for (const unsigned char* p : values) {
         const auto value = Read<std::int16_t>(p);
         if (!SmallShort(value)) return kNoReading;
+        bytesSmall = bytesSmall && p[0] <= kSmallCode && p[1] <= kSmallCode;
+        if (p[1] != 0) ++highByteSet;
         if (value != 0) score += 2.0 + kAlignmentBonus * SignBytes(value, 2);
     }
+    if (tellBytes && bytesSmall && highByteSet >= kRowsThatTellBytes) return kNoReading;
     return score == 0 ? kNoReading : score;
+}
+
+double IntOrBytesScore(const StoredValues& values) { return IntScore(values, true); }
+double IntOnlyScore(const StoredValues& values) { return IntScore(values, false); }
+
+// Bytes account for so little that a Byte reading only fills what no wider
+// reading takes; bytes past 100 are more often part of something else (a
+// GUID, a flag word) than a code someone stored.
+double ByteScore(const StoredValues& values) {
+    constexpr unsigned kLargestCode = 100;
+    double score = 0;
+    for (const unsigned char* p : values) {
+        if (p[0] > kLargestCode) return kNoReading;
+        if (p[0] != 0) score += 1.0;
+    }
+    return score;
 }
 
 }  // namespace
 
 const std::vector<ValueReading>& ValueReadings(ReadingGrain grain) {
+    static const std::vector<ValueReading> finest = {{ColumnType::Date, 8, DateScore},
+                                                     {ColumnType::Currency, 8, CurrencyScore},
+                                                     {ColumnType::Double, 8, DoubleScore},
+                                                     {ColumnType::Long, 4, LongOrIntegersScore},
+                                                     {ColumnType::Int, 2, IntOrBytesScore},
+                                                     {ColumnType::Byte, 1, ByteScore}};
     static const std::vector<ValueReading> fine = {{ColumnType::Date, 8, DateScore},
                                                    {ColumnType::Currency, 8, CurrencyScore},
                                                    {ColumnType::Double, 8, DoubleScore},
                                                    {ColumnType::Long, 4, LongOrIntegersScore},
-                                                   {ColumnType::Int, 2, IntScore}};
+                                                   {ColumnType::Int, 2, IntOnlyScore}};
     static const std::vector<ValueReading> coarse = {{ColumnType::Date, 8, DateScore},
                                                      {ColumnType::Currency, 8, CurrencyScore},
                                                      {ColumnType::Double, 8, DoubleScore},
                                                      {ColumnType::Long, 4, LongOnlyScore}};
-    return grain == ReadingGrain::Fine ? fine : coarse;
+    switch (grain) {
+        case ReadingGrain::Finest: return finest;
+        case ReadingGrain::Fine: return fine;
+        case ReadingGrain::Coarse: break;
+    }
+    return coarse;
 }
 
 const ValueReading* BestReading(const StoredValues& values, std::int32_t length) {

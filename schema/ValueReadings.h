@@ -22,19 +22,22 @@ struct ValueReading {
 };
 
 enum class ReadingGrain {
-    Fine,    // every reading
-    Coarse,  // no Integers: for when the fine split gives more columns than the rows have numbers
+    Finest,  // every reading
+    Fine,    // no Bytes: for when the finest split gives more columns than the rows have numbers
+    Coarse,  // no Integers either
 };
 
-// Dates, Currency, Doubles, Longs and Integers, in the order that wins
-// between equal scores:
+// Dates, Currency, Doubles, Longs, Integers and Bytes, in the order that
+// wins between equal scores:
 //   - a date: days between 1800 and 2199 on whole seconds, most after 1910;
 //   - Currency: whole numbers of ten-thousandths that are whole cents, of a
 //     size people store;
 //   - a Double: normal numbers of a size people store;
 //   - a Long: a counter (positive and distinct) or moderate whole numbers,
 //     unless (Fine) its halves are two small counts in every row;
-//   - an Integer (Fine): whole numbers up to 9999.
+//   - an Integer (Fine): whole numbers up to 9999, unless (Finest) its bytes
+//     are two small codes in every row;
+//   - a Byte (Finest): codes and counts up to 100.
 // Between two alignments of the same reading, the one with the smaller
 // values scores higher.
 const std::vector<ValueReading>& ValueReadings(ReadingGrain grain);

@@ -310,6 +310,39 @@ TEST_F(OrphanTables, TwoIntegersSideBySideAreNotReadAsOneLong) {
     EXPECT_EQ(fixedTypesOf(n, u), (std::vector<std::int32_t>{ColumnType::Long}));
 }
 
+TEST_F(OrphanTables, TwoByteCodesSideBySideAreNotReadAsOneInteger) {
+    DatabaseBuilder b;
+    // A status and a level, then a quantity past 255 whose low byte is no
+    // small code: two Bytes and an Integer, each at its own offset.
+    const auto t = b.AddTable("T", {Column("Status", type::kByte), Column("Level", type::kByte),
+                                    Column("Quantity", type::kInt), Column("Name", type::kText, 20)});
+    const std::uint8_t status[] = {1, 2, 3, 1, 0};
+    const std::uint8_t level[] = {3, 3, 1, 2, 4};
+    const std::int16_t quantity[] = {300, 517, 1210, 2049, 700};
+    for (int i = 0; i < 5; ++i)
+        b.AddRow(t, {testing::Byte(status[i]), testing::Byte(level[i]), testing::Int(quantity[i]), testing::Text("p")});
+    auto file = Analyse(b, {b.DefinitionPage(t)});
+    const TableInfo* table = file->Find("T");
+    ASSERT_NE(table, nullptr);
+    std::vector<std::int32_t> types;
+    std::vector<std::size_t> at;
+    for (std::size_t c = 0; c < table->columns.size(); ++c)
+        if (table->columns[c].isFixed != 0 && table->columns[c].typeCode != ColumnType::Bit) {
+            types.push_back(table->columns[c].typeCode);
+            at.push_back(c);
+        }
+    ASSERT_EQ(types, (std::vector<std::int32_t>{ColumnType::Byte, ColumnType::Byte, ColumnType::Int}));
+    const Walked walked = WalkAll(*file, *table);
+    ASSERT_EQ(walked.rows.size(), 5u);
+    for (std::size_t i = 0; i < 5; ++i) {
+        if (status[i] != 0) {
+            EXPECT_EQ(walked.rows[i][at[0]].integer, status[i]) << i;
+        }
+        EXPECT_EQ(walked.rows[i][at[1]].integer, level[i]) << i;
+        EXPECT_EQ(walked.rows[i][at[2]].integer, quantity[i]) << i;
+    }
+}
+
 TEST_F(OrphanTables, RowsWrittenBeforeAColumnWasAddedKeepTheirValues) {
     DatabaseBuilder b;
     const auto t = b.AddTable("T", {Column("Id", type::kLong), Column("Name", type::kText, 50),
