@@ -1,5 +1,7 @@
 #include "schema/SystemTableSignatures.h"
 
+#include <iterator>
+#include <string_view>
 #include <vector>
 
 #include "schema/ColumnTypes.h"
@@ -140,7 +142,23 @@ std::optional<std::string> MatchComplexStorage(const TableInfo& table) {
     return std::nullopt;
 }
 
+const Signature* Named(const char* name) {
+    for (const Signature& signature : Signatures())
+        if (std::string_view(signature.name) == name) return &signature;
+    return nullptr;
+}
+
 }  // namespace
+
+std::optional<std::string> SystemTableAtPage(std::int32_t definitionPage, std::int32_t statedColumns) {
+    static const char* const kFirstTables[] = {"MSysACEs", "MSysQueries", "MSysRelationships"};
+    constexpr std::int32_t kFirstPage = 3;
+    const std::int32_t at = definitionPage - kFirstPage;
+    if (at < 0 || at >= static_cast<std::int32_t>(std::size(kFirstTables))) return std::nullopt;
+    const Signature* signature = Named(kFirstTables[at]);
+    if (signature == nullptr || static_cast<std::int32_t>(signature->columns.size()) != statedColumns) return std::nullopt;
+    return std::string(signature->name);
+}
 
 std::optional<std::string> MatchSystemTable(const TableInfo& table) {
     if (table.columns.empty()) return std::nullopt;

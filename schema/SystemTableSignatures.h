@@ -21,4 +21,12 @@ namespace pw {
 // "f_<table>_<column>", the stored id being lost with the catalog.
 std::optional<std::string> MatchSystemTable(const TableInfo& table);
 
+// The system table a table whose definition is lost must be, from where that
+// definition was: Access creates its own tables first, so pages 3, 4 and 5
+// hold the definitions of MSysACEs, MSysQueries and MSysRelationships in
+// every Jet 4 and ACE file (page 2 is the catalog's). The page number is the
+// one the rows' own pages name as their owner, so it holds however the file
+// was cut. The rows must state that table's column count too.
+std::optional<std::string> SystemTableAtPage(std::int32_t definitionPage, std::int32_t statedColumns);
+
 }  // namespace pw

@@ -33,10 +33,11 @@ enum class NameSource {
     CatalogIndex,     // a Name key of the catalog's index names it (catalog rows lost)
     Generated,        // nothing named it: "Recovered Table NN"
     SystemSignature,  // its column set is that of one of Access's own tables
+    SystemPage,       // definition lost; its page is where Access keeps one of its own tables
 };
 
 // Stable machine names: "catalog", "navigation-pane", "catalog-index",
-// "generated", "system-signature".
+// "generated", "system-signature", "system-page".
 constexpr const char* NameSourceName(NameSource source) {
     switch (source) {
         case NameSource::Catalog: return "catalog";
@@ -44,6 +45,7 @@ constexpr const char* NameSourceName(NameSource source) {
         case NameSource::CatalogIndex: return "catalog-index";
         case NameSource::Generated: return "generated";
         case NameSource::SystemSignature: return "system-signature";
+        case NameSource::SystemPage: return "system-page";
     }
     return "unknown";
 }

@@ -66,13 +66,19 @@ void NameUncataloguedTables(const PageSource& pages, std::vector<TableInfo>& tab
         if (!Unnamed(table)) continue;
         const std::optional<TableInfo> parsed = ReadDefinition(pages, table);
         std::optional<std::string> system;
-        if (parsed) system = MatchSystemTable(*parsed);
+        NameSource source = NameSource::SystemSignature;
+        if (parsed) {
+            system = MatchSystemTable(*parsed);
+        } else if (table.columnsInferred) {
+            system = SystemTableAtPage(table.tdefPage, table.maxColumns);
+            source = NameSource::SystemPage;
+        }
         if (!system) {
             anyUnnamed = true;
             continue;
         }
         table.name = *system;
-        table.nameSource = NameSource::SystemSignature;
+        table.nameSource = source;
         systemObject[i] = true;
         if (*system == kNavPaneObjectsTable || *system == kNavPaneGroupsTable) navPanes.push_back(*parsed);
     }

@@ -13,7 +13,9 @@ namespace pw {
 //   - a definition whose column set is that of one of Access's own tables
 //     takes that table's name (NameSource::SystemSignature) and is marked in
 //     `systemObject`, so it is dropped like the system tables the catalog
-//     names;
+//     names; so does a lost definition on the page where Access keeps one
+//     of its own tables, when its rows fit that table
+//     (NameSource::SystemPage);
 //   - a table the navigation pane lists takes the name listed there
 //     (NameSource::NavigationPane);
 //   - else one whose Id the catalog's own indexes still name takes that

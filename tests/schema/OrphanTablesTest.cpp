@@ -8,6 +8,7 @@
 
 #include "records/RowWalk.h"
 #include "schema/ColumnTypes.h"
+#include "schema/SystemTableSignatures.h"
 #include "tests/support/Analysis.h"
 #include "tests/support/DatabaseBuilder.h"
 #include "tests/support/FileTools.h"
@@ -490,6 +491,31 @@ TEST_F(OrphanTables, WithoutTheCatalogSystemTablesAreToldByTheirColumnsAndTheNav
     ASSERT_NE(u, nullptr);
     EXPECT_EQ(u->nameSource, NameSource::Generated);
     EXPECT_EQ(file->tables().size(), 3u);
+}
+
+// Access creates its own tables first: a definition lost on page 3 was the
+// access-control table's, whose rows must not pass for a user table.
+TEST_F(OrphanTables, WithoutTheCatalogAndItsDefinitionAnAccessTableIsKnownByItsPage) {
+    DatabaseBuilder b;
+    constexpr DatabaseBuilder::TableId kAces = 1;
+    for (std::int32_t object = 0; object < 3; ++object)
+        b.AddRow(kAces, {testing::Long(0xFFFFF), testing::Bit(true), testing::Long(0x0F000000 + object),
+                         testing::Binary({0x01, 0x02})});
+    const auto orders = b.AddTable("Orders", {Column("Id", type::kLong), Column("Item", type::kText, 50)});
+    b.AddRow(orders, {testing::Long(1), testing::Text("pen")});
+    std::vector<std::int32_t> zero = b.CatalogPages();
+    zero.push_back(b.DefinitionPage(kAces));
+    auto file = Analyse(b, zero);
+
+    EXPECT_EQ(ByPage(*file, b.DefinitionPage(kAces)), nullptr);
+    ASSERT_EQ(file->tables().size(), 1u);
+    EXPECT_EQ(file->tables()[0].tdefPage, b.DefinitionPage(orders));
+    EXPECT_EQ(SystemTableAtPage(3, 4), std::optional<std::string>("MSysACEs"));
+    EXPECT_EQ(SystemTableAtPage(5, 8), std::optional<std::string>("MSysRelationships"));
+    // Rows of another width are no rows of that table; nor is any other page.
+    EXPECT_EQ(SystemTableAtPage(3, 5), std::nullopt);
+    EXPECT_EQ(SystemTableAtPage(6, 4), std::nullopt);
+    EXPECT_EQ(SystemTableAtPage(2, 17), std::nullopt);
 }
 
 // Access usually leaves the group table's names empty; the object table
