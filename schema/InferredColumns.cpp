@@ -125,6 +125,33 @@ std::vector<FixedPiece> SplitFixedArea(const std::vector<SampledRow>& rows, Read
     return pieces;
 }
 
+// A run no reading takes because it is zero in every row is most often
+// numbers that are all zero (counts, flags not yet set): read as Longs, or an
+// Integer for two bytes, a zero reads as a zero whatever number it was, where
+// bytes would show only that they are zero.
+std::vector<FixedPiece> SplitZeroRuns(const std::vector<SampledRow>& rows, const std::vector<FixedPiece>& pieces) {
+    constexpr std::int32_t kLong = 4;
+    constexpr std::int32_t kInt = 2;
+    std::vector<FixedPiece> split;
+    for (const FixedPiece& piece : pieces) {
+        const bool zero = piece.type == ColumnType::Binary &&
+                          std::all_of(rows.begin(), rows.end(), [&piece](const SampledRow& row) {
+                              return row.HasFixed(piece.offset, piece.length) && row.FixedIsZero(piece.offset, piece.length);
+                          });
+        if (!zero || (piece.length % kLong != 0 && piece.length != kInt)) {
+            split.push_back(piece);
+            continue;
+        }
+        if (piece.length == kInt) {
+            split.push_back({ColumnType::Int, piece.offset, kInt});
+            continue;
+        }
+        for (std::int32_t o = piece.offset; o < piece.offset + piece.length; o += kLong)
+            split.push_back({ColumnType::Long, o, kLong});
+    }
+    return split;
+}
+
 // Two characters of UCS-2 or a compressed text: four bytes that are a
 // number only by accident.
 bool LooksLikeText(const unsigned char* p, std::int32_t length) {
@@ -347,6 +374,7 @@ InferredTable InferColumns(const PageSource& pages, const std::vector<std::int32
     if (tooMany(pieces)) pieces = SplitFixedArea(rows, ReadingGrain::Fine);
     if (tooMany(pieces)) pieces = SplitFixedArea(rows, ReadingGrain::Coarse);
     if (tooMany(pieces)) pieces = WholeFixedArea(rows);
+    if (std::vector<FixedPiece> zeros = SplitZeroRuns(rows, pieces); !tooMany(zeros)) pieces = std::move(zeros);
 
     const CostTable fixedCost = FixedCosts(rows, pieces, numbers);
     std::vector<std::int32_t> filledNumber;

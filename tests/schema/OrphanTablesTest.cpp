@@ -344,6 +344,35 @@ TEST_F(OrphanTables, TwoByteCodesSideBySideAreNotReadAsOneInteger) {
     }
 }
 
+TEST_F(OrphanTables, NumbersThatAreZeroInEveryRowComeBackAsZeros) {
+    DatabaseBuilder b;
+    const auto t = b.AddTable("T", {Column("Id", type::kLong), Column("Parent", type::kLong), Column("Replies", type::kLong),
+                                    Column("Posted", type::kDate), Column("Title", type::kText, 50)});
+    for (int i = 0; i < 4; ++i)
+        b.AddRow(t, {testing::Long(6 + i), testing::Long(0), testing::Long(0), testing::Date(40647.25 + i),
+                     testing::Text("t" + std::to_string(i))});
+    auto file = Analyse(b, {b.DefinitionPage(t)});
+    const TableInfo* table = file->Find("T");
+    ASSERT_NE(table, nullptr);
+    std::vector<std::int32_t> types;
+    std::vector<std::size_t> at;
+    for (std::size_t c = 0; c < table->columns.size(); ++c)
+        if (table->columns[c].isFixed != 0 && table->columns[c].typeCode != ColumnType::Bit) {
+            types.push_back(table->columns[c].typeCode);
+            at.push_back(c);
+        }
+    ASSERT_EQ(types, (std::vector<std::int32_t>{ColumnType::Long, ColumnType::Long, ColumnType::Long, ColumnType::Date}));
+    const Walked walked = WalkAll(*file, *table);
+    ASSERT_EQ(walked.rows.size(), 4u);
+    for (std::size_t i = 0; i < 4; ++i) {
+        EXPECT_EQ(walked.rows[i][at[0]].integer, 6 + static_cast<std::int64_t>(i));
+        for (std::size_t zero : {at[1], at[2]}) {
+            EXPECT_EQ(walked.rows[i][zero].kind, TypedValue::Kind::Integer) << i;
+            EXPECT_EQ(walked.rows[i][zero].integer, 0) << i;
+        }
+    }
+}
+
 TEST_F(OrphanTables, RowsWrittenBeforeAColumnWasAddedKeepTheirValues) {
     DatabaseBuilder b;
     const auto t = b.AddTable("T", {Column("Id", type::kLong), Column("Name", type::kText, 50),
