@@ -89,6 +89,7 @@ AnalysisOutcome Analysis::Run(const std::string& path, const RunControl& run, co
     SortColumns(found.tables);
     tables_ = std::move(found.tables);
     unnamedTables_ = found.unnamedTables;
+    CountTablePagesLostAtTail(facts_, static_cast<std::int64_t>(reader_.Map().size()), tables_);
 
     run.Status("Initializing Tables.....");
     outcome_ = found.stopped || run.StopRequested() ? AnalysisOutcome::Stopped : AnalysisOutcome::Completed;

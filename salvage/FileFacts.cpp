@@ -75,4 +75,11 @@ FileFacts DescribeFile(const CDbReader& reader, FormatCheck format, const PageGr
     return facts;
 }
 
+void CountTablePagesLostAtTail(FileFacts& facts, std::int64_t pageCount, const std::vector<TableInfo>& tables) {
+    std::int64_t furthest = pageCount - 1 + facts.pagesLostAtTail;
+    for (const TableInfo& table : tables)
+        for (std::int32_t page : table.lostPages) furthest = std::max<std::int64_t>(furthest, page);
+    facts.pagesLostAtTail = static_cast<std::int32_t>(furthest - (pageCount - 1));
+}
+
 }  // namespace pw

@@ -93,6 +93,7 @@ void ApplyUsageMap(const PageSource& pages, ByteView definition, TableInfo& tabl
     }
     const PageMap& map = pages.Map();
     std::vector<std::int32_t> lost;
+    std::size_t pastTheEnd = 0;
     for (std::int32_t page : *listed) {
         if (page <= 0) {
             table.usageMap = UsageMapState::Inconsistent;
@@ -106,6 +107,7 @@ void ApplyUsageMap(const PageSource& pages, ByteView definition, TableInfo& tabl
                                     entry->pageType <= static_cast<std::int16_t>(PageType::UsageMap);
         if (!someKindOfPage) {
             lost.push_back(page);
+            if (static_cast<std::size_t>(page) >= map.size()) ++pastTheEnd;
             continue;
         }
         const bool owned = IsPageOfType(*entry, PageType::Data) && entry->link == table.tdefPage;
@@ -115,8 +117,12 @@ void ApplyUsageMap(const PageSource& pages, ByteView definition, TableInfo& tabl
         }
     }
     // A map that lists mostly pages that are gone is more likely damaged
-    // itself than the pages; it is not trusted then.
-    if (lost.size() * 2 > listed->size()) {
+    // itself than the pages; it is not trusted then. Pages past the end of
+    // the file are the tail's loss, which tells nothing against the map, as
+    // long as the map lists some page still in the file.
+    const std::size_t inFile = listed->size() - pastTheEnd;
+    const std::size_t lostInFile = lost.size() - pastTheEnd;
+    if (lostInFile * 2 > inFile || (inFile == 0 && !table.dataPages.empty())) {
         table.usageMap = UsageMapState::Inconsistent;
         return;
     }

@@ -113,5 +113,41 @@ TEST_F(UsageMapDamage, AMapPageThatIsWipedLeavesEveryOwnedPageInUse) {
     EXPECT_EQ(Owned(after), Owned(before));
 }
 
+// A cut tail takes the pages at the end of the file, often most of a table:
+// the map is right about them, and says how much of the tail is gone.
+TEST(CorpusUsageMap, AMapWhosePagesWereMostlyCutOffWithTheTailIsBelieved) {
+    PW_REQUIRE_CORPUS();
+    for (const testing::CorpusFile& file : testing::ListCorpusFiles()) {
+        if (file.format != "JET4" && file.format != "ACE") continue;
+        AnalysedFile intact(file.path);
+        if (!intact.ok) continue;
+        for (const TableInfo& t : intact.tables()) {
+            if (t.usageMap != UsageMapState::Listed || t.dataPages.size() < 3 || !t.stalePages.empty()) continue;
+            std::vector<std::int32_t> pages = t.dataPages;
+            std::sort(pages.begin(), pages.end());
+            // Only the first of three pages or more is left: most are gone.
+            const std::int32_t cut = pages[0] + 1;
+            if (t.tdefPage >= cut) continue;
+            auto bytes = testing::ReadFile(file.path);
+            bytes.resize(static_cast<std::size_t>(cut) * kPageSize);
+            testing::TempDir dir;
+            const auto out = dir / file.path.filename();
+            testing::WriteFile(out, bytes);
+            AnalysedFile damaged(out);
+            ASSERT_TRUE(damaged.ok);
+            const TableInfo* after = damaged.Find(t.name);
+            // The map itself may lie past the cut; then nothing is listed.
+            if (after == nullptr || after->usageMap == UsageMapState::Unreadable) continue;
+            SCOPED_TRACE(file.name + " / " + t.name);
+            EXPECT_EQ(after->usageMap, UsageMapState::Listed);
+            EXPECT_EQ(after->lostPages, std::vector<std::int32_t>(pages.begin() + 1, pages.end()));
+            EXPECT_GE(damaged.analysis.fileFacts().pagesLostAtTail, pages.back() - (cut - 1));
+            EXPECT_TRUE(damaged.damage.LostAnything());
+            return;
+        }
+    }
+    FAIL() << "no corpus table to cut";
+}
+
 }  // namespace
 }  // namespace pw
