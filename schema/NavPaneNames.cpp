@@ -1,6 +1,7 @@
 #include "schema/NavPaneNames.h"
 
 #include <optional>
+#include <vector>
 
 #include "pagestore/FieldReaders.h"
 #include "pagestore/SlotTable.h"
@@ -68,6 +69,34 @@ void ReadNavPaneNames(const PageSource& pages, const TableInfo& navPane,
             names.emplace(*id, std::move(text));
         }
     }
+}
+
+std::optional<TableInfo> ReadAsNavPaneObjects(const PageSource& pages, const TableInfo& inferred) {
+    constexpr std::int32_t kCatalogId = 2;
+    constexpr std::size_t kMostColumns = 6;
+    if (!inferred.columnsInferred || inferred.columns.size() > kMostColumns) return std::nullopt;
+    std::vector<std::size_t> longs;
+    std::vector<std::size_t> texts;
+    for (std::size_t c = 0; c < inferred.columns.size(); ++c) {
+        const ColumnInfo& column = inferred.columns[c];
+        if (column.typeCode == ColumnType::Long) longs.push_back(c);
+        if (column.typeCode == ColumnType::InferredVariable && column.isFixed == 0) texts.push_back(c);
+    }
+    for (std::size_t text : texts)
+        for (std::size_t id : longs)
+            for (std::size_t type : longs) {
+                if (type == id) continue;
+                TableInfo named = inferred;
+                named.columns[id].name = "Id";
+                named.columns[type].name = "Type";
+                named.columns[text].name = "Name";
+                named.columns[text].typeCode = ColumnType::Text;
+                std::unordered_map<std::int32_t, std::string> read;
+                ReadNavPaneNames(pages, named, read);
+                const auto catalog = read.find(kCatalogId);
+                if (catalog != read.end() && catalog->second == "MSysObjects") return named;
+            }
+    return std::nullopt;
 }
 
 }  // namespace pw

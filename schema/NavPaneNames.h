@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <unordered_map>
 
@@ -23,5 +24,11 @@ inline constexpr const char* kNavPaneGroupsTable = "MSysNavPaneGroupToObjects";
 // a help, not data.
 void ReadNavPaneNames(const PageSource& pages, const TableInfo& navPane,
                       std::unordered_map<std::int32_t, std::string>& names);
+
+// A table whose definition is lost too (columns inferred) is the object list
+// when its rows, read as Id, Name and Type, list the catalog itself: Id 2,
+// "MSysObjects", a table. No user table lists that. Returns a copy whose
+// columns carry those names, for ReadNavPaneNames.
+std::optional<TableInfo> ReadAsNavPaneObjects(const PageSource& pages, const TableInfo& inferred);
 
 }  // namespace pw

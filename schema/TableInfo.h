@@ -34,10 +34,11 @@ enum class NameSource {
     Generated,        // nothing named it: "Recovered Table NN"
     SystemSignature,  // its column set is that of one of Access's own tables
     SystemPage,       // definition lost; its page is where Access keeps one of its own tables
+    SystemRows,       // definition lost; its rows are those of one of Access's own tables
 };
 
 // Stable machine names: "catalog", "navigation-pane", "catalog-index",
-// "generated", "system-signature", "system-page".
+// "generated", "system-signature", "system-page", "system-rows".
 constexpr const char* NameSourceName(NameSource source) {
     switch (source) {
         case NameSource::Catalog: return "catalog";
@@ -46,6 +47,7 @@ constexpr const char* NameSourceName(NameSource source) {
         case NameSource::Generated: return "generated";
         case NameSource::SystemSignature: return "system-signature";
         case NameSource::SystemPage: return "system-page";
+        case NameSource::SystemRows: return "system-rows";
     }
     return "unknown";
 }

@@ -64,14 +64,18 @@ void NameUncataloguedTables(const PageSource& pages, std::vector<TableInfo>& tab
     for (std::size_t i = 0; i < tables.size(); ++i) {
         TableInfo& table = tables[i];
         if (!Unnamed(table)) continue;
-        const std::optional<TableInfo> parsed = ReadDefinition(pages, table);
+        std::optional<TableInfo> parsed = ReadDefinition(pages, table);
         std::optional<std::string> system;
         NameSource source = NameSource::SystemSignature;
         if (parsed) {
             system = MatchSystemTable(*parsed);
         } else if (table.columnsInferred) {
-            system = SystemTableAtPage(table.tdefPage, table.maxColumns);
             source = NameSource::SystemPage;
+            system = SystemTableAtPage(table.tdefPage, table.maxColumns);
+            if (!system && (parsed = ReadAsNavPaneObjects(pages, table))) {
+                source = NameSource::SystemRows;
+                system = kNavPaneObjectsTable;
+            }
         }
         if (!system) {
             anyUnnamed = true;
@@ -80,7 +84,7 @@ void NameUncataloguedTables(const PageSource& pages, std::vector<TableInfo>& tab
         table.name = *system;
         table.nameSource = source;
         systemObject[i] = true;
-        if (*system == kNavPaneObjectsTable || *system == kNavPaneGroupsTable) navPanes.push_back(*parsed);
+        if (parsed && (*system == kNavPaneObjectsTable || *system == kNavPaneGroupsTable)) navPanes.push_back(*parsed);
     }
     if (!anyUnnamed) return;
 

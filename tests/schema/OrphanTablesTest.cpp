@@ -573,5 +573,38 @@ TEST_F(OrphanTables, TheNavigationPaneObjectListNamesTablesButNotFormsOrQueries)
     EXPECT_EQ(u->nameSource, NameSource::Generated);
 }
 
+// The object list lost with the catalog and its own definition still lists
+// the catalog by name; a user table of the same shape does not.
+TEST_F(OrphanTables, AnObjectListWhoseDefinitionIsLostIsKnownByItsRowsAndStillNamesTables) {
+    DatabaseBuilder b;
+    testing::TableOptions system;
+    system.catalogName = "MSysNavPaneObjectIDs";
+    const std::vector<testing::ColumnSpec> columns = {Column("Id", type::kLong), Column("Name", type::kText, 130),
+                                                      Column("Type", type::kLong)};
+    const auto objects = b.AddTable("MSysNavPaneObjectIDs", columns, system);
+    const auto orders = b.AddTable("Orders", {Column("Id", type::kLong), Column("Item", type::kText, 50)});
+    b.AddRow(orders, {testing::Long(1), testing::Text("pen")});
+    b.AddRow(orders, {testing::Long(2), testing::Text("ink")});
+    const auto lookalike = b.AddTable("Lookalike", columns);
+    for (auto [id, name] : {std::pair{2, "MSysObjects"}, std::pair{3, "MSysACEs"},
+                            std::pair{b.DefinitionPage(orders), "Orders"}})
+        b.AddRow(objects, {testing::Long(id), testing::Text(name), testing::Long(1)});
+    b.AddRow(lookalike, {testing::Long(7), testing::Text("Seven"), testing::Long(1)});
+    b.AddRow(lookalike, {testing::Long(9), testing::Text("Nine"), testing::Long(1)});
+    std::vector<std::int32_t> zero = b.CatalogPages();
+    for (auto table : {objects, orders, lookalike}) zero.push_back(b.DefinitionPage(table));
+    auto file = Analyse(b, zero);
+
+    EXPECT_EQ(ByPage(*file, b.DefinitionPage(objects)), nullptr);
+    const TableInfo* o = file->Find("Orders");
+    ASSERT_NE(o, nullptr);
+    EXPECT_TRUE(o->columnsInferred);
+    EXPECT_EQ(o->nameSource, NameSource::NavigationPane);
+    const TableInfo* l = ByPage(*file, b.DefinitionPage(lookalike));
+    ASSERT_NE(l, nullptr);
+    EXPECT_EQ(l->nameSource, NameSource::Generated);
+    EXPECT_EQ(file->tables().size(), 2u);
+}
+
 }  // namespace
 }  // namespace pw
