@@ -192,6 +192,28 @@ std::vector<FixedPiece> WholeFixedArea(const std::vector<SampledRow>& rows) {
     return {{ColumnType::Binary, 0, longest}};
 }
 
+// The fixed bytes of a null value are whatever the row held there before
+// (often the start of a text), and they spoil every reading of the column.
+// Once a binary piece has its column number, its values are read again from
+// the rows whose mask says they are there.
+void RetypeByPresentValues(const std::vector<SampledRow>& rows, std::vector<FixedPiece>& pieces,
+                           const std::vector<std::int32_t>& fixedNumber) {
+    for (std::size_t j = 0; j < pieces.size(); ++j) {
+        FixedPiece& piece = pieces[j];
+        const std::int32_t number = j < fixedNumber.size() ? fixedNumber[j] : -1;
+        if (piece.type != ColumnType::Binary || number < 0) continue;
+        StoredValues values;
+        bool someNull = false;
+        for (const SampledRow& row : rows) {
+            if (!row.HasFixed(piece.offset, piece.length)) continue;
+            if (row.MaskBit(number)) values.push_back(row.Fixed(piece.offset));
+            else someNull = true;
+        }
+        if (!someNull || values.empty()) continue;
+        if (const ValueReading* reading = BestReading(values, piece.length)) piece.type = reading->type;
+    }
+}
+
 using CostTable = std::vector<std::vector<std::int64_t>>;  // [column][column number]
 
 CostTable VariableCosts(const std::vector<SampledRow>& rows, std::int32_t varCount, std::int32_t numbers) {
@@ -386,6 +408,7 @@ InferredTable InferColumns(const PageSource& pages, const std::vector<std::int32
         AssignNumbers(varCost, CostTable{}, numbers, filledNumber, fixedNumber);
         fixedNumber = CheapestNumbers(fixedCost);
     }
+    RetypeByPresentValues(rows, pieces, fixedNumber);
     const std::vector<std::int32_t> emptyNumber = CheapestNumbers(emptyVarCost);
     std::vector<std::int32_t> varNumber;
     for (std::size_t k = 0, f = 0, e = 0; k < filled.size(); ++k)

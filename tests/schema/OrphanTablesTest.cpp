@@ -12,6 +12,7 @@
 #include "tests/support/Analysis.h"
 #include "tests/support/DatabaseBuilder.h"
 #include "tests/support/FileTools.h"
+#include "tests/support/RowEncoder.h"
 
 namespace pw {
 namespace {
@@ -369,6 +370,37 @@ TEST_F(OrphanTables, NumbersThatAreZeroInEveryRowComeBackAsZeros) {
         for (std::size_t zero : {at[1], at[2]}) {
             EXPECT_EQ(walked.rows[i][zero].kind, TypedValue::Kind::Integer) << i;
             EXPECT_EQ(walked.rows[i][zero].integer, 0) << i;
+        }
+    }
+}
+
+TEST_F(OrphanTables, NullNumbersWhoseBytesHoldLeftoversDoNotSpoilTheirColumn) {
+    DatabaseBuilder b;
+    const auto t = b.AddTable("T", {Column("Name", type::kText, 20), Column("Value", type::kLong)});
+    const std::int32_t values[] = {13, 49, 0, -45, 0, 9087, 0, -3462, -12};
+    const bool null[] = {false, false, true, false, false, false, true, false, false};
+    for (int i = 0; i < 9; ++i) {
+        // A null keeps whatever its bytes held before: here the start of a text.
+        testing::Bytes row = testing::EncodeRow(
+            b.Layout(t), {testing::Text("row" + std::to_string(i)), testing::Long(null[i] ? 0x6F72FEFF : values[i])});
+        if (null[i]) row.back() = static_cast<std::uint8_t>(row.back() & ~(1u << 1));
+        b.AddRawRow(t, row);
+    }
+    auto file = Analyse(b, {b.DefinitionPage(t)});
+    const TableInfo* table = file->Find("T");
+    ASSERT_NE(table, nullptr);
+    std::size_t at = table->columns.size();
+    for (std::size_t c = 0; c < table->columns.size(); ++c)
+        if (table->columns[c].isFixed != 0 && table->columns[c].typeCode != ColumnType::Bit) at = c;
+    ASSERT_LT(at, table->columns.size());
+    EXPECT_EQ(table->columns[at].typeCode, ColumnType::Long);
+    const Walked walked = WalkAll(*file, *table);
+    ASSERT_EQ(walked.rows.size(), 9u);
+    for (std::size_t i = 0; i < 9; ++i) {
+        if (null[i]) {
+            EXPECT_EQ(walked.rows[i][at].kind, TypedValue::Kind::Null) << i;
+        } else {
+            EXPECT_EQ(walked.rows[i][at].integer, values[i]) << i;
         }
     }
 }
