@@ -109,6 +109,17 @@ void DoubtMiscutEntries(const std::vector<SlotEntry>& slots, std::vector<bool>& 
     }
 }
 
+// A damaged entry's flags are as doubtful as its offset. Deletions come in
+// runs and whole pages; on a page where no believed entry is deleted, the
+// row of a damaged entry that says deleted is far likelier live, and is read
+// as live.
+void KeepPlacedRowsLive(SlotTableRead& read) {
+    for (std::size_t k = 0; k < read.slots.size(); ++k)
+        if (read.repairs[k] == SlotRepair::None && read.slots[k].deleted) return;
+    for (std::size_t k = 0; k < read.slots.size(); ++k)
+        if (read.repairs[k] == SlotRepair::Placed) read.slots[k].deleted = false;
+}
+
 }  // namespace
 
 SlotTableRead ReadSlotTable(ByteView page, std::int32_t rowCount, const RowFits& fits) {
@@ -177,6 +188,7 @@ SlotTableRead ReadSlotTable(ByteView page, std::int32_t rowCount, const RowFits&
         }
         i = last + 1;
     }
+    KeepPlacedRowsLive(read);
     return read;
 }
 

@@ -38,7 +38,8 @@ struct SlotTableRead {
 // offset not believed (a damaged entry) would cut its own row and the next
 // one wrongly, so those rows are placed instead: between the believed neighbours, at the boundaries where every
 // row of the run reads as a row (`fits`). A deleted slot may also have no
-// bytes. The deleted and lookup flags stay as the entry states them.
+// bytes. The deleted and lookup flags stay as the entry states them, except
+// that a placed row is live when no believed entry of the page is deleted.
 SlotTableRead ReadSlotTable(ByteView page, std::int32_t rowCount, const RowFits& fits);
 
 }  // namespace pw

@@ -127,6 +127,25 @@ TEST(SlotRepair, ARunIsPlacedBelowABelievedRowThatWasLeftWithoutBytes) {
     ExpectRow(read, 3, 3700, 3799);
 }
 
+TEST(SlotRepair, ADamagedEntryThatSaysDeletedIsLiveUnlessItsPageHoldsDeletions) {
+    // The damaged word of slot 1 carries the deleted flag as noise.
+    Page page({4000, 3900, 3800, 3700});
+    page.SetEntry(1, 0x1F00 | kSlotDeletedFlag);
+    const SlotTableRead read = page.Read(4);
+    ASSERT_EQ(read.repairs[1], SlotRepair::Placed);
+    ExpectRow(read, 1, 3900, 3999);
+    EXPECT_FALSE(read.slots[1].deleted);
+
+    // A page with a believed deletion keeps what the damaged entry says.
+    Page deletions({4000, 3900, 3800, 3700});
+    deletions.SetEntry(1, 0x1F00 | kSlotDeletedFlag);
+    deletions.SetEntry(3, 3700 | kSlotDeletedFlag);
+    const SlotTableRead kept = deletions.Read(4);
+    ASSERT_EQ(kept.repairs[1], SlotRepair::Placed);
+    EXPECT_TRUE(kept.slots[1].deleted);
+    EXPECT_TRUE(kept.slots[3].deleted);
+}
+
 TEST(SlotRepair, ASlotTableOfNoiseEndsWithinItsBudget) {
     Page page({});
     page.bytes[12] = 200;
