@@ -68,7 +68,31 @@ struct Slot {
     std::int32_t link = 0;
     std::uint16_t word2 = 0;
     bool header = false;
+    std::int32_t systemPage = -1;  // 2 to 5 for a definition known as one of Access's first tables
 };
+
+// Access writes the definitions of its first tables (pages 2 to 5: the
+// catalog, MSysACEs, MSysQueries, MSysRelationships) alike in every file:
+// the same free-space word, and a column name no user table has.
+constexpr std::uint16_t kSystemWords[4] = {0x0BDE, 0x0EA9, 0x0DEB, 0x0CCB};
+constexpr const char* kSystemColumns[4] = {"RmtInfoShort", "FInheritable", "Expression", "szRelationship"};
+constexpr std::int32_t kFirstSystemPage = 2;
+
+bool HoldsUcs2(const std::uint8_t* page, std::size_t size, const char* ascii) {
+    std::vector<std::uint8_t> wanted;
+    for (const char* c = ascii; *c != 0; ++c) {
+        wanted.push_back(static_cast<std::uint8_t>(*c));
+        wanted.push_back(0);
+    }
+    return std::search(page, page + size, wanted.begin(), wanted.end()) != page + size;
+}
+
+std::int32_t SystemPageOf(const std::uint8_t* page, std::size_t size) {
+    if (page[0] != 0x02) return -1;
+    for (std::int32_t k = 0; k < 4; ++k)
+        if (U16(page + 2) == kSystemWords[k] && HoldsUcs2(page, size, kSystemColumns[k])) return kFirstSystemPage + k;
+    return -1;
+}
 
 // Reads the file once and counts page starts at every position modulo 4096.
 bool CountStarts(const DatabaseFile& file, const RunControl& run, std::array<std::int64_t, kGrid>& votes) {
@@ -110,7 +134,8 @@ std::vector<Slot> ReadSlots(const DatabaseFile& file, std::int64_t phase, std::i
         for (std::int64_t k = 0; k * kGrid + kStartBytes <= got; ++k, ++index) {
             const std::uint8_t* p = block.data() + k * kGrid;
             if (!PlausiblePageStart(p)) continue;
-            slots.push_back({index, p[0], I32(p + 4), U16(p + 2), IsHeaderStart(p)});
+            const auto pageBytes = static_cast<std::size_t>(std::min<std::int64_t>(kGrid, got - k * kGrid));
+            slots.push_back({index, p[0], I32(p + 4), U16(p + 2), IsHeaderStart(p), SystemPageOf(p, pageBytes)});
         }
         if (got < static_cast<std::int64_t>(block.size())) break;
     }
@@ -121,7 +146,6 @@ std::vector<Slot> ReadSlots(const DatabaseFile& file, std::int64_t phase, std::i
 // Page 0 by its text, or page 1 followed by the system definitions that
 // always come after it.
 bool NumberFromSystemPages(const std::vector<Slot>& slots, std::int32_t* first) {
-    static constexpr std::uint16_t kSystemWords[4] = {0x0BDE, 0x0EA9, 0x0DEB, 0x0CCB};
     std::unordered_map<std::int64_t, const Slot*> byIndex;
     for (const Slot& slot : slots) byIndex.emplace(slot.index, &slot);
     for (const Slot& slot : slots) {
@@ -142,6 +166,27 @@ bool NumberFromSystemPages(const std::vector<Slot>& slots, std::int32_t* first) 
         }
     }
     return false;
+}
+
+// Without page 1, a system definition still names its own page: the
+// numbering most of them agree on (the lower number between equals).
+bool NumberFromSystemDefinitions(const std::vector<Slot>& slots, std::int32_t* first) {
+    std::unordered_map<std::int64_t, int> agreeing;
+    for (const Slot& slot : slots)
+        if (slot.systemPage >= 0) ++agreeing[slot.systemPage - slot.index];
+    const std::int64_t firstSlot = slots.empty() ? 0 : slots.front().index;
+    std::int64_t best = 0;
+    int bestCount = 0;
+    for (const auto& [shift, count] : agreeing) {
+        if (shift + firstSlot < 0) continue;
+        if (count > bestCount || (count == bestCount && shift < best)) {
+            best = shift;
+            bestCount = count;
+        }
+    }
+    if (bestCount == 0) return false;
+    *first = static_cast<std::int32_t>(best);
+    return true;
 }
 
 // Every link to a definition votes for each numbering under which it lands on
@@ -267,6 +312,10 @@ PageGrid FindPageGrid(const DatabaseFile& file, const RunControl& run) {
     grid.agreeingLinks = NumberFromLinks(slots, &fromLinks, &grid.highestLinkedPage);
     if (NumberFromSystemPages(slots, &first)) {
         grid.numbering = GridNumbering::PageOne;
+    } else if (NumberFromSystemDefinitions(slots, &first)) {
+        // Links can agree on a wrong numbering where definitions come at a
+        // steady stride; a system definition cannot be elsewhere.
+        grid.numbering = GridNumbering::SystemDefinitions;
     } else if (grid.agreeingLinks > 0) {
         first = fromLinks;
         grid.numbering = GridNumbering::Links;

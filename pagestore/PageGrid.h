@@ -11,6 +11,7 @@ namespace pw {
 enum class GridNumbering {
     PageOne,   // page 1 and the system definitions after it were found
     Links,     // the links between pages agree on it
+    SystemDefinitions,  // the definitions of Access's first tables (pages 2 to 5) were found
     Default,   // nothing told: the first whole page is page 0 (or 1 when the file starts inside a page)
 };
 

@@ -14,6 +14,7 @@ const char* NumberingName(GridNumbering numbering) {
     switch (numbering) {
         case GridNumbering::PageOne: return "page one";
         case GridNumbering::Links: return "links";
+        case GridNumbering::SystemDefinitions: return "system definitions";
         case GridNumbering::Default: break;
     }
     return "default";

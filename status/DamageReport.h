@@ -65,7 +65,7 @@ struct FileFacts {
     std::int64_t pageOneOffset = -1;    // file position of page 1, -1 when it is not in the file
     std::int32_t pagesMissingAtHead = 0;
     std::int32_t pagesLostAtTail = 0;   // at least this many: pages named by links past the end
-    std::string numbering;              // how the page numbers were settled: "standard", "page one", "links", "default"
+    std::string numbering;              // how the page numbers were settled: "standard", "page one", "links", "system definitions", "default"
     bool headerReadable = true;         // page 0 still holds the database header
     bool catalogReadable = true;        // the catalog's definition and rows are there
     std::string format;                 // "Jet 4", "ACE"
