@@ -88,34 +88,43 @@ TEST(CorpusRecognition, EveryJet4AndAceFileGetsTheStandardScan) {
     }
 }
 
+// Cuts `cut` bytes off the start of every 4096-byte-page corpus file of at
+// least `smallest` pages and counts the files whose pages from
+// `firstWholePage` on are not numbered as they were.
+std::size_t MisnumberedAfterCut(std::size_t cut, std::size_t smallest, std::size_t firstWholePage,
+                                std::size_t* checked) {
+    const auto files = FilesOf([](const CorpusFile& f) { return IsPage4096Format(f.format); });
+    pw::testing::TempDir dir;
+    std::size_t misnumbered = 0;
+    for (const CorpusFile& file : files) {
+        const Bytes intact = pw::testing::ReadFile(file.path);
+        if (intact.size() < smallest * 4096) continue;
+        const fs::path path = dir / ("cut-" + file.name);
+        pw::testing::WriteFile(path, pw::testing::CutStart(intact, cut));
+        const Outcome out = Analyse(path);
+        SCOPED_TRACE(file.name);
+        EXPECT_TRUE(out.ok) << out.message;
+        ++*checked;
+        bool same = out.ok && out.map.size() == intact.size() / kPageSize;
+        for (std::size_t n = firstWholePage; same && n < out.map.size(); ++n)
+            same = out.map[n].fileOffset == static_cast<std::int64_t>(n * kPageSize - cut);
+        if (!same) {
+            ++misnumbered;
+            ADD_FAILURE() << file.name << ": pages numbered wrongly";
+        }
+    }
+    return misnumbered;
+}
+
 // Even a file of a few dozen pages, with its header, page 1 and catalog
 // definition cut off, keeps every page's number: the links between its
 // pages settle them. An empty database of a dozen pages has too few links to
 // tell two numberings apart, and no rows to lose by it.
 TEST(CorpusRecognition, EveryFileCutByWholePagesKeepsItsPageNumbers) {
     PW_REQUIRE_CORPUS();
-    const auto files = FilesOf([](const CorpusFile& f) { return IsPage4096Format(f.format); });
-    pw::testing::TempDir dir;
-    std::size_t misnumbered = 0;
-    for (const CorpusFile& file : files) {
-        const Bytes intact = pw::testing::ReadFile(file.path);
-        constexpr std::size_t kCut = 2 * 4096 + 100;
-        if (intact.size() < 20 * 4096) continue;
-        const fs::path path = dir / ("cut-" + file.name);
-        pw::testing::WriteFile(path, pw::testing::CutStart(intact, kCut));
-        const Outcome out = Analyse(path);
-        SCOPED_TRACE(file.name);
-        ASSERT_TRUE(out.ok) << out.message;
-        // The first whole page left is page 3.
-        bool same = out.map.size() == intact.size() / kPageSize;
-        for (std::size_t n = 3; same && n < out.map.size(); ++n)
-            same = out.map[n].fileOffset == static_cast<std::int64_t>(n * kPageSize - kCut);
-        if (!same) {
-            ++misnumbered;
-            ADD_FAILURE() << file.name << ": pages numbered wrongly";
-        }
-    }
-    EXPECT_EQ(misnumbered, 0u);
+    std::size_t checked = 0;
+    // The first whole page left is page 3.
+    EXPECT_EQ(MisnumberedAfterCut(2 * 4096 + 100, 20, 3, &checked), 0u);
 }
 
 // Cut into page 4, a file keeps none of pages 0 to 3 and no page 1 to number
@@ -124,30 +133,9 @@ TEST(CorpusRecognition, EveryFileCutByWholePagesKeepsItsPageNumbers) {
 // system definition every file has, still names its own number.
 TEST(CorpusRecognition, EveryFileCutIntoItsSystemDefinitionsKeepsItsPageNumbers) {
     PW_REQUIRE_CORPUS();
-    const auto files = FilesOf([](const CorpusFile& f) { return IsPage4096Format(f.format); });
-    pw::testing::TempDir dir;
-    std::size_t misnumbered = 0;
     std::size_t checked = 0;
-    for (const CorpusFile& file : files) {
-        const Bytes intact = pw::testing::ReadFile(file.path);
-        constexpr std::size_t kCut = 4 * 4096 + 3616;
-        if (intact.size() < 8 * 4096) continue;
-        const fs::path path = dir / ("cut-" + file.name);
-        pw::testing::WriteFile(path, pw::testing::CutStart(intact, kCut));
-        const Outcome out = Analyse(path);
-        SCOPED_TRACE(file.name);
-        ASSERT_TRUE(out.ok) << out.message;
-        ++checked;
-        bool same = out.map.size() == intact.size() / kPageSize;
-        for (std::size_t n = 5; same && n < out.map.size(); ++n)
-            same = out.map[n].fileOffset == static_cast<std::int64_t>(n * kPageSize - kCut);
-        if (!same) {
-            ++misnumbered;
-            ADD_FAILURE() << file.name << ": pages numbered wrongly";
-        }
-    }
+    EXPECT_EQ(MisnumberedAfterCut(4 * 4096 + 3616, 8, 5, &checked), 0u);
     EXPECT_GT(checked, 100u);
-    EXPECT_EQ(misnumbered, 0u);
 }
 
 TEST(CorpusRecognition, EveryJet3FileIsRefused) {

@@ -58,6 +58,23 @@ const TableInfo* ByPage(const testing::AnalysedFile& file, std::int32_t page) {
 
 std::int64_t EventsOfKind(const testing::AnalysedFile& file, DamageKind kind) { return file.damage.Count(kind); }
 
+// The columns that hold fixed bytes (Yes/No columns hold none): their types
+// and where each stands among the table's columns.
+struct FixedColumns {
+    std::vector<std::int32_t> types;
+    std::vector<std::size_t> at;
+};
+
+FixedColumns FixedColumnsOf(const TableInfo& table) {
+    FixedColumns fixed;
+    for (std::size_t c = 0; c < table.columns.size(); ++c)
+        if (table.columns[c].isFixed != 0 && table.columns[c].typeCode != ColumnType::Bit) {
+            fixed.types.push_back(table.columns[c].typeCode);
+            fixed.at.push_back(c);
+        }
+    return fixed;
+}
+
 class OrphanTables : public ::testing::Test {
 protected:
     std::unique_ptr<testing::AnalysedFile> Analyse(const DatabaseBuilder& builder, std::vector<std::int32_t> zero) {
@@ -214,14 +231,9 @@ TEST_F(OrphanTables, TheFixedAreaSplitsIntoIntegersLongsDoublesAndDatesAtTheirOw
     auto file = Analyse(b, {b.DefinitionPage(t)});
     const TableInfo* table = file->Find("T");
     ASSERT_NE(table, nullptr);
-    std::vector<std::int32_t> fixedTypes;
-    std::vector<std::size_t> at;
-    for (std::size_t c = 0; c < table->columns.size(); ++c)
-        if (table->columns[c].isFixed) {
-            fixedTypes.push_back(table->columns[c].typeCode);
-            at.push_back(c);
-        }
-    ASSERT_EQ(fixedTypes,
+    const FixedColumns fixed = FixedColumnsOf(*table);
+    const std::vector<std::size_t>& at = fixed.at;
+    ASSERT_EQ(fixed.types,
               (std::vector<std::int32_t>{ColumnType::Int, ColumnType::Long, ColumnType::Double, ColumnType::Date}));
     const Walked walked = WalkAll(*file, *table);
     ASSERT_EQ(walked.rows.size(), 4u);
@@ -326,14 +338,9 @@ TEST_F(OrphanTables, TwoByteCodesSideBySideAreNotReadAsOneInteger) {
     auto file = Analyse(b, {b.DefinitionPage(t)});
     const TableInfo* table = file->Find("T");
     ASSERT_NE(table, nullptr);
-    std::vector<std::int32_t> types;
-    std::vector<std::size_t> at;
-    for (std::size_t c = 0; c < table->columns.size(); ++c)
-        if (table->columns[c].isFixed != 0 && table->columns[c].typeCode != ColumnType::Bit) {
-            types.push_back(table->columns[c].typeCode);
-            at.push_back(c);
-        }
-    ASSERT_EQ(types, (std::vector<std::int32_t>{ColumnType::Byte, ColumnType::Byte, ColumnType::Int}));
+    const FixedColumns fixed = FixedColumnsOf(*table);
+    const std::vector<std::size_t>& at = fixed.at;
+    ASSERT_EQ(fixed.types, (std::vector<std::int32_t>{ColumnType::Byte, ColumnType::Byte, ColumnType::Int}));
     const Walked walked = WalkAll(*file, *table);
     ASSERT_EQ(walked.rows.size(), 5u);
     for (std::size_t i = 0; i < 5; ++i) {
@@ -355,14 +362,9 @@ TEST_F(OrphanTables, NumbersThatAreZeroInEveryRowComeBackAsZeros) {
     auto file = Analyse(b, {b.DefinitionPage(t)});
     const TableInfo* table = file->Find("T");
     ASSERT_NE(table, nullptr);
-    std::vector<std::int32_t> types;
-    std::vector<std::size_t> at;
-    for (std::size_t c = 0; c < table->columns.size(); ++c)
-        if (table->columns[c].isFixed != 0 && table->columns[c].typeCode != ColumnType::Bit) {
-            types.push_back(table->columns[c].typeCode);
-            at.push_back(c);
-        }
-    ASSERT_EQ(types, (std::vector<std::int32_t>{ColumnType::Long, ColumnType::Long, ColumnType::Long, ColumnType::Date}));
+    const FixedColumns fixed = FixedColumnsOf(*table);
+    const std::vector<std::size_t>& at = fixed.at;
+    ASSERT_EQ(fixed.types, (std::vector<std::int32_t>{ColumnType::Long, ColumnType::Long, ColumnType::Long, ColumnType::Date}));
     const Walked walked = WalkAll(*file, *table);
     ASSERT_EQ(walked.rows.size(), 4u);
     for (std::size_t i = 0; i < 4; ++i) {
