@@ -74,7 +74,12 @@ void ReadNavPaneNames(const PageSource& pages, const TableInfo& navPane,
 std::optional<TableInfo> ReadAsNavPaneObjects(const PageSource& pages, const TableInfo& inferred) {
     constexpr std::int32_t kCatalogId = 2;
     constexpr std::size_t kMostColumns = 6;
-    if (!inferred.columnsInferred || inferred.columns.size() > kMostColumns) return std::nullopt;
+    // One row per object of the database: a list on more pages than this is
+    // some other table, and reading it once per way of naming its columns
+    // would cost the analysis a walk of a large table each time.
+    constexpr std::size_t kMostPages = 64;
+    if (!inferred.columnsInferred || inferred.columns.size() > kMostColumns || inferred.dataPages.size() > kMostPages)
+        return std::nullopt;
     std::vector<std::size_t> longs;
     std::vector<std::size_t> texts;
     for (std::size_t c = 0; c < inferred.columns.size(); ++c) {
