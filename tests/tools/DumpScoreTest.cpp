@@ -44,5 +44,18 @@ TEST(DumpScore, RowsOfATableWithItsDefinitionMatchWholeAndInOrder) {
     EXPECT_EQ(score.garbageRows, 1);
 }
 
+TEST(DumpScore, GarbageRowsOneValueAwayFromAnUnmatchedRowCountAsAltered) {
+    // "b" with a flipped Ratio and "c" with a flipped name are real rows with
+    // one damaged value; the third row differs in two values and the fourth
+    // is one value from a row already matched: plain garbage.
+    json dump = Expected();
+    dump["tables"][0]["rows"] =
+        json::parse(R"([["a", 1, 7], ["b", 2.75, 8], ["C", null, 9], ["x", 1, 8], ["a", 1, 70]])");
+    const DumpScore score = ScoreDump(Expected(), dump, {});
+    EXPECT_EQ(score.rowsRecovered, 1);
+    EXPECT_EQ(score.garbageRows, 4);
+    EXPECT_EQ(score.alteredRows, 2);
+}
+
 }  // namespace
 }  // namespace pw::damage

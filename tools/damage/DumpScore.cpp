@@ -125,6 +125,61 @@ std::size_t MatchedInferred(const json& expectedRows, const RowShape& shape, con
     return matched;
 }
 
+// Rows of a table read under its definition that are no expected row but
+// differ from one left unmatched in a single compared value: a real row with
+// one value damaged (a flipped bit), told apart from rows the file never
+// held. Each expected row stands for one such row.
+std::size_t AlteredPositional(const json& expectedRows, const RowShape& shape, const json& dumpedRows) {
+    auto valuesOf = [&shape](const json& row) {
+        std::vector<std::string> values;
+        for (std::size_t i = 0; i < shape.compared.size(); ++i) {
+            if (!shape.compared[i]) continue;
+            values.push_back(row.is_array() && i < row.size() ? testing::CanonicalValue(row[i], shape.types[i])
+                                                               : std::string("null"));
+        }
+        return values;
+    };
+    auto maskedKey = [](const std::vector<std::string>& values, std::size_t masked) {
+        std::string key = std::to_string(masked) + "#";
+        for (std::size_t i = 0; i < values.size(); ++i) key += (i == masked ? std::string("*") : values[i]) + "|";
+        return key;
+    };
+
+    std::map<std::string, std::int64_t> unmatched;
+    for (const json& row : expectedRows) ++unmatched[Joined(valuesOf(row))];
+    std::vector<std::vector<std::string>> leftDumped;
+    for (const json& row : dumpedRows) {
+        std::vector<std::string> values = valuesOf(row);
+        auto it = unmatched.find(Joined(values));
+        if (it != unmatched.end() && it->second > 0)
+            --it->second;
+        else
+            leftDumped.push_back(std::move(values));
+    }
+    if (leftDumped.empty()) return 0;
+
+    std::multimap<std::string, bool> byMask;  // the flag: that expected row is taken
+    for (const json& row : expectedRows) {
+        const std::vector<std::string> values = valuesOf(row);
+        auto it = unmatched.find(Joined(values));
+        if (it == unmatched.end() || it->second <= 0) continue;
+        --it->second;
+        for (std::size_t i = 0; i < values.size(); ++i) byMask.emplace(maskedKey(values, i), false);
+    }
+    std::size_t altered = 0;
+    for (const std::vector<std::string>& values : leftDumped) {
+        for (std::size_t i = 0; i < values.size(); ++i) {
+            auto [from, to] = byMask.equal_range(maskedKey(values, i));
+            auto free = std::find_if(from, to, [](const auto& entry) { return !entry.second; });
+            if (free == to) continue;
+            free->second = true;
+            ++altered;
+            break;
+        }
+    }
+    return altered;
+}
+
 // Expected rows matched in a dumped table, by position or, for a table whose
 // columns were inferred, by values.
 std::size_t Matched(const json& expectedTable, const RowShape& shape, const json& dumped) {
@@ -233,7 +288,11 @@ DumpScore ScoreDump(const json& expected, const json& dump, const ExtraRows& ext
                 ++score.tablesByContent;
             }
         }
-        if (chosen >= 0) matchedOf[chosen] = static_cast<std::int64_t>(matched);
+        if (chosen >= 0) {
+            matchedOf[chosen] = static_cast<std::int64_t>(matched);
+            if (!ColumnsInferred(got[chosen]))
+                score.alteredRows += static_cast<std::int64_t>(AlteredPositional(RowsOf(table), shape, RowsOf(got[chosen])));
+        }
         score.rowsRecovered += static_cast<std::int64_t>(matched);
         if (!textTable.empty() && NameOf(table) == textTable) textTableDumped = chosen;
     }

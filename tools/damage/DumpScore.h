@@ -15,6 +15,9 @@ struct DumpScore {
     std::int64_t rowsRecovered = 0;
     std::int64_t rowsDumped = 0;     // every row of every dumped table, known extra tables aside
     std::int64_t garbageRows = 0;    // dumped rows that match no expected row
+    // Of the garbage rows: rows of a table read under its definition that
+    // differ from an unmatched expected row in one value only.
+    std::int64_t alteredRows = 0;
     std::int64_t tablesByName = 0;   // expected tables found under their own name
     std::int64_t tablesByContent = 0;  // found only by their columns and values (name lost)
     // For one chosen table: its text values, and how many of them the dump holds.

@@ -24,6 +24,7 @@ void Add(KindTotals& t, const RunRecord& r) {
     t.rowsRecovered += r.score.rowsRecovered;
     t.rowsDumped += r.score.rowsDumped;
     t.garbageRows += r.score.garbageRows;
+    t.alteredRows += r.score.alteredRows;
     t.textExpected += r.score.textExpected;
     t.textRecovered += r.score.textRecovered;
     t.refused += r.outcome == RunOutcome::Refused;
@@ -39,6 +40,7 @@ void Add(KindTotals& t, const RunRecord& r) {
 
 double KindTotals::recoveredPercent() const { return Percent(rowsRecovered, rowsExpected); }
 double KindTotals::garbagePercent() const { return rowsDumped == 0 ? 0.0 : Percent(garbageRows, rowsDumped); }
+double KindTotals::alteredPercent() const { return rowsDumped == 0 ? 0.0 : Percent(alteredRows, rowsDumped); }
 double KindTotals::textPercent() const { return Percent(textRecovered, textExpected); }
 
 std::vector<std::pair<std::string, KindTotals>> TotalsByKind(const std::vector<RunRecord>& records) {
@@ -58,17 +60,37 @@ std::vector<std::pair<std::string, KindTotals>> TotalsByKind(const std::vector<R
     return totals;
 }
 
-void WriteSummary(std::ostream& out, const std::vector<RunRecord>& records) {
-    out << "| kind | files | runs | rows expected | recovered % | lost | garbage % | exit 3 | refused | hangs | crashes | "
-           "text recovered % | unchanged | seconds |\n"
-        << "|---|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|\n";
-    for (const auto& [name, t] : TotalsByKind(records)) {
-        out << "| " << name << " | " << t.files << " | " << t.runs << " | " << t.rowsExpected << " | "
-            << Fixed(t.recoveredPercent(), 2) << " | " << t.rowsLost() << " | " << Fixed(t.garbagePercent(), 2)
-            << " | " << t.saidLosses << " | " << t.refused << " | " << t.hangs << " | " << t.crashes + t.otherFindings << " | "
-            << (t.textExpected > 0 ? Fixed(t.textPercent(), 1) : std::string("–")) << " | " << t.unchanged << " | "
-            << Fixed(t.seconds, 0) << " |\n";
+KindTotals TotalOfDamage(const std::vector<RunRecord>& records) {
+    KindTotals t;
+    std::set<std::string> files;
+    for (const RunRecord& r : records) {
+        if (r.kind == "intact") continue;
+        files.insert(r.file);
+        Add(t, r);
     }
+    t.files = static_cast<std::int64_t>(files.size());
+    return t;
+}
+
+namespace {
+
+void WriteSummaryLine(std::ostream& out, const std::string& name, const KindTotals& t) {
+    out << "| " << name << " | " << t.files << " | " << t.runs << " | " << t.rowsExpected << " | "
+        << Fixed(t.recoveredPercent(), 2) << " | " << t.rowsLost() << " | " << Fixed(t.garbagePercent(), 2) << " | "
+        << Fixed(t.alteredPercent(), 2) << " | " << t.saidLosses << " | " << t.refused << " | " << t.hangs << " | "
+        << t.crashes + t.otherFindings << " | "
+        << (t.textExpected > 0 ? Fixed(t.textPercent(), 1) : std::string("–")) << " | " << t.unchanged << " | "
+        << Fixed(t.seconds, 0) << " |\n";
+}
+
+}  // namespace
+
+void WriteSummary(std::ostream& out, const std::vector<RunRecord>& records) {
+    out << "| kind | files | runs | rows expected | recovered % | lost | garbage % | one value changed % | exit 3 | "
+           "refused | hangs | crashes | text recovered % | unchanged | seconds |\n"
+        << "|---|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|\n";
+    for (const auto& [name, t] : TotalsByKind(records)) WriteSummaryLine(out, name, t);
+    WriteSummaryLine(out, "**every damage kind**", TotalOfDamage(records));
 }
 
 void WriteFindings(std::ostream& out, const std::vector<RunRecord>& records) {
@@ -101,7 +123,9 @@ void WriteReport(std::ostream& out, const ReportHeader& header, const SuiteResul
            "inferred from its rows match by value, whatever column holds each: a row holding every value of an "
            "expected row counts, numbers compared by value, since rows keep the values of columns dropped since). "
            "Garbage: dumped rows that match no "
-           "expected row, rows of tables the intact dump holds beyond the expected ones aside. A hang, a "
+           "expected row, rows of tables the intact dump holds beyond the expected ones aside; \"one value "
+           "changed\": the part of them (again a share of the rows dumped) that differ from an unmatched expected "
+           "row of their table in a single value, real rows with a damaged value such as a flipped bit. A hang, a "
            "crash or a refusal loses all rows of its file. \"exit 3\": dumps that said they lost something; "
            "\"unchanged\": runs where the kind found nothing to damage (no such page).\n\n";
     WriteSummary(out, result.records);

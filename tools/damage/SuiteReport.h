@@ -18,6 +18,7 @@ struct KindTotals {
     std::int64_t rowsRecovered = 0;
     std::int64_t rowsDumped = 0;
     std::int64_t garbageRows = 0;
+    std::int64_t alteredRows = 0;  // garbage rows with one value changed
     std::int64_t textExpected = 0;
     std::int64_t textRecovered = 0;
     std::int64_t refused = 0;
@@ -31,11 +32,14 @@ struct KindTotals {
     std::int64_t rowsLost() const { return rowsExpected - rowsRecovered; }
     double recoveredPercent() const;
     double garbagePercent() const;
+    double alteredPercent() const;
     double textPercent() const;
 };
 
 // In the order of the kinds' list.
 std::vector<std::pair<std::string, KindTotals>> TotalsByKind(const std::vector<RunRecord>& records);
+// Every damaging kind together (the intact runs aside).
+KindTotals TotalOfDamage(const std::vector<RunRecord>& records);
 
 struct ReportHeader {
     std::string when;        // UTC time of the measurement
