@@ -67,6 +67,13 @@ RowProblem ReadRowLayout(ByteView page, const TableInfo& table, bool hasVariable
     row.varStart = row.varCount > 0 ? row.VarOffset(page, 0) : afterData;
     const std::int32_t lastFixedByte = row.varStart != 0 ? row.varStart - 1 : 0;
     if (lastFixedByte > row.dataEnd) return RowProblem::FixedAreaPastData;
+    // Access writes the variable values one after another: an offset out of
+    // that order is damage, and would cost the values on both sides of it.
+    for (std::int32_t k = 1, previous = row.varStart; k < row.varCount; ++k) {
+        const std::int32_t offset = row.VarOffset(page, k);
+        if (offset < previous || offset > row.dataEnd) return RowProblem::OffsetsBackwards;
+        previous = offset;
+    }
     return RowProblem::None;
 }
 
@@ -90,22 +97,116 @@ std::vector<std::int32_t> FixedBytesByStoredColumns(const TableInfo& table) {
     return bytes;
 }
 
-// Whether the bytes read as a whole row of the table, as Access writes them:
-// a layout the walk accepts with a column at least, variable data that ends
-// where the offset table begins, and a fixed area as long as the columns the
-// row stores take. Used to place rows whose slot entry is lost.
+// For each stored column count, how many offset slots a row of that many
+// columns holds at least: one past the highest slot of a variable column
+// numbered below it. Rows written before a column was added store fewer
+// columns, and ask fewer slots. Nothing is asked of a table rebuilt from its
+// rows.
+std::vector<std::int32_t> VariableSlotsByStoredColumns(const TableInfo& table) {
+    std::vector<std::int32_t> slots(static_cast<std::size_t>(kMaxStoredColumns) + 1, 0);
+    if (table.columnsInferred) return slots;
+    const std::size_t count = ColumnsInUse(table);
+    for (std::size_t i = 0; i < count; ++i) {
+        const ColumnInfo& c = table.columns[i];
+        if (c.isFixed != 0 || c.columnNumber < 0 || c.columnNumber >= kMaxStoredColumns || c.varIndex < 0 ||
+            c.varIndex >= kMaxStoredColumns)
+            continue;
+        std::int32_t& at = slots[static_cast<std::size_t>(c.columnNumber) + 1];
+        at = std::max(at, c.varIndex + 1);
+    }
+    for (std::size_t n = 1; n < slots.size(); ++n) slots[n] = std::max(slots[n], slots[n - 1]);
+    return slots;
+}
+
+// Whether a layout the walk accepts is the whole row as Access writes it:
+// variable data that ends where the offset table begins, and a fixed area
+// as long as the columns the row stores take.
+bool LayoutFillsRow(const TableInfo& table, bool hasVariable, const std::vector<std::int32_t>& fixedBytes,
+                    const RowLayout& row) {
+    if (row.storedColumns == 0) return false;
+    const std::int32_t fixed = fixedBytes[static_cast<std::size_t>(row.storedColumns)];
+    const std::int32_t length = row.end - row.start + 1;
+    if (!hasVariable) return table.columnsInferred || length == 2 + fixed + row.maskLength;
+    const std::int32_t offsetTable = length - row.maskLength - 4 - 2 * row.varCount;
+    return DataMeetsOffsetTable(offsetTable - row.dataEnd) && row.varStart >= 2 + fixed;
+}
+
+// Whether the bytes read as a whole row of the table. Used to place rows
+// whose slot entry is lost.
 bool FitsAsRow(ByteView page, const TableInfo& table, bool hasVariable, const std::vector<std::int32_t>& fixedBytes,
                std::int32_t start, std::int32_t end) {
     SlotEntry slot;
     slot.start = start;
     slot.end = end;
     RowLayout row;
-    if (ReadRowLayout(page, table, hasVariable, slot, row) != RowProblem::None || row.storedColumns == 0) return false;
-    const std::int32_t fixed = fixedBytes[static_cast<std::size_t>(row.storedColumns)];
-    const std::int32_t length = end - start + 1;
-    if (!hasVariable) return table.columnsInferred || length == 2 + fixed + row.maskLength;
-    const std::int32_t offsetTable = length - row.maskLength - 4 - 2 * row.varCount;
-    return DataMeetsOffsetTable(offsetTable - row.dataEnd) && row.varStart >= 2 + fixed;
+    return ReadRowLayout(page, table, hasVariable, slot, row) == RowProblem::None &&
+           LayoutFillsRow(table, hasVariable, fixedBytes, row);
+}
+
+// A row stating fewer offset slots than its columns use: either a row of an
+// older shape of the table or a damaged count.
+bool StatesTooFewSlots(bool hasVariable, const std::vector<std::int32_t>& variableSlots, const RowLayout& row) {
+    return hasVariable && row.varCount < variableSlots[static_cast<std::size_t>(row.storedColumns)];
+}
+
+// Which part of a row's layout a mended bit belonged to.
+enum class MendedField { None, ColumnCount, VariableCount, Offsets };
+
+const char* MendedFieldText(MendedField field) {
+    switch (field) {
+        case MendedField::ColumnCount: return "row layout mended: a flipped bit of its column count undone";
+        case MendedField::VariableCount: return "row layout mended: a flipped bit of its variable count undone";
+        case MendedField::Offsets: return "row layout mended: a flipped bit of its variable offsets undone";
+        case MendedField::None: break;
+    }
+    return "";
+}
+
+// A single flipped bit in the words that lay out a row (its column count,
+// variable count and offsets) makes a whole row unreadable, or empties the
+// values beside it. When exactly one bit of those words, flipped back, gives
+// a layout that fills the row as Access writes it, the row is read with
+// that bit undone; `mended` then holds the page with it. The null mask is
+// left alone: any of its bits gives a layout as good as another.
+MendedField MendOneFlippedBit(ByteView page, const TableInfo& table, bool hasVariable,
+                              const std::vector<std::int32_t>& fixedBytes,
+                              const std::vector<std::int32_t>& variableSlots, const SlotEntry& slot,
+                              PageBuffer& mended, RowLayout& layout) {
+    if (slot.start < 0 || slot.end >= static_cast<std::int32_t>(page.size()) || slot.end - slot.start < 3)
+        return MendedField::None;
+    const std::int32_t stated = std::clamp<std::int32_t>(ReadUInt16(page, slot.start), 1, kMaxStoredColumns);
+    const std::int32_t mask = (stated - 1) / 8 + 1;
+    const std::int32_t countWord = slot.end - mask - 1;
+    const std::int32_t lowest = std::max(slot.start + 2, countWord - 2 - 2 * stated);
+
+    std::vector<std::int32_t> bytes{slot.start, slot.start + 1};
+    if (hasVariable)
+        for (std::int32_t at = lowest; at <= countWord + 1; ++at) bytes.push_back(at);
+
+    std::memcpy(mended.data(), page.data(), kPageSize);
+    const ByteView view(mended);
+    std::int32_t foundAt = -1;
+    int foundBit = -1;
+    RowLayout candidate;
+    for (std::int32_t at : bytes) {
+        if (at < slot.start || at > slot.end) continue;
+        for (int bit = 0; bit < 8; ++bit) {
+            mended[static_cast<std::size_t>(at)] ^= static_cast<std::uint8_t>(1u << bit);
+            const bool fits = ReadRowLayout(view, table, hasVariable, slot, candidate) == RowProblem::None &&
+                              LayoutFillsRow(table, hasVariable, fixedBytes, candidate) &&
+                              !StatesTooFewSlots(hasVariable, variableSlots, candidate);
+            mended[static_cast<std::size_t>(at)] ^= static_cast<std::uint8_t>(1u << bit);
+            if (!fits) continue;
+            if (foundAt >= 0) return MendedField::None;  // two ways to mend it: neither is sure
+            foundAt = at;
+            foundBit = bit;
+            layout = candidate;
+        }
+    }
+    if (foundAt < 0) return MendedField::None;
+    mended[static_cast<std::size_t>(foundAt)] ^= static_cast<std::uint8_t>(1u << foundBit);
+    if (foundAt < slot.start + 2) return MendedField::ColumnCount;
+    return foundAt >= countWord ? MendedField::VariableCount : MendedField::Offsets;
 }
 
 void SetNull(CellValue& cell) {
@@ -177,6 +278,7 @@ const char* RowProblemText(RowProblem problem) {
         case RowProblem::DataOutsideRow: return "variable data ends outside the row";
         case RowProblem::FixedAreaPastData: return "fixed area reaches past the variable data";
         case RowProblem::NoStoredColumns: return "row states no column";
+        case RowProblem::OffsetsBackwards: return "variable offsets run backwards";
     }
     return "";
 }
@@ -208,7 +310,8 @@ RowWalker::RowWalker(const PageSource& pages, const TableInfo& table, const RunC
       run_(run),
       options_(options),
       hasVariable_(SchemaHasVariableColumns(table)),
-      fixedBytes_(FixedBytesByStoredColumns(table)) {
+      fixedBytes_(FixedBytesByStoredColumns(table)),
+      variableSlots_(VariableSlotsByStoredColumns(table)) {
     context_.pages = &pages_;
     context_.run = &run_;
     context_.table = &table_.name;
@@ -320,6 +423,21 @@ const WalkedRow& RowWalker::ReadSlot(std::int32_t slotIndex) {
 
     RowLayout layout;
     row.problem = ReadRowLayout(page, table_, hasVariable_, slot, layout);
+    // A layout that fails, or one stating too few offset slots, may be one
+    // flipped bit away from the row Access wrote.
+    const bool doubtful = row.problem != RowProblem::None ? row.problem != RowProblem::SlotOutsidePage && !slot.lookup
+                                                          : StatesTooFewSlots(hasVariable_, variableSlots_, layout);
+    if (doubtful) {
+        RowLayout mendedLayout;
+        const MendedField mended = MendOneFlippedBit(page, table_, hasVariable_, fixedBytes_, variableSlots_, slot,
+                                                     mended_, mendedLayout);
+        if (mended != MendedField::None) {
+            page = ByteView(mended_);
+            layout = mendedLayout;
+            row.problem = RowProblem::None;
+            run_.Report({DamageKind::RowRepaired, row.page, slotIndex, table_.name, MendedFieldText(mended)});
+        }
+    }
     if (row.problem != RowProblem::None) {
         row.cells.clear();
         if (slot.lookup) {

@@ -52,6 +52,7 @@ enum class RowProblem {
     DataOutsideRow,           // the variable data ends outside the row
     FixedAreaPastData,        // the fixed area reaches past the variable data
     NoStoredColumns,          // the row states no column at all (its cells are still decoded)
+    OffsetsBackwards,         // a variable value starts before the one ahead of it or past the data's end
 };
 const char* RowProblemText(RowProblem problem);
 
@@ -142,6 +143,9 @@ private:
     WalkOptions options_;
     bool hasVariable_ = false;
     std::vector<std::int32_t> fixedBytes_;  // per stored column count, for placing rows of damaged slots
+    std::vector<std::int32_t> variableSlots_;  // per stored column count, the offset slots its columns use
+    // A copy of the loaded page in which one bit of a row's layout was undone.
+    PageBuffer mended_{};
     ValueContext context_;
     std::vector<std::int32_t> pageList_;
     PageBuffer buffer_{};

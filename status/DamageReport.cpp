@@ -27,6 +27,7 @@ const char* DamageKindName(DamageKind kind) {
         case DamageKind::LongValueLoop: return "long-value-loop";
         case DamageKind::ValueOutOfRange: return "value-out-of-range";
         case DamageKind::RowsMissing: return "rows-missing";
+        case DamageKind::RowRepaired: return "row-repaired";
     }
     return "unknown";
 }

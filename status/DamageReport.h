@@ -24,13 +24,15 @@ enum class DamageKind {
     LongValueLoop,         // a long-value chain that returns to a row already visited
     ValueOutOfRange,       // a stored value that cannot be decoded (a date outside the calendar, ...)
     RowsMissing,           // a table holds fewer rows than its definition states
+    RowRepaired,           // a row read after one flipped bit of its layout was undone
 };
-inline constexpr int kDamageKindCount = 9;
-static_assert(static_cast<int>(DamageKind::RowsMissing) + 1 == kDamageKindCount);
+inline constexpr int kDamageKindCount = 10;
+static_assert(static_cast<int>(DamageKind::RowRepaired) + 1 == kDamageKindCount);
 
 // Stable machine names, used in JSON and in the human summary:
 // "page-unreadable", "definition-rejected", "catalog-row-unreadable", "slot-outside-page",
-// "row-rejected", "long-value-broken", "long-value-loop", "value-out-of-range", "rows-missing".
+// "row-rejected", "long-value-broken", "long-value-loop", "value-out-of-range", "rows-missing",
+// "row-repaired".
 // "unknown" for a value that is none of the kinds.
 const char* DamageKindName(DamageKind kind);
 

@@ -129,22 +129,95 @@ TEST_F(WalkDamage, AMemoWhoseNeighboursEntryIsDamagedEndsWhereItsLengthSays) {
     EXPECT_EQ(notes[1], second);
 }
 
-TEST_F(WalkDamage, FlippedRowHeadersAreRejectedRows) {
+// One bit of a row's layout words (column count, variable count, an offset)
+// flipped: the bit is undone and the row read whole, once it is the only bit
+// that gives a layout filling the row. Two flips are past mending.
+class FlippedLayout : public WalkDamage {
+protected:
+    void SetUp() override {
+        const auto t = db.AddTable("Parts", {Column("Id", type::kLong), Column("Name", type::kText, 50),
+                                             Column("Note", type::kText, 50), Column("City", type::kText, 50)});
+        for (int i = 1; i <= 3; ++i)
+            db.AddRow(t, {Long(i), Text("part " + std::to_string(i)), Text("note " + std::to_string(i)),
+                          Text("city " + std::to_string(i))});
+        bytes = db.Build();
+        page = db.DataPages(t)[0];
+        // Slot 1's row: its start from the slot table, its end one byte
+        // before slot 0's row starts.
+        start = static_cast<std::size_t>(GetWord(bytes, page, 16) & 0x1FFF);
+        end = static_cast<std::size_t>(GetWord(bytes, page, 14) & 0x1FFF) - 1;
+    }
+
+    void Flip(std::size_t rowByte, std::uint8_t bits) { bytes[static_cast<std::size_t>(page) * kPage + rowByte] ^= bits; }
+    // One mask byte for four columns; the variable count before it, then
+    // the offsets, the first nearest.
+    std::size_t VariableCountByte() const { return end - 2; }
+    std::size_t OffsetHighByte(int k) const { return end - 3 - 2 * static_cast<std::size_t>(k); }
+
+    std::vector<std::string> Slot1Cells(std::vector<DamageEvent>& events) {
+        auto file = Analyse(bytes);
+        DamageReport report;
+        RunControl run = file->control();
+        run.damage = &report;
+        std::vector<std::string> cells;
+        ForEachRow(file->analysis.pages(), file->tables().front(), run, [&](const WalkedRow& row) {
+            if (row.slot == 1 && row.kind == SlotKind::Live)
+                for (const CellValue& c : row.cells) cells.push_back(c.text);
+            return true;
+        });
+        events = report.KeptEvents();
+        return cells;
+    }
+
     DatabaseBuilder db;
-    const auto t = db.AddTable("Parts", {Column("Id", type::kLong), Column("Name", type::kText, 50)});
-    for (int i = 1; i <= 3; ++i) db.AddRow(t, {Long(i), Text("part " + std::to_string(i))});
-    auto bytes = db.Build();
-    const std::int32_t page = db.DataPages(t)[0];
-    // The column count at the start of the row in slot 1.
-    const std::size_t start = (bytes[page * kPage + 16] | bytes[page * kPage + 17] << 8) & 0x1FFF;
-    bytes[page * kPage + start + 1] ^= 0x40;
-    auto file = Analyse(bytes);
-    const std::vector<DamageEvent> events = WalkAll(*file);
+    std::vector<std::uint8_t> bytes;
+    std::int32_t page = 0;
+    std::size_t start = 0;
+    std::size_t end = 0;
+};
+
+TEST_F(FlippedLayout, OneFlippedBitOfTheColumnCountVariableCountOrAnOffsetIsUndone) {
+    const std::vector<std::string> whole{"2", "part 2", "note 2", "city 2"};
+    const std::vector<std::pair<std::size_t, std::uint8_t>> flips{
+        {start + 1, 0x40},                 // 16388 columns
+        {VariableCountByte(), 0x02},       // one variable value stated of three
+        {VariableCountByte(), 0x10},       // nineteen
+        {OffsetHighByte(1), 0x80},         // the second value would start past the data
+        {OffsetHighByte(2), 0x01},         // the third 256 bytes on
+    };
+    for (const auto& [at, bits] : flips) {
+        SCOPED_TRACE(::testing::Message() << "byte " << at - start << " of the row, bits " << int(bits));
+        const std::vector<std::uint8_t> intact = bytes;
+        Flip(at, bits);
+        std::vector<DamageEvent> events;
+        EXPECT_EQ(Slot1Cells(events), whole);
+        ASSERT_EQ(events.size(), 1u);
+        EXPECT_EQ(events[0].kind, DamageKind::RowRepaired);
+        EXPECT_EQ(events[0].page, page);
+        EXPECT_EQ(events[0].slot, 1);
+        bytes = intact;
+    }
+}
+
+TEST_F(FlippedLayout, TwoFlippedBitsLeaveTheRowRejected) {
+    Flip(start + 1, 0x40);
+    Flip(OffsetHighByte(1), 0x80);
+    std::vector<DamageEvent> events;
+    EXPECT_TRUE(Slot1Cells(events).empty());
     ASSERT_EQ(events.size(), 1u);
     EXPECT_EQ(events[0].kind, DamageKind::RowRejected);
-    EXPECT_EQ(events[0].page, page);
-    EXPECT_EQ(events[0].slot, 1);
     EXPECT_EQ(events[0].reason, "row states more columns than the table has");
+}
+
+TEST_F(FlippedLayout, AnOffsetOutOfOrderIsNeverReadAsEmptyValues) {
+    // Two bits of the second offset: no single bit mends it, and the row is
+    // rejected rather than given with two values missing.
+    Flip(OffsetHighByte(1), 0x81);
+    std::vector<DamageEvent> events;
+    EXPECT_TRUE(Slot1Cells(events).empty());
+    ASSERT_EQ(events.size(), 1u);
+    EXPECT_EQ(events[0].kind, DamageKind::RowRejected);
+    EXPECT_EQ(events[0].reason, "variable offsets run backwards");
 }
 
 TEST_F(WalkDamage, LongValuePointersThatLeadNowhereAreReportedAtTheirRow) {
