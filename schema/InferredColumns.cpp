@@ -297,6 +297,17 @@ std::vector<std::int32_t> CheapestNumbers(const CostTable& cost) {
     return numbers;
 }
 
+std::int32_t StatedColumns(const CandidateRow& row) {
+    if (row.fitsVariable) return row.variable.storedColumns;
+    return row.fitsFixed ? row.fixed.storedColumns : 0;
+}
+
+std::int32_t StatedColumns(const std::vector<CandidateRow>& rows) {
+    std::int32_t most = 0;
+    for (const CandidateRow& row : rows) most = std::max(most, StatedColumns(row));
+    return most;
+}
+
 void ReadCandidates(const PageSource& pages, const std::vector<std::int32_t>& dataPages,
                     std::vector<CandidateRow>& rows, std::int64_t& liveRows) {
     PageBuffer buffer;
@@ -329,8 +340,17 @@ void ReadCandidates(const PageSource& pages, const std::vector<std::int32_t>& da
         }
     }
     constexpr std::size_t kEnoughRows = 2;
-    if (rows.size() < kEnoughRows)
+    if (rows.size() < kEnoughRows) {
         for (CandidateRow& row : flagged) rows.push_back(std::move(row));
+        return;
+    }
+    // A row moved when an update made it grow keeps the flag, and a table
+    // altered since holds its newest layout only in such rows: flagged rows
+    // that state more columns than every other row join the sample, or
+    // their columns would be missing from the table and the rows with them.
+    const std::int32_t unflaggedColumns = StatedColumns(rows);
+    for (CandidateRow& row : flagged)
+        if (StatedColumns(row) > unflaggedColumns) rows.push_back(std::move(row));
 }
 
 }  // namespace
@@ -388,9 +408,17 @@ InferredTable InferColumns(const PageSource& pages, const std::vector<std::int32
         (filled[static_cast<std::size_t>(k)] ? varCost : emptyVarCost).push_back(allVarCost[static_cast<std::size_t>(k)]);
     const auto numbered = static_cast<std::int32_t>(varCost.size());
 
-    // More pieces than the rows have numbers for is a split too fine.
+    // More pieces than the rows have numbers for is a split too fine. The
+    // bytes only longer rows have are not counted: they are left over as
+    // often as they are columns (Access may keep a row's old bytes between
+    // its fixed and variable data when it rewrites it), and counting them
+    // would cost the split of the area every row has.
+    std::int32_t shortestFixed = std::numeric_limits<std::int32_t>::max();
+    for (const SampledRow& row : rows) shortestFixed = std::min(shortestFixed, row.shape.FixedLength());
     auto tooMany = [&](const std::vector<FixedPiece>& p) {
-        return p.size() > kMaxFixedColumns || static_cast<std::int32_t>(p.size()) + numbered > numbers;
+        const auto common = static_cast<std::int32_t>(
+            std::count_if(p.begin(), p.end(), [&](const FixedPiece& piece) { return piece.offset < shortestFixed; }));
+        return p.size() > kMaxFixedColumns || common + numbered > numbers;
     };
     std::vector<FixedPiece> pieces = SplitFixedArea(rows, ReadingGrain::Finest);
     if (tooMany(pieces)) pieces = SplitFixedArea(rows, ReadingGrain::Fine);

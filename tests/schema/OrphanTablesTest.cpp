@@ -429,6 +429,60 @@ TEST_F(OrphanTables, RowsWrittenBeforeAColumnWasAddedKeepTheirValues) {
     EXPECT_EQ(TextsOf(walked.rows[2]), Sorted({"new two", "still more"}));
 }
 
+// Bytes left between a row's fixed area and its variable data, as Access
+// leaves a row's old bytes there when it rewrites it: every variable offset
+// moves on by their count.
+testing::Bytes WithBytesAfterFixedArea(testing::Bytes row, std::int32_t storedColumns, std::size_t count) {
+    const std::size_t mask = static_cast<std::size_t>((storedColumns - 1) / 8 + 1);
+    const std::size_t varCountAt = row.size() - mask - 2;
+    const std::size_t varCount = row[varCountAt] | (row[varCountAt + 1] << 8);
+    std::size_t fixedEnd = row.size();
+    for (std::size_t k = 0; k <= varCount; ++k) {
+        const std::size_t at = varCountAt - 2 * (k + 1);
+        const std::size_t offset = (row[at] | (row[at + 1] << 8)) + count;
+        if (k == 0) fixedEnd = offset - count;
+        row[at] = static_cast<std::uint8_t>(offset & 0xFF);
+        row[at + 1] = static_cast<std::uint8_t>(offset >> 8);
+    }
+    row.insert(row.begin() + static_cast<std::ptrdiff_t>(fixedEnd), count, 0x5A);
+    return row;
+}
+
+TEST_F(OrphanTables, RowsMovedUnderTheOverflowFlagThatStoreMoreColumnsKeepThemAndTheirNumbers) {
+    // The table gained a column; only the rows updated since, which Access
+    // moved and flagged, store it, and one of them keeps old bytes before
+    // its variable data.
+    DatabaseBuilder b;
+    const auto t =
+        b.AddTable("T", {Column("Id", type::kLong), Column("Name", type::kText, 50), Column("Word", type::kText, 50)});
+    testing::RowOptions older;
+    older.storedColumnCount = 2;
+    for (int i = 1; i <= 3; ++i) b.AddRow(t, {testing::Long(i), testing::Text("old " + std::to_string(i))}, older);
+    testing::RowOptions moved;
+    moved.lookup = true;
+    for (int i = 4; i <= 6; ++i) {
+        testing::Bytes row = testing::EncodeRow(
+            b.Layout(t), {testing::Long(i), testing::Text("name " + std::to_string(i)), testing::Text("word " + std::to_string(i))});
+        if (i == 6) row = WithBytesAfterFixedArea(row, 3, 6);
+        b.AddRawRow(t, row, moved);
+    }
+    auto file = Analyse(b, {b.DefinitionPage(t)});
+    const TableInfo* table = file->Find("T");
+    ASSERT_NE(table, nullptr);
+    const FixedColumns fixed = FixedColumnsOf(*table);
+    ASSERT_FALSE(fixed.types.empty());
+    EXPECT_EQ(fixed.types[0], ColumnType::Long);
+    const Walked walked = WalkAll(*file, *table);
+    ASSERT_EQ(walked.rows.size(), 6u);
+    for (std::size_t r = 0; r < 6; ++r) {
+        const auto id = static_cast<std::int64_t>(r + 1);
+        EXPECT_EQ(walked.rows[r][fixed.at[0]].integer, id) << r;
+        const std::string n = std::to_string(id);
+        EXPECT_EQ(TextsOf(walked.rows[r]), r < 3 ? std::vector<std::string>{"old " + n} : Sorted({"name " + n, "word " + n}))
+            << r;
+    }
+}
+
 TEST_F(OrphanTables, RowsWithImpossibleLayoutsAreSkippedAndReported) {
     DatabaseBuilder b;
     const auto t = b.AddTable("T", {Column("Id", type::kLong), Column("Name", type::kText, 50)});
