@@ -3,12 +3,14 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
+#include <string>
 #include <unordered_map>
 #include <unordered_set>
 
 #include "pagestore/FieldReaders.h"
 #include "pagestore/PageLayout.h"
 #include "schema/CatalogNames.h"
+#include "schema/ColumnFieldMend.h"
 #include "schema/OrphanTables.h"
 #include "schema/TableDefinitionParser.h"
 #include "schema/UsageMap.h"
@@ -145,6 +147,21 @@ void ReportLostCatalogPages(const PageSource& pages, const RunControl& run) {
                     "tables it named may be lost with it"});
 }
 
+// A damaged column record would spoil a column of every row: one flipped
+// bit is undone where only one explains it, and what stays broken is told.
+void CheckColumnRecords(TableInfo& table, const RunControl& run) {
+    const ColumnFieldCheck check = MendFlippedColumnFields(table);
+    for (const ColumnFieldMend& m : check.mended)
+        run.Report({DamageKind::DefinitionRepaired, table.tdefPage, -1, table.name,
+                    "column record mended: a flipped bit of the " + std::string(ColumnFieldName(m.field)) + " of " +
+                        table.columns[m.column].name + " undone (" + std::to_string(m.stored) + " read as " +
+                        std::to_string(m.mended) + ")"});
+    for (ColumnField field : check.broken)
+        run.Report({DamageKind::DefinitionRejected, table.tdefPage, -1, table.name,
+                    "column records damaged: their " + std::string(ColumnFieldName(field)) +
+                        "s clash, and the columns they place may read wrong values"});
+}
+
 }  // namespace
 
 DiscoveredTables DiscoverTables(const PageSource& pages, const RunControl& run, const TablePublisher& publish) {
@@ -203,7 +220,10 @@ DiscoveredTables DiscoverTables(const PageSource& pages, const RunControl& run, 
             run.Progress(ProgressStage::Tables, ++read, total);
             continue;
         }
-        if (!table.columnsInferred) ApplyUsageMap(pages, ByteView(definition), table);
+        if (!table.columnsInferred) {
+            CheckColumnRecords(table, run);
+            ApplyUsageMap(pages, ByteView(definition), table);
+        }
         for (std::int32_t lost : table.lostPages)
             run.Report({DamageKind::PageUnreadable, lost, -1, table.name,
                         "a page the table's usage map lists holds no page any more (wiped, cut off or overwritten)"});

@@ -28,6 +28,7 @@ const char* DamageKindName(DamageKind kind) {
         case DamageKind::ValueOutOfRange: return "value-out-of-range";
         case DamageKind::RowsMissing: return "rows-missing";
         case DamageKind::RowRepaired: return "row-repaired";
+        case DamageKind::DefinitionRepaired: return "definition-repaired";
     }
     return "unknown";
 }

@@ -1,0 +1,153 @@
+// Column records with one flipped bit: the mend that undoes it where only one
+// explains the damage, the damage left alone (and told) where several would,
+// and a table read back whole after its definition page was flipped.
+
+#include <gtest/gtest.h>
+
+#include "records/RowWalk.h"
+#include "schema/ColumnFieldMend.h"
+#include "schema/ColumnTypes.h"
+#include "tests/support/Analysis.h"
+#include "tests/support/DatabaseBuilder.h"
+#include "tests/support/FileTools.h"
+#include "tests/support/RowEncoder.h"
+
+namespace pw {
+namespace {
+
+ColumnInfo Fixed(const char* name, std::int32_t type, std::int32_t number, std::int32_t offset, std::int32_t length) {
+    ColumnInfo c;
+    c.name = name;
+    c.typeCode = type;
+    c.columnNumber = number;
+    c.isFixed = 1;
+    c.fixedOffset = offset;
+    c.length = length;
+    return c;
+}
+
+ColumnInfo Variable(const char* name, std::int32_t number, std::int32_t slot) {
+    ColumnInfo c;
+    c.name = name;
+    c.typeCode = ColumnType::Text;
+    c.columnNumber = number;
+    c.varIndex = slot;
+    c.length = 100;
+    return c;
+}
+
+// Three fixed columns packed one after another, two variable ones and a
+// Yes/No column, numbered in the order they were made.
+TableInfo Sound() {
+    TableInfo t;
+    t.name = "T";
+    t.columns = {Fixed("A", ColumnType::Long, 0, 0, 4),     Variable("Name", 1, 0),
+                 Fixed("B", ColumnType::Long, 2, 4, 4),     Variable("Note", 3, 1),
+                 Fixed("C", ColumnType::Double, 4, 8, 8),   Fixed("Done", ColumnType::Bit, 5, 0, 0)};
+    t.maxColumns = 6;
+    t.varColumnCount = 2;
+    t.columnCount = 6;
+    return t;
+}
+
+TEST(ColumnFieldMend, ASoundDefinitionIsLeftAsItIs) {
+    TableInfo t = Sound();
+    const ColumnFieldCheck check = MendFlippedColumnFields(t);
+    EXPECT_TRUE(check.mended.empty());
+    EXPECT_TRUE(check.broken.empty());
+}
+
+TEST(ColumnFieldMend, OneFlippedBitOfEachFieldIsUndoneWhereOnlyOneExplainsIt) {
+    struct Case {
+        ColumnField field;
+        std::size_t column;
+        std::int32_t flipped;
+        std::int32_t sound;
+    };
+    const Case cases[] = {
+        {ColumnField::ColumnNumber, 2, 2 | 0x10, 2},    // out of range
+        {ColumnField::ColumnNumber, 5, 5 ^ 0x100, 5},   // far out of range
+        {ColumnField::VariableIndex, 3, 1 | 4, 1},      // slot past the variable count
+        {ColumnField::FixedOffset, 4, 8 ^ 8, 8},        // C over A and B
+        {ColumnField::FixedOffset, 2, 4 ^ 0x1000, 4},   // B past the page
+    };
+    for (const Case& c : cases) {
+        TableInfo t = Sound();
+        ColumnInfo& column = t.columns[c.column];
+        std::int32_t& field = c.field == ColumnField::ColumnNumber    ? column.columnNumber
+                              : c.field == ColumnField::VariableIndex ? column.varIndex
+                                                                      : column.fixedOffset;
+        field = c.flipped;
+        const ColumnFieldCheck check = MendFlippedColumnFields(t);
+        ASSERT_EQ(check.mended.size(), 1u) << ColumnFieldName(c.field) << " " << c.flipped;
+        EXPECT_EQ(check.mended[0].column, c.column);
+        EXPECT_EQ(check.mended[0].field, c.field);
+        EXPECT_EQ(check.mended[0].stored, c.flipped);
+        EXPECT_EQ(check.mended[0].mended, c.sound);
+        EXPECT_EQ(field, c.sound);
+        EXPECT_TRUE(check.broken.empty());
+    }
+}
+
+TEST(ColumnFieldMend, DamageSeveralFlipsWouldExplainIsToldAndLeftAlone) {
+    // Two columns share a number: either may be the damaged one.
+    TableInfo shared = Sound();
+    shared.columns[3].columnNumber = 1;
+    ColumnFieldCheck check = MendFlippedColumnFields(shared);
+    EXPECT_TRUE(check.mended.empty());
+    ASSERT_EQ(check.broken.size(), 1u);
+    EXPECT_EQ(check.broken[0], ColumnField::ColumnNumber);
+    EXPECT_EQ(shared.columns[3].columnNumber, 1);
+
+    // Two Longs on one offset: putting either back leaves the area as tight.
+    TableInfo swapped = Sound();
+    swapped.columns[2].fixedOffset = 0;
+    check = MendFlippedColumnFields(swapped);
+    EXPECT_TRUE(check.mended.empty());
+    ASSERT_EQ(check.broken.size(), 1u);
+    EXPECT_EQ(check.broken[0], ColumnField::FixedOffset);
+
+    // A column limit below the columns held is itself damaged: numbers are
+    // not judged by it.
+    TableInfo limit = Sound();
+    limit.maxColumns = 2;
+    check = MendFlippedColumnFields(limit);
+    EXPECT_TRUE(check.mended.empty());
+    EXPECT_TRUE(check.broken.empty());
+}
+
+using testing::Column;
+namespace type = testing::type;
+
+TEST(ColumnFieldMend, ATableWhoseDefinitionHasAFlippedColumnNumberReadsWholeAndIsReported) {
+    testing::DatabaseBuilder b;
+    const auto t = b.AddTable("People", {Column("Id", type::kLong), Column("Name", type::kText, 50),
+                                         Column("Age", type::kLong), Column("City", type::kText, 50)});
+    for (int i = 1; i <= 5; ++i)
+        b.AddRow(t, {testing::Long(i), testing::Text("name " + std::to_string(i)), testing::Long(20 + i),
+                     testing::Text("city " + std::to_string(i))});
+    std::vector<std::uint8_t> bytes = b.Build();
+    // Column records follow the 63-byte header (no index entries here), 25
+    // bytes each, the column number at +5: Age's number 2 becomes 18.
+    const std::size_t ageNumber = static_cast<std::size_t>(b.DefinitionPage(t)) * 4096 + 63 + 2 * 25 + 5;
+    ASSERT_EQ(bytes[ageNumber], 2);
+    bytes[ageNumber] ^= 0x10;
+    testing::TempDir dir;
+    const auto path = dir / "flipped.mdb";
+    testing::WriteFile(path, bytes);
+    testing::AnalysedFile file(path);
+    ASSERT_TRUE(file.ok);
+    EXPECT_EQ(file.damage.Count(DamageKind::DefinitionRepaired), 1);
+    const TableInfo& table = file.Table("People");
+    std::vector<std::int64_t> ages;
+    ForEachRow(file.analysis.pages(), table, file.control(), [&](const WalkedRow& row) {
+        if (!row.IsRecord()) return true;
+        for (std::size_t c = 0; c < table.columns.size(); ++c)
+            if (table.columns[c].name == "Age") ages.push_back(row.cells[c].value.integer);
+        return true;
+    });
+    EXPECT_EQ(ages, (std::vector<std::int64_t>{21, 22, 23, 24, 25}));
+}
+
+}  // namespace
+}  // namespace pw
