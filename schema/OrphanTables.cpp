@@ -40,7 +40,9 @@ bool OwnerLostItsDefinition(const PageSource& pages, std::int32_t owner) {
 }  // namespace
 
 std::vector<TableInfo> FindOrphanTables(const PageSource& pages, const std::vector<TableInfo>& tables,
-                                        const RunControl& run) {
+                                        const std::vector<OwnerMend>& mendedOwners, const RunControl& run) {
+    std::unordered_set<std::int32_t> mended;
+    for (const OwnerMend& mend : mendedOwners) mended.insert(mend.page);
     std::unordered_set<std::int32_t> known;
     for (const TableInfo& table : tables) {
         known.insert(table.tdefPage);
@@ -49,7 +51,8 @@ std::vector<TableInfo> FindOrphanTables(const PageSource& pages, const std::vect
     std::map<std::int32_t, std::vector<std::int32_t>> byOwner;
     for (const PageMapEntry& entry : pages.Map()) {
         if (!IsPageOfType(entry, PageType::Data) || entry.fileOffset < 0) continue;
-        if (entry.link == kLongValueLink || entry.link == kCatalogDefinitionPage || known.count(entry.link) != 0)
+        if (entry.link == kLongValueLink || entry.link == kCatalogDefinitionPage || known.count(entry.link) != 0 ||
+            mended.count(entry.pageNumber) != 0)
             continue;
         byOwner[entry.link].push_back(entry.pageNumber);
     }

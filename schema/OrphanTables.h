@@ -3,6 +3,7 @@
 #include <vector>
 
 #include "pagestore/PageSource.h"
+#include "schema/OwnerMend.h"
 #include "schema/TableInfo.h"
 #include "status/RunControl.h"
 
@@ -21,8 +22,9 @@ inline constexpr const char* kOrphanPlaceholderPrefix = "Recovered Table ";
 // another kind is no loss: Access reuses the pages of dropped tables, whose
 // rows stay behind. The catalog's own pages (owner page 2) are the
 // catalog's, not a table's. An owner whose pages hold no readable
-// row gives no table and is reported.
+// row gives no table and is reported. Pages whose owner was mended
+// (see OwnerMend.h) are their table's, not an orphan's.
 std::vector<TableInfo> FindOrphanTables(const PageSource& pages, const std::vector<TableInfo>& tables,
-                                        const RunControl& run);
+                                        const std::vector<OwnerMend>& mendedOwners, const RunControl& run);
 
 }  // namespace pw

@@ -12,6 +12,7 @@
 #include "schema/CatalogNames.h"
 #include "schema/ColumnFieldMend.h"
 #include "schema/OrphanTables.h"
+#include "schema/OwnerMend.h"
 #include "schema/TableDefinitionParser.h"
 #include "schema/UsageMap.h"
 #include "status/DamageReport.h"
@@ -186,7 +187,13 @@ DiscoveredTables DiscoverTables(const PageSource& pages, const RunControl& run, 
     RemoveMarked(tables, removed);
     // Rows whose definition is lost come back as tables of their own, named
     // with the others.
-    for (TableInfo& orphan : FindOrphanTables(pages, tables, run)) tables.push_back(std::move(orphan));
+    const std::vector<OwnerMend> mendedOwners = MendFlippedOwners(pages, tables);
+    for (const OwnerMend& mend : mendedOwners)
+        run.Report({DamageKind::PageRepaired, mend.page, -1, {},
+                    "data page mended: its owner word names page " + std::to_string(mend.stated) +
+                        ", one flipped bit from the definition on page " + std::to_string(mend.owner) +
+                        ", whose usage map lists it"});
+    for (TableInfo& orphan : FindOrphanTables(pages, tables, mendedOwners, run)) tables.push_back(std::move(orphan));
 
     ReportLostCatalogPages(pages, run);
     found.unnamedTables = ApplyCatalogNames(pages, tables, run);
@@ -222,6 +229,7 @@ DiscoveredTables DiscoverTables(const PageSource& pages, const RunControl& run, 
         }
         if (!table.columnsInferred) {
             CheckColumnRecords(table, run);
+            ClaimMendedPages(mendedOwners, table);
             ApplyUsageMap(pages, ByteView(definition), table);
         }
         for (std::int32_t lost : table.lostPages)

@@ -78,6 +78,11 @@ std::optional<std::vector<std::int32_t>> ListedPages(const PageSource& pages, st
 
 }  // namespace
 
+std::optional<std::vector<std::int32_t>> PagesListedBy(const PageSource& pages, ByteView definition) {
+    if (definition.size() < static_cast<std::size_t>(kUsedPagesPointerOffset + 4)) return std::nullopt;
+    return ListedPages(pages, static_cast<std::uint32_t>(ReadInt32(definition, kUsedPagesPointerOffset)));
+}
+
 void ApplyUsageMap(const PageSource& pages, ByteView definition, TableInfo& table) {
     table.stalePages.clear();
     table.lostPages.clear();
@@ -94,6 +99,8 @@ void ApplyUsageMap(const PageSource& pages, ByteView definition, TableInfo& tabl
     const PageMap& map = pages.Map();
     std::vector<std::int32_t> lost;
     std::size_t pastTheEnd = 0;
+    std::vector<std::int32_t> ownedPages = table.dataPages;
+    std::sort(ownedPages.begin(), ownedPages.end());
     for (std::int32_t page : *listed) {
         if (page <= 0) {
             table.usageMap = UsageMapState::Inconsistent;
@@ -110,7 +117,10 @@ void ApplyUsageMap(const PageSource& pages, ByteView definition, TableInfo& tabl
             if (static_cast<std::size_t>(page) >= map.size()) ++pastTheEnd;
             continue;
         }
-        const bool owned = IsPageOfType(*entry, PageType::Data) && entry->link == table.tdefPage;
+        // A page whose owner word was mended is among the table's pages
+        // although the word names another.
+        const bool owned = IsPageOfType(*entry, PageType::Data) &&
+                           (entry->link == table.tdefPage || std::binary_search(ownedPages.begin(), ownedPages.end(), page));
         if (!owned) {
             table.usageMap = UsageMapState::Inconsistent;
             return;

@@ -1,5 +1,9 @@
 #pragma once
 
+#include <cstdint>
+#include <optional>
+#include <vector>
+
 #include "pagestore/ByteView.h"
 #include "pagestore/PageSource.h"
 #include "schema/TableInfo.h"
@@ -12,5 +16,9 @@ namespace pw {
 // dataPages to stalePages. A damaged map changes nothing: every owned page is
 // then used, so that damage to the map costs no row.
 void ApplyUsageMap(const PageSource& pages, ByteView definition, TableInfo& table);
+
+// The pages the map of a definition lists (its first page is enough), or
+// nullopt when the map cannot be read.
+std::optional<std::vector<std::int32_t>> PagesListedBy(const PageSource& pages, ByteView definition);
 
 }  // namespace pw

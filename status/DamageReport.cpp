@@ -29,6 +29,7 @@ const char* DamageKindName(DamageKind kind) {
         case DamageKind::RowsMissing: return "rows-missing";
         case DamageKind::RowRepaired: return "row-repaired";
         case DamageKind::DefinitionRepaired: return "definition-repaired";
+        case DamageKind::PageRepaired: return "page-repaired";
     }
     return "unknown";
 }

@@ -26,14 +26,15 @@ enum class DamageKind {
     RowsMissing,           // a table holds fewer rows than its definition states
     RowRepaired,           // a row read after one flipped bit of its layout was undone
     DefinitionRepaired,    // a column record read after one flipped bit of it was undone
+    PageRepaired,          // a data page given back to its table after one flipped bit of its owner was undone
 };
-inline constexpr int kDamageKindCount = 11;
-static_assert(static_cast<int>(DamageKind::DefinitionRepaired) + 1 == kDamageKindCount);
+inline constexpr int kDamageKindCount = 12;
+static_assert(static_cast<int>(DamageKind::PageRepaired) + 1 == kDamageKindCount);
 
 // Stable machine names, used in JSON and in the human summary:
 // "page-unreadable", "definition-rejected", "catalog-row-unreadable", "slot-outside-page",
 // "row-rejected", "long-value-broken", "long-value-loop", "value-out-of-range", "rows-missing",
-// "row-repaired", "definition-repaired".
+// "row-repaired", "definition-repaired", "page-repaired".
 // "unknown" for a value that is none of the kinds.
 const char* DamageKindName(DamageKind kind);
 

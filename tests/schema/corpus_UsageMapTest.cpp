@@ -113,6 +113,23 @@ TEST_F(UsageMapDamage, AMapPageThatIsWipedLeavesEveryOwnedPageInUse) {
     EXPECT_EQ(Owned(after), Owned(before));
 }
 
+TEST_F(UsageMapDamage, APageWhoseOwnerWordHasAFlippedBitStaysWithTheTableItsMapListsItFor) {
+    const TableInfo& before = intact->Table(table);
+    const std::int32_t flipped = before.dataPages[1];
+    auto bytes = testing::ReadFile(path);
+    // The owner word follows the page type and free-space words.
+    bytes[static_cast<std::size_t>(flipped) * kPageSize + 6] ^= 0x10;
+    AnalysedFile damaged(Write(bytes));
+    ASSERT_TRUE(damaged.ok);
+    const TableInfo& after = damaged.Table(table);
+    EXPECT_EQ(after.usageMap, UsageMapState::Listed);
+    EXPECT_EQ(after.dataPages, before.dataPages);
+    EXPECT_EQ(after.stalePages, before.stalePages);
+    for (const TableInfo& t : damaged.tables()) EXPECT_FALSE(t.columnsInferred) << t.name;
+    EXPECT_EQ(damaged.damage.Count(DamageKind::PageRepaired), 1);
+    EXPECT_EQ(damaged.damage.Count(DamageKind::DefinitionRejected), 0);
+}
+
 // A cut tail takes the pages at the end of the file, often most of a table:
 // the map is right about them, and says how much of the tail is gone.
 TEST(CorpusUsageMap, AMapWhosePagesWereMostlyCutOffWithTheTailIsBelieved) {
