@@ -70,7 +70,10 @@ int ParseTableDefinition(ByteView definition, TableInfo& table, const PageMap& m
     for (ColumnInfo& column : table.columns) {
         const std::int32_t length = ReadUInt16(definition, position);
         column.name = CleanColumnName(DecodeJetText(definition, position + 2, length));
-        if (column.name.empty()) column.name = "Recovered Column " + std::to_string(++unnamedColumns);
+        if (column.name.empty()) {
+            column.name = "Recovered Column " + std::to_string(++unnamedColumns);
+            column.nameLost = true;
+        }
         position += 2 + length;
     }
 

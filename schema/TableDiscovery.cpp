@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
+#include <optional>
 #include <string>
 #include <unordered_map>
 #include <unordered_set>
@@ -11,6 +12,7 @@
 #include "pagestore/PageLayout.h"
 #include "schema/CatalogNames.h"
 #include "schema/ColumnFieldMend.h"
+#include "schema/DefinitionHeaderMend.h"
 #include "schema/OrphanTables.h"
 #include "schema/OwnerMend.h"
 #include "schema/TableDefinitionParser.h"
@@ -148,6 +150,20 @@ void ReportLostCatalogPages(const PageSource& pages, const RunControl& run) {
                     "tables it named may be lost with it"});
 }
 
+// Parses the definition; records set off their place by a flipped bit of a
+// count are read again where they are. False when no column is left.
+bool ReadDefinition(ByteView definition, TableInfo& table, const PageMap& map, const RunControl& run) {
+    const bool parsed = ParseTableDefinition(definition, table, map) != 0;
+    if (parsed && !ColumnRecordsLookMisplaced(table)) return true;
+    const std::optional<DefinitionCountMend> mend = MendDefinitionCounts(definition, table, map);
+    if (!mend) return parsed;
+    run.Report({DamageKind::DefinitionRepaired, table.tdefPage, -1, table.name,
+                "definition mended: a flipped bit of its " + std::string(DefinitionCountName(mend->count)) +
+                    " undone (" + std::to_string(mend->stored) + " read as " + std::to_string(mend->mended) +
+                    "), which had set its column records off their place"});
+    return true;
+}
+
 // A damaged column record would spoil a column of every row: one flipped
 // bit is undone where only one explains it, and what stays broken is told.
 void CheckColumnRecords(TableInfo& table, const RunControl& run) {
@@ -220,7 +236,7 @@ DiscoveredTables DiscoverTables(const PageSource& pages, const RunControl& run, 
         // A table recovered from its rows alone has its columns already.
         const std::vector<std::uint8_t> definition =
             table.columnsInferred ? std::vector<std::uint8_t>() : MergeDefinitionPages(pages, table);
-        if (!table.columnsInferred && ParseTableDefinition(ByteView(definition), table, map) == 0) {
+        if (!table.columnsInferred && !ReadDefinition(ByteView(definition), table, map, run)) {
             // The pass counts, but names no table, so no table is shown twice.
             run.Report({DamageKind::DefinitionRejected, table.tdefPage, -1, table.name, "definition holds no column"});
             tables.erase(tables.begin() + static_cast<std::ptrdiff_t>(i));

@@ -23,6 +23,8 @@ struct ColumnInfo {
     // An expression column (Access 2010 on): each row keeps the computed
     // value in a wrapper (see records/CalculatedValue.h).
     bool calculated = false;
+    // The definition held no name for it (its name was made up).
+    bool nameLost = false;
 };
 
 // Where a table's name came from, so that a damage report can say how far a
