@@ -1,12 +1,14 @@
 #include "schema/CatalogNames.h"
 
 #include <cstdio>
+#include <string>
 #include <unordered_map>
 
 #include "pagestore/FieldReaders.h"
 #include "pagestore/SlotTable.h"
 #include "pagestore/TextDecoding.h"
 #include "schema/RowShape.h"
+#include "schema/SystemTableSignatures.h"
 #include "schema/UncataloguedNames.h"
 #include "status/DamageReport.h"
 
@@ -19,6 +21,32 @@ constexpr int kMaxNameBytes = 512;
 constexpr int kTableObject = 1;
 constexpr int kFlagsPosition = 28;
 constexpr std::uint32_t kSystemObjectFlag = 0x80000000u;
+
+// Access's own tables are told by the "MSys" their names start with; one
+// flipped bit there would show one of them (the navigation pane's lists,
+// its storage) as a table of the user's, rows and all. A name whose first
+// four characters are one flipped bit from "MSys", and which that bit undone
+// names one of Access's own tables, is mended.
+bool MendSystemPrefix(std::string& name) {
+    static constexpr char32_t kPrefix[] = {U'M', U'S', U'y', U's'};
+    std::u32string points = Utf8CodePoints(name);
+    if (points.size() <= 4) return false;
+    int differing = -1;
+    for (int k = 0; k < 4; ++k) {
+        if (points[static_cast<std::size_t>(k)] == kPrefix[k]) continue;
+        if (differing >= 0) return false;
+        differing = k;
+    }
+    if (differing < 0) return false;
+    const char32_t flip = points[static_cast<std::size_t>(differing)] ^ kPrefix[differing];
+    if ((flip & (flip - 1)) != 0) return false;
+    points[static_cast<std::size_t>(differing)] = kPrefix[differing];
+    std::string mended;
+    for (char32_t cp : points) AppendUtf8(mended, cp);
+    if (!IsAccessSystemTableName(mended)) return false;
+    name = std::move(mended);
+    return true;
+}
 
 void ReadCatalogPage(ByteView page, std::int32_t pageNumber, std::int16_t rowCount, std::vector<CatalogEntry>& out,
                      const RunControl& run) {
@@ -54,6 +82,10 @@ void ReadCatalogPage(ByteView page, std::int32_t pageNumber, std::int16_t rowCou
         }
         entry.name = DecodeJetText(page, start + kNameStart, length);
         if (entry.name.empty()) continue;
+        if (MendSystemPrefix(entry.name) && !slot.deleted)
+            run.Report({DamageKind::RowRepaired, pageNumber, i, "MSysObjects",
+                        "catalog row mended: a flipped bit of the \"MSys\" its name starts with undone (" +
+                            entry.name + ")"});
         entry.deleted = slot.deleted;
         out.push_back(std::move(entry));
     }

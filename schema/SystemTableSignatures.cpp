@@ -160,6 +160,10 @@ std::optional<std::string> SystemTableAtPage(std::int32_t definitionPage, std::i
     return std::string(signature->name);
 }
 
+bool IsAccessSystemTableName(const std::string& name) {
+    return Named(name.c_str()) != nullptr;
+}
+
 std::optional<std::string> MatchSystemTable(const TableInfo& table) {
     if (table.columns.empty()) return std::nullopt;
     for (const Signature& signature : Signatures())

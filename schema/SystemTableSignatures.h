@@ -27,6 +27,10 @@ std::optional<std::string> MatchSystemTable(const TableInfo& table);
 // every Jet 4 and ACE file (page 2 is the catalog's). The page number is the
 // one the rows' own pages name as their owner, so it holds however the file
 // was cut. The rows must state that table's column count too.
+// Whether the name is that of one of the system tables Access writes (as
+// they are known here, by their columns).
+bool IsAccessSystemTableName(const std::string& name);
+
 std::optional<std::string> SystemTableAtPage(std::int32_t definitionPage, std::int32_t statedColumns);
 
 }  // namespace pw

@@ -24,7 +24,7 @@ enum class DamageKind {
     LongValueLoop,         // a long-value chain that returns to a row already visited
     ValueOutOfRange,       // a stored value that cannot be decoded (a date outside the calendar, ...)
     RowsMissing,           // a table holds fewer rows than its definition states
-    RowRepaired,           // a row read after one flipped bit of its layout was undone
+    RowRepaired,           // a row read after one flipped bit of it (its layout, a catalog name) was undone
     DefinitionRepaired,    // a column record read after one flipped bit of it was undone
     PageRepaired,          // a data page given back to its table after one flipped bit of its owner was undone
 };
