@@ -1,16 +1,11 @@
 // Column records with one flipped bit: the mend that undoes it where only one
-// explains the damage, the damage left alone (and told) where several would,
-// and a table read back whole after its definition page was flipped.
+// explains the damage, and the damage left alone (and told) where several
+// would.
 
 #include <gtest/gtest.h>
 
-#include "records/RowWalk.h"
 #include "schema/ColumnFieldMend.h"
 #include "schema/ColumnTypes.h"
-#include "tests/support/Analysis.h"
-#include "tests/support/DatabaseBuilder.h"
-#include "tests/support/FileTools.h"
-#include "tests/support/RowEncoder.h"
 
 namespace pw {
 namespace {
@@ -114,39 +109,6 @@ TEST(ColumnFieldMend, DamageSeveralFlipsWouldExplainIsToldAndLeftAlone) {
     check = MendFlippedColumnFields(limit);
     EXPECT_TRUE(check.mended.empty());
     EXPECT_TRUE(check.broken.empty());
-}
-
-using testing::Column;
-namespace type = testing::type;
-
-TEST(ColumnFieldMend, ATableWhoseDefinitionHasAFlippedColumnNumberReadsWholeAndIsReported) {
-    testing::DatabaseBuilder b;
-    const auto t = b.AddTable("People", {Column("Id", type::kLong), Column("Name", type::kText, 50),
-                                         Column("Age", type::kLong), Column("City", type::kText, 50)});
-    for (int i = 1; i <= 5; ++i)
-        b.AddRow(t, {testing::Long(i), testing::Text("name " + std::to_string(i)), testing::Long(20 + i),
-                     testing::Text("city " + std::to_string(i))});
-    std::vector<std::uint8_t> bytes = b.Build();
-    // Column records follow the 63-byte header (no index entries here), 25
-    // bytes each, the column number at +5: Age's number 2 becomes 18.
-    const std::size_t ageNumber = static_cast<std::size_t>(b.DefinitionPage(t)) * 4096 + 63 + 2 * 25 + 5;
-    ASSERT_EQ(bytes[ageNumber], 2);
-    bytes[ageNumber] ^= 0x10;
-    testing::TempDir dir;
-    const auto path = dir / "flipped.mdb";
-    testing::WriteFile(path, bytes);
-    testing::AnalysedFile file(path);
-    ASSERT_TRUE(file.ok);
-    EXPECT_EQ(file.damage.Count(DamageKind::DefinitionRepaired), 1);
-    const TableInfo& table = file.Table("People");
-    std::vector<std::int64_t> ages;
-    ForEachRow(file.analysis.pages(), table, file.control(), [&](const WalkedRow& row) {
-        if (!row.IsRecord()) return true;
-        for (std::size_t c = 0; c < table.columns.size(); ++c)
-            if (table.columns[c].name == "Age") ages.push_back(row.cells[c].value.integer);
-        return true;
-    });
-    EXPECT_EQ(ages, (std::vector<std::int64_t>{21, 22, 23, 24, 25}));
 }
 
 }  // namespace

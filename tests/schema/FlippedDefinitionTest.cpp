@@ -1,6 +1,6 @@
-// Definitions whose index count or column count has a flipped bit: every
-// column record is read from the wrong place until the count is mended; a
-// table with types Access alone knows is no damage.
+// Definition pages with one flipped bit, mended: an index count or column
+// count that sets every column record off its place, and a column number
+// that clashes. Every row then reads whole.
 
 #include <gtest/gtest.h>
 
@@ -18,6 +18,8 @@ namespace type = testing::type;
 
 constexpr std::size_t kColumnCountOffset = 45;
 constexpr std::size_t kIndexCountOffset = 51;
+constexpr std::size_t kFirstRecordOffset = 63 + 12;
+constexpr std::size_t kRecordSize = 25;
 
 struct Flip {
     const char* what;
@@ -25,11 +27,14 @@ struct Flip {
     std::uint8_t mask;
 };
 
-TEST(DefinitionHeaderMend, AFlippedIndexOrColumnCountIsUndoneAndEveryRowReadsWhole) {
+TEST(FlippedDefinition, AFlippedCountOrColumnNumberIsUndoneAndEveryRowReadsWhole) {
     const Flip flips[] = {
         {"index count, high byte", kIndexCountOffset + 3, 0x01},
         {"index count, low bit", kIndexCountOffset, 0x02},
         {"column count", kColumnCountOffset, 0x08},
+        // Past the header and the one index entry, Age's record (the third,
+        // 25 bytes each) holds its number at +5: 2 becomes 18.
+        {"column number", kFirstRecordOffset + 2 * kRecordSize + 5, 0x10},
     };
     for (const Flip& flip : flips) {
         SCOPED_TRACE(flip.what);
@@ -57,11 +62,15 @@ TEST(DefinitionHeaderMend, AFlippedIndexOrColumnCountIsUndoneAndEveryRowReadsWho
         const TableInfo& table = file.Table("People");
         ASSERT_EQ(table.columns.size(), 4u);
         EXPECT_EQ(table.columns[3].name, "City");
+        std::vector<std::int64_t> ages;
         std::vector<std::string> cities;
         ForEachRow(file.analysis.pages(), table, file.control(), [&](const WalkedRow& row) {
-            if (row.IsRecord()) cities.push_back(row.cells[3].value.text);
+            if (!row.IsRecord()) return true;
+            ages.push_back(row.cells[2].value.integer);
+            cities.push_back(row.cells[3].value.text);
             return true;
         });
+        EXPECT_EQ(ages, (std::vector<std::int64_t>{31, 32, 33, 34}));
         EXPECT_EQ(cities, (std::vector<std::string>{"city 1", "city 2", "city 3", "city 4"}));
     }
 }
