@@ -86,12 +86,7 @@ std::optional<std::vector<std::int32_t>> PagesListedBy(const PageSource& pages, 
 void ApplyUsageMap(const PageSource& pages, ByteView definition, TableInfo& table) {
     table.stalePages.clear();
     table.lostPages.clear();
-    if (definition.size() < static_cast<std::size_t>(kUsedPagesPointerOffset + 4)) {
-        table.usageMap = UsageMapState::Unreadable;
-        return;
-    }
-    const auto pointer = static_cast<std::uint32_t>(ReadInt32(definition, kUsedPagesPointerOffset));
-    const std::optional<std::vector<std::int32_t>> listed = ListedPages(pages, pointer);
+    const std::optional<std::vector<std::int32_t>> listed = PagesListedBy(pages, definition);
     if (!listed) {
         table.usageMap = UsageMapState::Unreadable;
         return;
