@@ -35,6 +35,13 @@ nlohmann::ordered_json SchemaColumnJson(const ColumnInfo& column) {
     return out;
 }
 
+// What a lost definition left on pages that outlived it.
+void AddSurvivingDefinition(nlohmann::ordered_json& j, const TableInfo& t) {
+    if (t.survivingDefinitionPages.empty()) return;
+    j["survivingDefinitionPages"] = t.survivingDefinitionPages;
+    j["survivingColumnNames"] = t.survivingColumnNames;
+}
+
 // Analyses the file, then prints every table as JSON (one document) or as text.
 // With `survey`, the rows of the tables are walked for their layout first, so
 // that the printers can give the rows found beside the rows stated.
@@ -75,6 +82,7 @@ int RunTables(const SchemaOptions& options) {
             j["nameSource"] = NameSourceName(t.nameSource);
             j["columnsInferred"] = t.columnsInferred;
             j["tdefPage"] = t.tdefPage;
+            AddSurvivingDefinition(j, t);
             return j;
         },
         [](const TableInfo& t, const TableTally& tally) {
@@ -95,6 +103,7 @@ int RunSchema(const SchemaOptions& options) {
             j["nameSource"] = NameSourceName(t.nameSource);
             j["columnsInferred"] = t.columnsInferred;
             j["tdefPage"] = t.tdefPage;
+            AddSurvivingDefinition(j, t);
             j["columns"] = nlohmann::ordered_json::array();
             for (const ColumnInfo& c : t.columns) j["columns"].push_back(SchemaColumnJson(c));
             if (options.sql) {
@@ -112,6 +121,12 @@ int RunSchema(const SchemaOptions& options) {
             }
             std::cout << ForTerminal(t.name) << (t.generatedName ? "  (generated name)" : "")
                       << (t.columnsInferred ? "  (definition lost: columns inferred from the rows)" : "") << '\n';
+            if (!t.survivingColumnNames.empty()) {
+                std::cout << "  names of its last columns, on a page of the definition that survived (in stored "
+                             "order, not placed):";
+                for (const std::string& name : t.survivingColumnNames) std::cout << ' ' << ForTerminal(name) << ';';
+                std::cout << '\n';
+            }
             for (const ColumnInfo& c : t.columns) {
                 std::cout << "  " << c.name << '\t' << ColumnTypeName(c) << '\t' << "length " << c.length << '\t'
                           << "column " << c.columnNumber << '\t' << (c.isFixed ? "fixed" : "variable");

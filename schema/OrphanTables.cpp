@@ -3,11 +3,14 @@
 #include <algorithm>
 #include <cstdio>
 #include <map>
+#include <set>
+#include <string>
 #include <unordered_set>
 
 #include "pagestore/FieldReaders.h"
 #include "pagestore/PageLayout.h"
 #include "schema/InferredColumns.h"
+#include "schema/SurvivingDefinitionPages.h"
 #include "status/DamageReport.h"
 
 namespace pw {
@@ -37,6 +40,21 @@ bool OwnerLostItsDefinition(const PageSource& pages, std::int32_t owner) {
            ReadInt8(ByteView(page), layout.tableTypeOffset) == kUserTableType;
 }
 
+// What a damage report adds about the pages of a lost definition that
+// survive it.
+std::string SurvivorText(const std::vector<std::int32_t>& survivingPages, const std::vector<std::string>& names) {
+    if (survivingPages.empty()) return {};
+    std::string text = "; page";
+    if (survivingPages.size() > 1) text += "s";
+    for (std::size_t i = 0; i < survivingPages.size(); ++i)
+        text += (i == 0 ? " " : ", ") + std::to_string(survivingPages[i]);
+    text += survivingPages.size() == 1 ? " of it survives" : " of it (or of copies Access left of it) survive";
+    if (names.empty()) return text + ", without column names";
+    text += ", naming its last " + std::to_string(names.size()) + " columns (in stored order, not placed): ";
+    for (std::size_t i = 0; i < names.size(); ++i) text += (i == 0 ? "" : ", ") + names[i];
+    return text;
+}
+
 }  // namespace
 
 std::vector<TableInfo> FindOrphanTables(const PageSource& pages, const std::vector<TableInfo>& tables,
@@ -57,9 +75,14 @@ std::vector<TableInfo> FindOrphanTables(const PageSource& pages, const std::vect
         byOwner[entry.link].push_back(entry.pageNumber);
     }
 
+    std::set<std::int32_t> lostDefinitions;
+    for (const auto& [owner, dataPages] : byOwner)
+        if (OwnerLostItsDefinition(pages, owner)) lostDefinitions.insert(owner);
+    std::map<std::int32_t, SurvivingDefinition> survivors = FindSurvivingDefinitionPages(pages, lostDefinitions, known);
+
     std::vector<TableInfo> orphans;
     for (auto& [owner, dataPages] : byOwner) {
-        if (!OwnerLostItsDefinition(pages, owner)) continue;
+        if (lostDefinitions.count(owner) == 0) continue;
         char name[64];
         std::snprintf(name, sizeof name, "%s0000-%04d", kOrphanPlaceholderPrefix, static_cast<int>(owner));
         InferredTable inferred = InferColumns(pages, dataPages, {}, run);
@@ -74,10 +97,16 @@ std::vector<TableInfo> FindOrphanTables(const PageSource& pages, const std::vect
         const PageMap& map = pages.Map();
         const bool definitionPageLeft = static_cast<std::size_t>(owner) < map.size() &&
                                         IsPageOfType(map[static_cast<std::size_t>(owner)], PageType::TableDefinition);
+        TableInfo table;
+        auto survivor = survivors.find(owner);
+        if (survivor != survivors.end()) {
+            table.survivingDefinitionPages = std::move(survivor->second.pages);
+            table.survivingColumnNames = std::move(survivor->second.columnNames);
+        }
         if (!definitionPageLeft)
             run.Report({DamageKind::DefinitionRejected, owner, -1, {},
-                        "definition lost: the columns were inferred from the table's rows"});
-        TableInfo table;
+                        "definition lost: the columns were inferred from the table's rows" +
+                            SurvivorText(table.survivingDefinitionPages, table.survivingColumnNames)});
         table.tdefPage = owner;
         table.name = name;
         table.columnsInferred = true;

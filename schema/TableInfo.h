@@ -84,6 +84,11 @@ struct TableInfo {
     bool columnsInferred = false;
     // Further pages of the definition, in chain order.
     std::vector<std::int32_t> continuationPages;
+    // A lost definition's pages that outlived it (or old copies of them), and
+    // the names of its last columns read there, in stored order: told beside the inferred
+    // columns, not put on them (see schema/SurvivingDefinitionPages.h).
+    std::vector<std::int32_t> survivingDefinitionPages;
+    std::vector<std::string> survivingColumnNames;
     std::vector<std::int32_t> dataPages;
     // Pages the table owns that its usage map no longer lists (released by
     // Access): their rows are the file's history, walked only on request.
