@@ -5,7 +5,6 @@
 
 #include "pagestore/FieldReaders.h"
 #include "pagestore/TextDecoding.h"
-#include "schema/TableDiscovery.h"
 
 namespace pw {
 namespace {
@@ -18,6 +17,8 @@ constexpr std::int64_t kIndexRootOffset = 38;
 constexpr std::size_t kMaxNameCharacters = 64;  // Access's limit for a column name
 constexpr std::int32_t kMaxNameBytes = 2 * kMaxNameCharacters;
 constexpr std::int32_t kFirstDefinitionPage = 2;
+// More than any definition Access writes (255 columns and their indexes).
+constexpr std::size_t kMaxChainPages = 32;
 
 struct IndexPointer {
     std::int64_t at = 0;       // position in the chain's bytes
@@ -113,7 +114,9 @@ bool IsCutName(ByteView bytes, std::int64_t start) {
 // of whole names that starts after a cut name and stops a whole number of
 // index records before `firstRecord`.
 std::vector<std::string> NamesBefore(ByteView bytes, std::int64_t firstRecord) {
-    for (std::int64_t start = 0; start < firstRecord; ++start) {
+    // What comes before the first whole name is at most the end of one name.
+    const std::int64_t lastStart = std::min<std::int64_t>(firstRecord, kMaxNameBytes + 2);
+    for (std::int64_t start = 0; start < lastStart; ++start) {
         if (!IsCutName(bytes, start)) continue;
         std::vector<std::string> names;
         std::int64_t at = start;
@@ -164,6 +167,9 @@ std::map<std::int32_t, SurvivingDefinition> FindSurvivingDefinitionPages(
 
     IndexOwners indexOwners(pages);
     std::map<std::int32_t, std::vector<SurvivingDefinition>> claims;
+    // Chains that run into one another are read once, so that damaged links
+    // cannot make the search read the same pages over and over.
+    std::unordered_set<std::int32_t> chained;
     for (const PageMapEntry& entry : map) {
         const std::int32_t head = entry.pageNumber;
         if (!IsPageOfType(entry, PageType::TableDefinition) || entry.fileOffset < 0 || ledTo.count(head) != 0 ||
@@ -171,8 +177,14 @@ std::map<std::int32_t, SurvivingDefinition> FindSurvivingDefinitionPages(
             continue;
         SurvivingDefinition tail;
         tail.pages.push_back(head);
-        for (std::int32_t next : ContinuationChain(map, head)) {
-            if (readDefinitionPages.count(next) != 0) break;
+        chained.insert(head);
+        for (std::int32_t next = entry.link; next > 0 && static_cast<std::size_t>(next) < map.size() &&
+                                             tail.pages.size() < kMaxChainPages;
+             next = map[static_cast<std::size_t>(next)].link) {
+            const PageMapEntry& nextEntry = map[static_cast<std::size_t>(next)];
+            if (!IsPageOfType(nextEntry, PageType::TableDefinition) || nextEntry.fileOffset < 0 ||
+                readDefinitionPages.count(next) != 0 || !chained.insert(next).second)
+                break;
             tail.pages.push_back(next);
         }
         const std::vector<std::uint8_t> bytes = ChainBytes(pages, tail.pages);

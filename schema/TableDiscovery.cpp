@@ -68,6 +68,23 @@ const char* HeaderProblem(const TableInfo& table) {
     return nullptr;
 }
 
+// Follows the next-page links of a definition and collects its continuation
+// pages in chain order. A link back to a page already collected, or to a page
+// that is no definition page, ends the chain; the pages collected so far stay.
+std::vector<std::int32_t> ContinuationChain(const PageMap& map, std::int32_t head) {
+    std::vector<std::int32_t> chain;
+    const PageMapEntry* entry = EntryOf(map, head);
+    if (entry == nullptr || !IsPageOfType(*entry, PageType::TableDefinition)) return chain;
+    std::unordered_set<std::int32_t> visited{head};
+    for (std::int32_t next = entry->link; next != 0 && visited.insert(next).second;) {
+        const PageMapEntry* nextEntry = EntryOf(map, next);
+        if (nextEntry == nullptr || !IsPageOfType(*nextEntry, PageType::TableDefinition)) break;
+        chain.push_back(next);
+        next = nextEntry->link;
+    }
+    return chain;
+}
+
 // Gives a candidate its continuation pages, which are no tables of their own.
 void MergeChain(const PageMap& map, std::vector<TableInfo>& candidates, std::size_t head,
                 const std::unordered_map<std::int32_t, std::size_t>& byPage, std::vector<bool>& removed) {
@@ -93,20 +110,6 @@ void RemoveMarked(std::vector<TableInfo>& tables, const std::vector<bool>& remov
 }
 
 }  // namespace
-
-std::vector<std::int32_t> ContinuationChain(const PageMap& map, std::int32_t head) {
-    std::vector<std::int32_t> chain;
-    const PageMapEntry* entry = EntryOf(map, head);
-    if (entry == nullptr || !IsPageOfType(*entry, PageType::TableDefinition)) return chain;
-    std::unordered_set<std::int32_t> visited{head};
-    for (std::int32_t next = entry->link; next != 0 && visited.insert(next).second;) {
-        const PageMapEntry* nextEntry = EntryOf(map, next);
-        if (nextEntry == nullptr || !IsPageOfType(*nextEntry, PageType::TableDefinition)) break;
-        chain.push_back(next);
-        next = nextEntry->link;
-    }
-    return chain;
-}
 
 std::vector<std::uint8_t> MergeDefinitionPages(const PageSource& pages, const TableInfo& table) {
     const std::size_t k = table.continuationPages.size();

@@ -30,11 +30,6 @@ DiscoveredTables DiscoverTables(const PageSource& pages, const RunControl& run, 
 // number keep their stored order.
 void SortColumns(std::vector<TableInfo>& tables);
 
-// Follows the next-page links of a definition and collects its continuation
-// pages in chain order. A link back to a page already collected, or to a page
-// that is no definition page, ends the chain; the pages collected so far stay.
-std::vector<std::int32_t> ContinuationChain(const PageMap& map, std::int32_t head);
-
 // Reads a table's definition pages into one buffer: the first page whole, then
 // bytes 8 to 4095 of each continuation page.
 std::vector<std::uint8_t> MergeDefinitionPages(const PageSource& pages, const TableInfo& table);
