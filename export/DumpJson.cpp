@@ -194,6 +194,8 @@ WalkOutcome DumpWriter::WriteTable(const PageSource& pages, const TableInfo& tab
     // Only where the file's damage made them so: an intact file's dump keeps its shape.
     if (table.nameSource != NameSource::Catalog) out_ << ",\"nameSource\":" << Compact(NameSourceName(table.nameSource));
     if (table.columnsInferred) out_ << ",\"columnsInferred\":true";
+    if (!table.survivingColumnNames.empty())
+        out_ << ",\"survivingColumnNames\":" << Compact(nlohmann::ordered_json(table.survivingColumnNames));
     out_ << ",\"columns\":" << Compact(columns) << ",\"rows\":[";
     bool firstRow = true;
     ComplexResolver resolve(pages, table, run);

@@ -6,9 +6,11 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <sstream>
 #include <string>
 #include <vector>
 
+#include "export/DumpJson.h"
 #include "schema/TableDefinitionParser.h"
 #include "schema/TableDiscovery.h"
 #include "tests/support/Analysis.h"
@@ -87,6 +89,12 @@ TEST(CorpusSurvivingDefinition, NamesOnTheContinuationAreTheTailOfTheStoredNames
         for (const DamageEvent& e : damaged.damage.KeptEvents())
             if (e.page == table->tdefPage && e.reason.find(names.back()) != std::string::npos) told = true;
         EXPECT_TRUE(told);
+        // The dump carries them with the table.
+        std::ostringstream dump;
+        DumpWriter writer(dump, name, "Jet 4");
+        writer.WriteTable(damaged.analysis.pages(), *back, damaged.control(), nullptr, false);
+        writer.Finish(nlohmann::ordered_json::object());
+        EXPECT_EQ(nlohmann::json::parse(dump.str())["tables"][0]["survivingColumnNames"], nlohmann::json(names));
         // No other table claims the pages.
         for (const TableInfo& t : damaged.tables())
             EXPECT_TRUE(&t == back || t.survivingDefinitionPages.empty()) << t.name;
