@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <functional>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -46,10 +47,20 @@ std::vector<std::string> StoredNames(const AnalysedFile& file, const TableInfo& 
     return names;
 }
 
-struct Wiped {
+// A copy of a corpus file whose table lost the first page of its
+// definition, and whatever else `alsoDamage` does to it.
+struct WipedCopy {
     testing::TempDir dir;
-    std::vector<std::uint8_t> bytes;
     std::filesystem::path path;
+
+    WipedCopy(const std::string& name, const TableInfo& table,
+              const std::function<void(std::vector<std::uint8_t>&)>& alsoDamage = {}) {
+        std::vector<std::uint8_t> bytes = testing::ReadFile(CorpusPath(name));
+        testing::ZeroPage(bytes, table.tdefPage);
+        if (alsoDamage) alsoDamage(bytes);
+        path = dir / name;
+        testing::WriteFile(path, bytes);
+    }
 };
 
 TEST(CorpusSurvivingDefinition, NamesOnTheContinuationAreTheTailOfTheStoredNames) {
@@ -64,12 +75,8 @@ TEST(CorpusSurvivingDefinition, NamesOnTheContinuationAreTheTailOfTheStoredNames
         ASSERT_NE(table, nullptr);
         const std::vector<std::string> stored = StoredNames(intact, *table);
 
-        Wiped w;
-        w.bytes = testing::ReadFile(CorpusPath(name));
-        testing::ZeroPage(w.bytes, table->tdefPage);
-        w.path = w.dir / name;
-        testing::WriteFile(w.path, w.bytes);
-        AnalysedFile damaged(w.path);
+        const WipedCopy copy(name, *table);
+        AnalysedFile damaged(copy.path);
         ASSERT_TRUE(damaged.ok);
         const TableInfo* back = TableAt(damaged, table->tdefPage);
         ASSERT_NE(back, nullptr);
@@ -114,19 +121,16 @@ TEST(CorpusSurvivingDefinition, WithoutItsIndexPagesTheContinuationStaysUnclaime
     ASSERT_TRUE(intact.ok);
     const TableInfo* table = LongDefinition(intact);
     ASSERT_NE(table, nullptr);
-    Wiped w;
-    w.bytes = testing::ReadFile(CorpusPath(name));
-    testing::ZeroPage(w.bytes, table->tdefPage);
-    for (const PageMapEntry& e : intact.reader.Map()) {
-        if (e.pageType != 3 && e.pageType != 4) continue;
-        const std::size_t at = static_cast<std::size_t>(e.fileOffset) + 4;
-        const std::int32_t owner = static_cast<std::int32_t>(w.bytes[at] | (w.bytes[at + 1] << 8) |
-                                                             (w.bytes[at + 2] << 16) | (w.bytes[at + 3] << 24));
-        if (owner == table->tdefPage) testing::ZeroPage(w.bytes, e.pageNumber);
-    }
-    w.path = w.dir / name;
-    testing::WriteFile(w.path, w.bytes);
-    AnalysedFile damaged(w.path);
+    const WipedCopy copy(name, *table, [&](std::vector<std::uint8_t>& bytes) {
+        for (const PageMapEntry& e : intact.reader.Map()) {
+            if (e.pageType != 3 && e.pageType != 4) continue;
+            const std::size_t at = static_cast<std::size_t>(e.fileOffset) + 4;
+            const std::int32_t owner = static_cast<std::int32_t>(bytes[at] | (bytes[at + 1] << 8) |
+                                                                 (bytes[at + 2] << 16) | (bytes[at + 3] << 24));
+            if (owner == table->tdefPage) testing::ZeroPage(bytes, e.pageNumber);
+        }
+    });
+    AnalysedFile damaged(copy.path);
     ASSERT_TRUE(damaged.ok);
     const TableInfo* back = TableAt(damaged, table->tdefPage);
     ASSERT_NE(back, nullptr);
