@@ -99,14 +99,13 @@ std::int64_t StoredNameSize(ByteView bytes, std::int64_t at, std::int64_t end, s
 
 // Whether the bytes before `start` can be the end of a name the page break
 // cut: its text, and maybe the high byte of its length word (zero, as no
-// name is longer than 255 bytes).
+// name is longer than 255 bytes). The text is taken unit by unit, since the
+// break may fall inside a surrogate pair.
 bool IsCutName(ByteView bytes, std::int64_t start) {
     std::int64_t at = start % 2;
     if (at == 1 && bytes[0] != 0) return false;
-    for (; at + 2 <= start; at += 2) {
-        const std::int32_t unit = ReadUInt16(bytes, at);
-        if (unit < 0x20 || unit == 0x7F || unit >= 0xFFFE) return false;
-    }
+    for (; at + 2 <= start; at += 2)
+        if (!IsNameCharacter(static_cast<char32_t>(ReadUInt16(bytes, at)))) return false;
     return true;
 }
 
