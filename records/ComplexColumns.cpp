@@ -160,13 +160,6 @@ ComplexColumnIndex::FlatTable* ComplexColumnIndex::Find(std::int32_t tableDefini
     return found == byColumn_.end() ? nullptr : found->second;
 }
 
-std::optional<ComplexKind> ComplexColumnIndex::KindOf(std::int32_t tableDefinitionPage,
-                                                      const std::string& columnName) const {
-    const FlatTable* flat = Find(tableDefinitionPage, columnName);
-    if (flat == nullptr) return std::nullopt;
-    return flat->kind;
-}
-
 void ComplexColumnIndex::Index(FlatTable& flat) const {
     flat.indexed = true;
     WalkOptions options;

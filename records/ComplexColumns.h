@@ -47,8 +47,6 @@ public:
 
     // The number of columns MSysComplexColumns links to a readable flat table.
     std::size_t linkedColumns() const;
-    // The kind of the column, when it is linked.
-    std::optional<ComplexKind> KindOf(std::int32_t tableDefinitionPage, const std::string& columnName) const;
 
     // The values of the cell whose stored id is `id`: the typed value is a
     // List (attachments as Bytes items named by their sanitised-free stored

@@ -35,6 +35,4 @@ bool ManualResetEvent::WaitFor(std::chrono::milliseconds timeout) {
     return changed_.wait_for(lock, timeout, [this] { return set_.load(); });
 }
 
-bool ManualResetEvent::IsSet() const { return set_.load(std::memory_order_acquire); }
-
 }  // namespace pw

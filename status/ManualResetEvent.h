@@ -16,7 +16,6 @@ public:
     void Wait();
     // Waits at most the given time; true when the event was set.
     bool WaitFor(std::chrono::milliseconds timeout);
-    bool IsSet() const;
 
 private:
     mutable std::mutex mutex_;

@@ -29,10 +29,8 @@ void RecoveryStatus::OnProgress(ProgressStage stage, std::int64_t doneCount, std
     changed_.Set();
 }
 
-void RecoveryStatus::Reset(bool clearStorageFormat) {
+void RecoveryStatus::Reset() {
     stop_.Clear();
-    done = 0;
-    unnamedTables = 0;
     totalTables = 0;
     tablesRead = 0;
     pagesTotal = 0;
@@ -43,7 +41,6 @@ void RecoveryStatus::Reset(bool clearStorageFormat) {
         std::lock_guard lock(textMutex_);
         pendingLines_.clear();
         statusLine_.clear();
-        if (clearStorageFormat) storageFormat_.clear();
     }
     changed_.Reset();
 }

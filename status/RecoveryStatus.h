@@ -23,8 +23,6 @@ public:
     RecoveryStatus(const RecoveryStatus&) = delete;
     RecoveryStatus& operator=(const RecoveryStatus&) = delete;
 
-    std::atomic<std::uint8_t> done{0};
-    std::atomic<std::int32_t> unnamedTables{0};
     std::atomic<std::int32_t> totalTables{0};
     std::atomic<std::int32_t> tablesRead{0};
     std::atomic<std::int64_t> pagesTotal{0};
@@ -36,10 +34,9 @@ public:
     void OnStatusLine(const std::string& line) override;
     void OnProgress(ProgressStage stage, std::int64_t done, std::int64_t total) override;
 
-    // Clears flags, counters, lines and the stop request. databaseName is never
-    // touched; storageFormat only when asked (the Close of a finished job
-    // empties it, a job start keeps it).
-    void Reset(bool clearStorageFormat = false);
+    // Clears counters, lines and the stop request. databaseName and
+    // storageFormat are kept: they name the file, not the job.
+    void Reset();
 
     bool StopRequested() const { return stop_.Requested(); }
     void RequestStop();

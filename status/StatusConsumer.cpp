@@ -9,7 +9,6 @@ StatusSnapshot TakeSnapshot(const RecoveryStatus& status) {
     s.pagesTotal = status.pagesTotal;
     s.tablesRead = status.tablesRead;
     s.totalTables = status.totalTables;
-    s.unnamedTables = status.unnamedTables;
     s.rowsRead = status.rowsRead;
     s.rowsTotal = status.rowsTotal;
     return s;

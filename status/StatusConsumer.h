@@ -17,7 +17,6 @@ struct StatusSnapshot {
     std::int64_t pagesTotal = 0;
     std::int32_t tablesRead = 0;
     std::int32_t totalTables = 0;
-    std::int32_t unnamedTables = 0;
     std::int64_t rowsRead = 0;
     std::int64_t rowsTotal = 0;
 };
