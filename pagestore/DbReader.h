@@ -76,10 +76,10 @@ public:
 
     // PageSource.
     const PageMap& Map() const override { return pageMap_; }
-    int ReadPage(PageBuffer& buffer, std::int32_t n) const override;
+    PageRead ReadPage(PageBuffer& buffer, std::int32_t n) const override;
     int ReadAt(PageBuffer& buffer, std::int64_t position) const override;
     // Pages that lie one after another in the file are read with one read.
-    void ReadPageRun(std::int32_t first, std::int32_t count, std::uint8_t* out, int* got) const override;
+    void ReadPageRun(std::int32_t first, std::int32_t count, std::uint8_t* out, PageRead* got) const override;
 
     const std::string& path() const { return path_; }
     std::int64_t pageOneOffset() const { return pageOneOffset_; }

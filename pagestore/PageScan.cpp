@@ -96,18 +96,18 @@ std::int64_t CDbReader::ScanGridPages(const PageGrid& grid, const RunControl& ru
     return ScanFrom(position, number, run);
 }
 
-int CDbReader::ReadPage(PageBuffer& buffer, std::int32_t n) const {
+PageRead CDbReader::ReadPage(PageBuffer& buffer, std::int32_t n) const {
     buffer.fill(0);
-    if (!file_.IsOpen()) return -1;
-    if (n < 0 || static_cast<std::size_t>(n) >= pageMap_.size()) return -1;
+    if (!file_.IsOpen()) return {};
+    if (n < 0 || static_cast<std::size_t>(n) >= pageMap_.size()) return {};
     const PageMapEntry& entry = pageMap_[static_cast<std::size_t>(n)];
-    if (entry.pageNumber != n || entry.fileOffset < 0) return -1;
-    const int got = static_cast<int>(file_.ReadAt(entry.fileOffset, buffer.data(), buffer.size()));
-    if (got > 0) cipher_.Decode(buffer.data(), static_cast<std::size_t>(got), n);
+    if (entry.pageNumber != n || entry.fileOffset < 0) return {};
+    const PageRead got = MappedPageRead(file_.ReadAt(entry.fileOffset, buffer.data(), buffer.size()));
+    if (got.anyBytes()) cipher_.Decode(buffer.data(), static_cast<std::size_t>(got.bytes), n);
     return got;
 }
 
-void CDbReader::ReadPageRun(std::int32_t first, std::int32_t count, std::uint8_t* out, int* got) const {
+void CDbReader::ReadPageRun(std::int32_t first, std::int32_t count, std::uint8_t* out, PageRead* got) const {
     std::int32_t k = 0;
     while (k < count) {
         const std::int32_t n = first + k;
@@ -117,7 +117,7 @@ void CDbReader::ReadPageRun(std::int32_t first, std::int32_t count, std::uint8_t
         std::uint8_t* at = out + static_cast<std::size_t>(k) * kPageSize;
         if (!present) {
             std::memset(at, 0, kPageSize);
-            got[k++] = -1;
+            got[k++] = PageRead{};
             continue;
         }
         // The longest stretch from here whose pages follow one another in the file.
@@ -132,15 +132,16 @@ void CDbReader::ReadPageRun(std::int32_t first, std::int32_t count, std::uint8_t
         std::memset(at, 0, bytes);
         const std::int64_t read = std::max<std::int64_t>(file_.ReadAt(offset, at, bytes), 0);
         for (std::int32_t j = 0; j < length; ++j) {
-            got[k + j] =
-                static_cast<int>(std::clamp<std::int64_t>(read - static_cast<std::int64_t>(j) * kPageSize, 0, kPageSize));
+            got[k + j] = MappedPageRead(read - static_cast<std::int64_t>(j) * kPageSize);
             // A read error stops a long read where it happens; the pages after
             // it are tried one by one, so one bad spot costs one page only.
-            if (got[k + j] < kPageSize)
-                got[k + j] = static_cast<int>(file_.ReadAt(offset + static_cast<std::int64_t>(j) * kPageSize,
-                                                           at + static_cast<std::size_t>(j) * kPageSize, kPageSize));
-            if (got[k + j] > 0)
-                cipher_.Decode(at + static_cast<std::size_t>(j) * kPageSize, static_cast<std::size_t>(got[k + j]), n + j);
+            if (!got[k + j].whole())
+                got[k + j] =
+                    MappedPageRead(file_.ReadAt(offset + static_cast<std::int64_t>(j) * kPageSize,
+                                                at + static_cast<std::size_t>(j) * kPageSize, kPageSize));
+            if (got[k + j].anyBytes())
+                cipher_.Decode(at + static_cast<std::size_t>(j) * kPageSize,
+                               static_cast<std::size_t>(got[k + j].bytes), n + j);
         }
         k += length;
     }

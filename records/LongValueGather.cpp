@@ -61,7 +61,7 @@ LongValueForm LoadRow(const PageSource& pages, PointerTarget target, PageBuffer&
     const PageMapEntry& entry = map[static_cast<std::size_t>(target.page)];
     if (entry.link != kLongValueLink) return LongValueForm::NotLongValuePage;
     if (target.row < 0 || target.row >= entry.rowCount) return LongValueForm::RowNotOnPage;
-    if (entry.fileOffset < 0 || pages.ReadPage(buffer, static_cast<std::int32_t>(target.page)) <= 0)
+    if (entry.fileOffset < 0 || !pages.ReadPage(buffer, static_cast<std::int32_t>(target.page)).anyBytes())
         return LongValueForm::PageOutsideMap;
 
     const SlotEntry slot = RowBounds(ByteView(buffer), entry.rowCount, target.row, expected);

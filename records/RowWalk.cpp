@@ -319,7 +319,7 @@ RowWalker::RowWalker(const PageSource& pages, const TableInfo& table, const RunC
     if (options_.includeDeleted) pageList_.insert(pageList_.end(), table_.stalePages.begin(), table_.stalePages.end());
 }
 
-bool RowWalker::TakeFromRun(std::size_t index, int& got) {
+bool RowWalker::TakeFromRun(std::size_t index, PageRead& got) {
     if (index < runFirst_ || index >= runFirst_ + runCount_) {
         // The pages from here on whose numbers follow one another, up to a
         // run's worth; a single page is read on its own.
@@ -352,17 +352,18 @@ std::int32_t RowWalker::LoadPage(std::size_t index) {
         return 0;
     }
     const std::int32_t pageNumber = pageList_[index];
-    int got = 0;
+    PageRead got;
     if (!TakeFromRun(index, got)) got = pages_.ReadPage(buffer_, pageNumber);
     const PageMap& map = pages_.Map();
     if (pageNumber < 0 || static_cast<std::size_t>(pageNumber) >= map.size()) return 0;
     ++tally_.pagesRead;
-    if (got < kPageSize) {
+    if (!got.whole()) {
         // What could be read is still walked: rows sit at the page's end, and
         // a short read only loses what lies beyond it.
         ++tally_.pagesUnreadable;
         run_.Report({DamageKind::PageUnreadable, pageNumber, -1, table_.name,
-                     got < 0 ? "page cannot be read" : "page is cut short by the end of the file"});
+                     got.outcome == PageReadOutcome::Absent ? "page cannot be read"
+                                                            : "page is cut short by the end of the file"});
     }
     // Told once a block of pages and at the last page: often enough for a
     // screen, rarely enough to cost nothing.

@@ -151,9 +151,9 @@ private:
     PageBuffer buffer_{};
     // Pages read ahead: a run of the table's pages that lie one after another
     // is read at once and handed out page by page.
-    bool TakeFromRun(std::size_t index, int& got);
+    bool TakeFromRun(std::size_t index, PageRead& got);
     std::vector<std::uint8_t> runBytes_;
-    std::vector<int> runGot_;
+    std::vector<PageRead> runGot_;
     std::size_t runFirst_ = 0;   // index into dataPages of the run's first page
     std::size_t runCount_ = 0;
     std::size_t pageIndex_ = 0;

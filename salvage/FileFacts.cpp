@@ -22,7 +22,7 @@ const char* NumberingName(GridNumbering numbering) {
 
 bool HeaderReadable(const CDbReader& reader, std::string* format) {
     PageBuffer page;
-    if (reader.ReadPage(page, 0) < static_cast<int>(kVersionOffset + 1)) return false;
+    if (reader.ReadPage(page, 0).bytes < static_cast<std::int32_t>(kVersionOffset + 1)) return false;
     const bool jet = std::memcmp(page.data() + 4, "Standard Jet DB", 15) == 0;
     const bool ace = std::memcmp(page.data() + 4, "Standard ACE DB", 15) == 0;
     if (page[0] != 0 || page[1] != 1 || (!jet && !ace)) return false;

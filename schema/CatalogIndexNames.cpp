@@ -71,7 +71,7 @@ std::unordered_map<std::int32_t, std::string> ReadCatalogIndexNames(const PageSo
     PageBuffer buffer;
     for (const PageMapEntry& entry : map) {
         if (!IsPageOfType(entry, PageType::LeafIndex)) continue;
-        if (pages.ReadPage(buffer, entry.pageNumber) <= 0) continue;
+        if (!pages.ReadPage(buffer, entry.pageNumber).anyBytes()) continue;
         const ByteView page(buffer);
         if (page[1] != 0x01 || ReadInt32(page, kParentOffset) != kCatalogDefinitionPage) continue;
         for (const std::vector<std::uint8_t>& key : LeafEntries(page)) {

@@ -320,7 +320,7 @@ void ReadCandidates(const PageSource& pages, const std::vector<std::int32_t>& da
     constexpr std::int32_t kPointerBytes = 8;
     for (std::int32_t pageNumber : dataPages) {
         if (pageNumber < 0 || static_cast<std::size_t>(pageNumber) >= map.size()) continue;
-        if (pages.ReadPage(buffer, pageNumber) <= 0) continue;
+        if (!pages.ReadPage(buffer, pageNumber).anyBytes()) continue;
         const ByteView page(buffer);
         const SlotTableRead slots = ReadSlotsByShape(page, map[static_cast<std::size_t>(pageNumber)].rowCount);
         for (std::int32_t i = 0; i < static_cast<std::int32_t>(slots.slots.size()); ++i) {

@@ -51,7 +51,7 @@ void ReadNavPaneNames(const PageSource& pages, const TableInfo& navPane,
     PageBuffer buffer;
     for (std::int32_t pageNumber : navPane.dataPages) {
         if (pageNumber < 0 || static_cast<std::size_t>(pageNumber) >= map.size()) continue;
-        if (pages.ReadPage(buffer, pageNumber) <= 0) continue;
+        if (!pages.ReadPage(buffer, pageNumber).anyBytes()) continue;
         const ByteView page(buffer);
         const SlotTableRead slots = ReadSlotsByShape(page, map[static_cast<std::size_t>(pageNumber)].rowCount);
         for (const SlotEntry& slot : slots.slots) {

@@ -33,7 +33,7 @@ bool OwnerLostItsDefinition(const PageSource& pages, std::int32_t owner) {
     const PageMapEntry& entry = map[static_cast<std::size_t>(owner)];
     if (entry.fileOffset < 0) return true;
     PageBuffer page;
-    if (pages.ReadPage(page, owner) < kPageSize) return true;
+    if (!pages.ReadPage(page, owner).whole()) return true;
     if (std::all_of(page.begin(), page.end(), [](std::uint8_t b) { return b == 0; })) return true;
     const PageLayout layout = PageLayout::Jet4();
     return IsPageOfType(entry, PageType::TableDefinition) &&

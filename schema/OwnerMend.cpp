@@ -16,7 +16,7 @@ std::vector<OwnerMend> MendFlippedOwners(const PageSource& pages, const std::vec
     PageBuffer buffer;
     for (const TableInfo& table : tables) {
         if (table.columnsInferred || listedBy.count(table.tdefPage) != 0) continue;
-        if (pages.ReadPage(buffer, table.tdefPage) != kPageSize) continue;
+        if (!pages.ReadPage(buffer, table.tdefPage).whole()) continue;
         if (std::optional<std::vector<std::int32_t>> listed = PagesListedBy(pages, ByteView(buffer)))
             listedBy.emplace(table.tdefPage, std::unordered_set<std::int32_t>(listed->begin(), listed->end()));
     }

@@ -53,7 +53,7 @@ public:
         if (known != owners_.end()) return known->second;
         PageBuffer page;
         std::int32_t owner = -1;
-        if (pages_.ReadPage(page, number) == kPageSize && page[1] == 0x01) owner = ReadInt32(ByteView(page), 4);
+        if (pages_.ReadPage(page, number).whole() && page[1] == 0x01) owner = ReadInt32(ByteView(page), 4);
         owners_.emplace(number, owner);
         return owner;
     }

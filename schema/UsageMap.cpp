@@ -30,7 +30,7 @@ std::optional<MapRow> ReadMapRow(const PageSource& pages, std::uint32_t pointer)
     if (pageNumber <= 0 || static_cast<std::size_t>(pageNumber) >= map.size()) return std::nullopt;
     if (!IsPageOfType(map[static_cast<std::size_t>(pageNumber)], PageType::Data)) return std::nullopt;
     MapRow row;
-    if (pages.ReadPage(row.page, pageNumber) != kPageSize) return std::nullopt;
+    if (!pages.ReadPage(row.page, pageNumber).whole()) return std::nullopt;
     ByteView view(row.page);
     if (slot >= ReadUInt16(view, 12)) return std::nullopt;
     const SlotEntry entry = ReadSlot(view, slot);
@@ -70,7 +70,7 @@ std::optional<std::vector<std::int32_t>> ListedPages(const PageSource& pages, st
         if (number == 0) continue;
         if (number >= static_cast<std::int64_t>(map.size())) return std::nullopt;
         if (!IsPageOfType(map[static_cast<std::size_t>(number)], PageType::UsageMap)) return std::nullopt;
-        if (pages.ReadPage(mapPage, static_cast<std::int32_t>(number)) != kPageSize) return std::nullopt;
+        if (!pages.ReadPage(mapPage, static_cast<std::int32_t>(number)).whole()) return std::nullopt;
         AddBits(mapPage.data() + kMapPageBitmapStart, kPageSize - kMapPageBitmapStart, j * kPagesPerMapPage, listed);
     }
     return listed;

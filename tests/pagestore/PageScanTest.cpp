@@ -136,7 +136,7 @@ TEST_F(PageScan, AShortLastPageIsPaddedAndCountsInTheMapButNotInTheTotal) {
     EXPECT_EQ(map[2].rowCount, 5);
 
     PageBuffer page;
-    EXPECT_EQ(reader.ReadPage(page, 2), 10000 - 8192);
+    EXPECT_EQ(reader.ReadPage(page, 2).bytes, 10000 - 8192);
     EXPECT_EQ(page[0], 2);
     EXPECT_TRUE(std::all_of(page.begin() + (10000 - 8192), page.end(), [](std::uint8_t c) { return c == 0; }));
 }
@@ -250,18 +250,18 @@ TEST_F(PageScan, ReadPageGoesThroughTheMapOfAShiftedFile) {
 
     PageBuffer page;
     page.fill(0xAA);
-    EXPECT_EQ(shifted.ReadPage(page, 0), -1);
+    EXPECT_EQ(shifted.ReadPage(page, 0).outcome, PageReadOutcome::Absent);
     EXPECT_TRUE(std::all_of(page.begin(), page.end(), [](std::uint8_t c) { return c == 0; }));
 
     for (int n = 1; n < 10; ++n) {
-        ASSERT_EQ(shifted.ReadPage(page, n), kPageSize) << n;
+        ASSERT_EQ(shifted.ReadPage(page, n).outcome, PageReadOutcome::Whole) << n;
         EXPECT_TRUE(std::equal(page.begin(), page.end(), intact.begin() + n * kPageSize)) << "page " << n;
     }
 
     // A number the map does not hold is no page of the file.
     for (int n : {10, 5000, -1}) {
         page.fill(0xAA);
-        EXPECT_EQ(shifted.ReadPage(page, n), -1) << n;
+        EXPECT_EQ(shifted.ReadPage(page, n).outcome, PageReadOutcome::Absent) << n;
         EXPECT_TRUE(std::all_of(page.begin(), page.end(), [](std::uint8_t c) { return c == 0; })) << n;
     }
 }
@@ -273,15 +273,15 @@ TEST_F(PageScan, APageOutsideTheMapReadsAsMissing) {
 
     // Before the scan the map is empty: not even page 0 can be read.
     page.fill(0xAA);
-    EXPECT_EQ(reader.ReadPage(page, 0), -1);
+    EXPECT_EQ(reader.ReadPage(page, 0).outcome, PageReadOutcome::Absent);
     EXPECT_TRUE(std::all_of(page.begin(), page.end(), [](std::uint8_t c) { return c == 0; }));
 
     ASSERT_EQ(reader.ScanPages(run), 4);
-    ASSERT_EQ(reader.ReadPage(page, 3), kPageSize);
+    ASSERT_EQ(reader.ReadPage(page, 3).outcome, PageReadOutcome::Whole);
     EXPECT_EQ(page[8], 3);
     for (int n : {4, 5000, -1}) {
         page.fill(0xAA);
-        EXPECT_EQ(reader.ReadPage(page, n), -1) << n;
+        EXPECT_EQ(reader.ReadPage(page, n).outcome, PageReadOutcome::Absent) << n;
         EXPECT_TRUE(std::all_of(page.begin(), page.end(), [](std::uint8_t c) { return c == 0; })) << n;
     }
 }
@@ -290,7 +290,7 @@ TEST_F(PageScan, NothingIsReadWithoutAnOpenFile) {
     PageBuffer page;
     page.fill(0xAA);
     EXPECT_EQ(reader.ScanPages(run), -1);
-    EXPECT_EQ(reader.ReadPage(page, 0), -1);
+    EXPECT_EQ(reader.ReadPage(page, 0).outcome, PageReadOutcome::Absent);
     EXPECT_TRUE(std::all_of(page.begin(), page.end(), [](std::uint8_t c) { return c == 0; }));
     EXPECT_EQ(reader.ReadAt(page, 0), -1);
     EXPECT_EQ(reader.ScanShiftedPages(3096, run), -1);

@@ -51,10 +51,11 @@ public:
     std::int32_t PageCount() const { return static_cast<std::int32_t>(pages_.size()); }
 
     const PageMap& Map() const override { return map_; }
-    int ReadPage(PageBuffer& buffer, std::int32_t n) const override {
+    PageRead ReadPage(PageBuffer& buffer, std::int32_t n) const override {
         buffer.fill(0);
-        if (n < 0 || n >= PageCount()) return -1;
-        return ReadAt(buffer, map_[n].fileOffset);
+        if (n < 0 || n >= PageCount()) return {};
+        const int got = ReadAt(buffer, map_[n].fileOffset);
+        return got < 0 ? PageRead{} : MappedPageRead(got);
     }
     int ReadAt(PageBuffer& buffer, std::int64_t position) const override {
         ++reads;

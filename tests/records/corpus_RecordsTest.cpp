@@ -32,16 +32,16 @@ class PagesInMemory : public PageSource {
 public:
     PagesInMemory(std::vector<std::uint8_t> bytes, PageMap map) : bytes_(std::move(bytes)), map_(std::move(map)) {}
     const PageMap& Map() const override { return map_; }
-    int ReadPage(PageBuffer& buffer, std::int32_t n) const override {
+    PageRead ReadPage(PageBuffer& buffer, std::int32_t n) const override {
         if (n < 0 || static_cast<std::size_t>(n) >= map_.size()) {
             buffer.fill(0);
-            return -1;
+            return {};
         }
         if (map_[static_cast<std::size_t>(n)].fileOffset < 0) {
             buffer.fill(0);
-            return -1;
+            return {};
         }
-        return ReadAt(buffer, map_[static_cast<std::size_t>(n)].fileOffset);
+        return MappedPageRead(ReadAt(buffer, map_[static_cast<std::size_t>(n)].fileOffset));
     }
     int ReadAt(PageBuffer& buffer, std::int64_t position) const override {
         buffer.fill(0);
