@@ -10,24 +10,24 @@ namespace {
 constexpr std::int32_t kCatalogDefinitionPage = 2;
 constexpr std::size_t kVersionOffset = 0x14;
 
-const char* NumberingName(GridNumbering numbering) {
+PageNumbering NumberingOf(GridNumbering numbering) {
     switch (numbering) {
-        case GridNumbering::PageOne: return "page one";
-        case GridNumbering::Links: return "links";
-        case GridNumbering::SystemDefinitions: return "system definitions";
+        case GridNumbering::PageOne: return PageNumbering::PageOne;
+        case GridNumbering::Links: return PageNumbering::Links;
+        case GridNumbering::SystemDefinitions: return PageNumbering::SystemDefinitions;
         case GridNumbering::Default: break;
     }
-    return "default";
+    return PageNumbering::Default;
 }
 
-bool HeaderReadable(const CDbReader& reader, std::string* format) {
+bool HeaderReadable(const CDbReader& reader, DatabaseFormat* format) {
     PageBuffer page;
     if (reader.ReadPage(page, 0).bytes < static_cast<std::int32_t>(kVersionOffset + 1)) return false;
     const bool jet = std::memcmp(page.data() + 4, "Standard Jet DB", 15) == 0;
     const bool ace = std::memcmp(page.data() + 4, "Standard ACE DB", 15) == 0;
     if (page[0] != 0 || page[1] != 1 || (!jet && !ace)) return false;
     // The version byte: 1 for Jet 4, 2 and above for the ACE formats.
-    *format = page[kVersionOffset] >= 2 || ace ? "ACE" : "Jet 4";
+    *format = page[kVersionOffset] >= 2 || ace ? DatabaseFormat::Ace : DatabaseFormat::Jet4;
     return true;
 }
 
@@ -59,7 +59,7 @@ FileFacts DescribeFile(const CDbReader& reader, FormatCheck format, const PageGr
     facts.known = true;
     const PageMap& map = reader.Map();
     facts.standardStart = format == FormatCheck::Jet4 || (grid.phase == 0 && grid.firstPageNumber == 0);
-    facts.numbering = facts.standardStart ? "standard" : NumberingName(grid.numbering);
+    facts.numbering = facts.standardStart ? PageNumbering::Standard : NumberingOf(grid.numbering);
     facts.gridOffset = facts.standardStart ? 0 : grid.phase;
     facts.pageOneOffset = reader.pageOneOffset() >= 0 ? reader.pageOneOffset() : (map.size() > 1 ? map[1].fileOffset : -1);
     for (const PageMapEntry& e : map) {
@@ -70,7 +70,8 @@ FileFacts DescribeFile(const CDbReader& reader, FormatCheck format, const PageGr
     facts.headerReadable = HeaderReadable(reader, &facts.format);
     if (!facts.headerReadable) {
         facts.formatInferred = true;
-        facts.format = StorageFormatLabel(reader.path()) == kLabelAccess2000 ? "Jet 4" : "ACE";
+        facts.format = StorageFormatLabel(reader.path()) == kLabelAccess2000 ? DatabaseFormat::Jet4
+                                                                             : DatabaseFormat::Ace;
     }
     facts.catalogReadable = CatalogReadable(map);
     return facts;

@@ -141,10 +141,10 @@ nlohmann::ordered_json FactsJson(const FileFacts& f) {
     file["pageOneOffset"] = f.pageOneOffset < 0 ? nlohmann::ordered_json(nullptr) : nlohmann::ordered_json(f.pageOneOffset);
     file["pagesMissingAtHead"] = f.pagesMissingAtHead;
     file["pagesLostAtTail"] = f.pagesLostAtTail;
-    file["numbering"] = f.numbering;
+    file["numbering"] = PageNumberingName(f.numbering);
     file["headerReadable"] = f.headerReadable;
     file["catalogReadable"] = f.catalogReadable;
-    file["format"] = f.format;
+    file["format"] = DatabaseFormatName(f.format);
     file["formatInferred"] = f.formatInferred;
     return file;
 }
@@ -152,12 +152,13 @@ nlohmann::ordered_json FactsJson(const FileFacts& f) {
 void WriteFactsHuman(std::ostream& out, const FileFacts& f) {
     if (!f.known) return;
     if (!f.standardStart)
-        out << "  pages found on a grid at byte " << f.gridOffset << " (numbered by " << f.numbering << ")\n";
+        out << "  pages found on a grid at byte " << f.gridOffset << " (numbered by "
+            << PageNumberingName(f.numbering) << ")\n";
     if (f.pagesMissingAtHead > 0) out << "  pages missing at the head: " << f.pagesMissingAtHead << '\n';
     if (f.pagesLostAtTail > 0) out << "  pages lost at the tail: at least " << f.pagesLostAtTail << '\n';
     if (!f.headerReadable)
-        out << "  database header lost: format " << (f.formatInferred ? "inferred as " : "") << f.format
-            << ", code page and sort order defaulted\n";
+        out << "  database header lost: format " << (f.formatInferred ? "inferred as " : "")
+            << DatabaseFormatName(f.format) << ", code page and sort order defaulted\n";
     if (!f.catalogReadable) out << "  catalog lost: table names recovered where possible\n";
 }
 

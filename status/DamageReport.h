@@ -10,6 +10,9 @@
 #include <unordered_map>
 #include <vector>
 
+#include "status/DatabaseFormat.h"
+#include "status/PageNumbering.h"
+
 namespace pw {
 
 // What kind of damage the salvage met. The salvage goes on after each one;
@@ -69,10 +72,10 @@ struct FileFacts {
     std::int64_t pageOneOffset = -1;    // file position of page 1, -1 when it is not in the file
     std::int32_t pagesMissingAtHead = 0;
     std::int32_t pagesLostAtTail = 0;   // at least this many: pages named by links past the end
-    std::string numbering;              // how the page numbers were settled: "standard", "page one", "links", "system definitions", "default"
+    PageNumbering numbering = PageNumbering::Standard;  // how the page numbers were settled
     bool headerReadable = true;         // page 0 still holds the database header
     bool catalogReadable = true;        // the catalog's definition and rows are there
-    std::string format;                 // "Jet 4", "ACE"
+    DatabaseFormat format = DatabaseFormat::Jet4;
     bool formatInferred = false;        // true when the header was lost and the format was inferred or defaulted
 
     // Anything of the file's structure lost.
