@@ -9,14 +9,11 @@
 #include <QShowEvent>
 #include <QTimer>
 #include <QTreeWidget>
+#include <QPointer>
 #include <QVBoxLayout>
-#include <algorithm>
-#include <exception>
-#include <memory>
 
+#include "app/ExportRun.h"
 #include "app/Prompts.h"
-#include "engine/AccessExport.h"
-#include "status/Logging.h"
 
 namespace pw::app {
 namespace {
@@ -31,10 +28,7 @@ constexpr int kStatisticsPauseMs = 400;
 ExportDialog::ExportDialog(const PageSource& pages, ExportSettings settings, std::string databaseName,
                            QWidget* parent)
     : QDialog(parent),
-      pages_(pages),
-      settings_(std::move(settings)),
-      databaseName_(std::move(databaseName)),
-      statisticsFile_(StatisticsFilePath()) {
+      run_(std::make_unique<ExportRun>(pages, std::move(settings), std::move(databaseName), StatisticsFilePath())) {
     setWindowTitle("Pagewright Export");
 
     lines_ = new QListWidget;
@@ -83,98 +77,26 @@ ExportDialog::ExportDialog(const PageSource& pages, ExportSettings settings, std
 
     connect(stop_, &QPushButton::clicked, this, &ExportDialog::OnStop);
     connect(ok_, &QPushButton::clicked, this, &QDialog::accept);
+    // Queued: the run emits on its worker thread.
+    connect(run_.get(), &ExportRun::line, this, &ExportDialog::AddLine, Qt::QueuedConnection);
+    connect(run_.get(), &ExportRun::percent, this, &ExportDialog::SetPercent, Qt::QueuedConnection);
+    connect(run_.get(), &ExportRun::message, this, &ExportDialog::QueueMessage, Qt::QueuedConnection);
+    connect(run_.get(), &ExportRun::finished, this, &ExportDialog::OnRunEnded, Qt::QueuedConnection);
 }
 
 ExportDialog::~ExportDialog() {
-    stopFlag_.Request();
-    ReleaseWorker();
-    if (worker_.joinable()) worker_.join();
+    // The run's own destructor stops and joins its worker; its posts to this
+    // dialog die with it.
+    run_.reset();
 }
 
 QString ExportDialog::percentText() const { return percent_->text(); }
 
 void ExportDialog::showEvent(QShowEvent* event) {
     QDialog::showEvent(event);
-    if (!started_) Start();
-}
-
-void ExportDialog::Start() {
+    if (started_) return;
     started_ = true;
-    worker_ = std::thread(&ExportDialog::Work, this);
-}
-
-void ExportDialog::Work() {
-    ExportOutcome outcome = ExportOutcome::Failed;
-    std::string closingLine = kExportFailed;
-    std::vector<StatisticsRow> rows;
-    try {
-        std::unique_ptr<AccessExport> access;
-        if (settings_.target == ExportTarget::Access)
-            access =
-                std::make_unique<AccessExport>(pages_, databaseName_, settings_.content,
-                                               [this](const std::string& text) { ShowMessageAndWait(text); });
-        ExportJob job(pages_, settings_, access.get());
-        ExportCallbacks callbacks;
-        callbacks.onLine = [this](const std::string& line) {
-            QMetaObject::invokeMethod(
-                this, [this, text = QString::fromStdString(line)] { AddLine(text); }, Qt::QueuedConnection);
-        };
-        callbacks.onProgress = [this](int percent) {
-            QMetaObject::invokeMethod(
-                this, [this, percent] { SetPercent(percent); }, Qt::QueuedConnection);
-        };
-        job.Run(callbacks, statisticsFile_, RunControl{&stopFlag_, nullptr, nullptr});
-        outcome = job.outcome();
-        closingLine = job.closingLine();
-        rows = job.statistics();
-    } catch (const std::exception& e) {
-        // An escaped exception would end the process; the person is told the
-        // export failed and the error log keeps why.
-        WriteLog(0, 0, std::string("Export ended by an error: ") + e.what(), true);
-        QMetaObject::invokeMethod(
-            this, [this, text = QString(kExportFailed)] { AddLine(text); }, Qt::QueuedConnection);
-    }
-    QMetaObject::invokeMethod(
-        this,
-        [this, outcome, text = QString::fromStdString(closingLine), rows = std::move(rows)] {
-            OnWorkerEnded(outcome, text, rows);
-        },
-        Qt::QueuedConnection);
-}
-
-void ExportDialog::ShowMessageAndWait(const std::string& text) {
-    std::unique_lock lock(messageMutex_);
-    if (going_) return;
-    const std::uint64_t ticket = ++messagesAsked_;
-    lock.unlock();
-    QMetaObject::invokeMethod(
-        this,
-        [this, ticket, message = QString::fromStdString(text)] {
-            bool show = false;
-            {
-                const std::lock_guard guard(messageMutex_);
-                show = !going_;
-            }
-            if (show) Prompts::Instance().tell(this, message);
-            {
-                const std::lock_guard guard(messageMutex_);
-                messagesSeen_ = std::max(messagesSeen_, ticket);
-            }
-            messageSeen_.notify_all();
-        },
-        Qt::QueuedConnection);
-    // Not a blocking queued call: a dialog that closes or is destroyed must
-    // be able to free the worker without the GUI thread's event loop running.
-    lock.lock();
-    messageSeen_.wait(lock, [&] { return going_ || messagesSeen_ >= ticket; });
-}
-
-void ExportDialog::ReleaseWorker() {
-    {
-        const std::lock_guard guard(messageMutex_);
-        going_ = true;
-    }
-    messageSeen_.notify_all();
+    run_->Start();
 }
 
 void ExportDialog::AddLine(const QString& line) { lines_->insertItem(0, line); }
@@ -184,14 +106,29 @@ void ExportDialog::SetPercent(int percent) {
     percent_->setText(QString::number(percent) + "%");
 }
 
-void ExportDialog::OnWorkerEnded(ExportOutcome outcome, const QString& closingLine,
-                                 const std::vector<StatisticsRow>& rows) {
-    // The worker's last act was to post this: joining cannot wait long.
-    if (worker_.joinable()) worker_.join();
+void ExportDialog::QueueMessage(const QString& text) {
+    // Once the person has chosen to close, what the run still reports is for
+    // the error log only.
+    if (closeRequested_) return;
+    pendingMessages_ << text;
+    if (showingMessage_) return;  // the open message's loop shows this one next
+    showingMessage_ = true;
+    const QPointer<ExportDialog> self(this);
+    while (!pendingMessages_.isEmpty() && !closeRequested_) {
+        Prompts::Instance().tell(this, pendingMessages_.takeFirst());
+        if (self.isNull()) return;
+    }
+    pendingMessages_.clear();
+    showingMessage_ = false;
+}
+
+void ExportDialog::OnRunEnded() {
+    // The worker's last act was to post this: waiting cannot take long.
+    run_->Wait();
     finished_ = true;
-    outcome_ = outcome;
-    closingLine_ = closingLine;
-    rows_ = rows;
+    outcome_ = run_->outcome();
+    closingLine_ = QString::fromStdString(run_->closingLine());
+    rows_ = run_->statistics();
     stop_->setEnabled(false);
     Q_EMIT jobFinished();
     if (closeRequested_) {
@@ -225,7 +162,7 @@ bool ExportDialog::ConfirmStop() { return Prompts::Instance().ask(this, kStopQue
 
 void ExportDialog::OnStop() {
     if (finished_ || !ConfirmStop() || finished_) return;
-    stopFlag_.Request();
+    run_->RequestStop();
     // The job sees the request at its next check; one request is enough.
     stop_->setEnabled(false);
 }
@@ -242,8 +179,7 @@ void ExportDialog::reject() {
         return;
     }
     closeRequested_ = true;
-    stopFlag_.Request();
-    ReleaseWorker();
+    run_->RequestStop();
     stop_->setEnabled(false);
 }
 

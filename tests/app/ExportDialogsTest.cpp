@@ -3,6 +3,7 @@
 // Stop and closing while the job runs.
 #include <QApplication>
 #include <QElapsedTimer>
+#include <QDeadlineTimer>
 #include <QLabel>
 #include <QListWidget>
 #include <QPushButton>
@@ -14,14 +15,18 @@
 #include <QThread>
 #include <QTreeWidget>
 #include <algorithm>
+#include <atomic>
+#include <chrono>
 #include <filesystem>
 #include <fstream>
 #include <memory>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "app/ExportDialog.h"
 #include "app/ExportOptionsDialog.h"
+#include "app/ExportRun.h"
 #include "app/Prompts.h"
 #include "records/RowWalk.h"
 #include "status/AppPaths.h"
@@ -121,6 +126,8 @@ private Q_SLOTS:
     void stopEndsTheExportAsAborted();
     void closingWhileRunningAsksFirst();
     void closingWhileAMessageWaitsDoesNotHang();
+    void anOpenMessageDoesNotHoldTheExport();
+    void messagesAreShownOneAtATime();
     void destroyingWhileRunningDoesNotHang();
 
 private:
@@ -527,6 +534,14 @@ void ExportDialogsTest::closingWhileAMessageWaitsDoesNotHang() {
     auto* dialog = new ExportDialog(
         file_->analysis.pages(), Settings(pw::ExportTarget::Access, out, Tables({"Odd", "Alpha"})), "Shop");
     Prompts::Instance().ask = [](QWidget*, const QString&) { return true; };
+    // The worker is held at the next table until the close has asked it to
+    // stop, so that the close meets a run still at work.
+    dialog->run().onWorkerLine = [dialog](const std::string& line) {
+        if (line.find("Alpha") == std::string::npos) return;
+        const QDeadlineTimer deadline(10000);
+        while (!dialog->run().stopRequested() && !deadline.hasExpired())
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    };
     // The person closes the dialog while the message of the failed table is
     // still open.
     int told = 0;
@@ -540,6 +555,51 @@ void ExportDialogsTest::closingWhileAMessageWaitsDoesNotHang() {
     QVERIFY(dialog->workerEnded());
     QCOMPARE(dialog->outcome(), pw::ExportOutcome::Aborted);
     delete dialog;
+}
+
+void ExportDialogsTest::anOpenMessageDoesNotHoldTheExport() {
+    const fs::path out = NewFolder("open-message");
+    ExportDialog dialog(file_->analysis.pages(),
+                        Settings(pw::ExportTarget::Access, out, Tables({"Odd", "Alpha", "Gamma"})), "Shop");
+    // The message stays open, this thread's events not running, until the
+    // worker has written every table and ended, or ten seconds have passed.
+    bool endedWhileOpen = false;
+    Prompts::Instance().tell = [&](QWidget*, const QString&) {
+        const QDeadlineTimer deadline(10000);
+        while (dialog.run().running() && !deadline.hasExpired())
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        endedWhileOpen = !dialog.run().running();
+    };
+    ShowAndWait(dialog);
+    QTRY_VERIFY_WITH_TIMEOUT(dialog.okButton()->isVisible(), kJobTimeoutMs);
+    QVERIFY(endedWhileOpen);
+    QCOMPARE(dialog.outcome(), pw::ExportOutcome::Succeeded);
+    const std::vector<std::pair<QString, QString>> expected = {{"Odd", "0"}, {"Alpha", "3"}, {"Gamma", "2"}};
+    QCOMPARE(StatisticsRows(dialog.statisticsView()), expected);
+}
+
+void ExportDialogsTest::messagesAreShownOneAtATime() {
+    const fs::path out = NewFolder("messages");
+    // Three tables whose CREATE TABLE fails: three messages, each shown once
+    // the one before it was seen, never one box over another.
+    ExportDialog dialog(file_->analysis.pages(),
+                        Settings(pw::ExportTarget::Access, out, Tables({"Odd", "Odd", "Odd", "Alpha"})), "Shop");
+    int open = 0;
+    int mostOpen = 0;
+    QStringList told;
+    Prompts::Instance().tell = [&](QWidget*, const QString& text) {
+        ++open;
+        mostOpen = std::max(mostOpen, open);
+        told << text;
+        // What a message box's own loop does while it waits for OK.
+        QTest::qWait(50);
+        --open;
+    };
+    ShowAndWait(dialog);
+    QTRY_VERIFY_WITH_TIMEOUT(dialog.okButton()->isVisible(), kJobTimeoutMs);
+    QCOMPARE(told.size(), 3);
+    QCOMPARE(mostOpen, 1);
+    for (const QString& text : told) QVERIFY(text.startsWith("Create table query failed.. \r\nCREATE TABLE [Odd"));
 }
 
 void ExportDialogsTest::destroyingWhileRunningDoesNotHang() {
