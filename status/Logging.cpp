@@ -16,7 +16,7 @@ constexpr const char* kExecLogName = "ExecLog.log";
 
 std::mutex g_logMutex;
 
-std::filesystem::path LogFile(const char* name) { return AppDirectory() / kLogFolder / name; }
+std::filesystem::path LogPath(const char* name) { return AppDirectory() / kLogFolder / name; }
 
 // Binary mode: the CR LF line ends are written as they are given.
 bool AppendToFile(const std::filesystem::path& file, const std::string& bytes) {
@@ -54,20 +54,20 @@ void WriteLogHeader() {
         gmtime_r(&now, &utc);
         localtime_r(&now, &local);
         const std::string header = FormatLogHeader(utc, local);
-        AppendToFile(LogFile(kErrorLogName), header);
-        AppendToFile(LogFile(kExecLogName), header);
+        AppendToFile(LogPath(kErrorLogName), header);
+        AppendToFile(LogPath(kExecLogName), header);
     } catch (...) {
         // A log that cannot be stamped is skipped; the program goes on.
     }
 }
 
-bool WriteLog(int code, int error, const std::string& text, bool toErrorLog) {
+bool WriteLog(LogFile which, const std::string& text) {
     try {
-        std::string line = "Code:" + std::to_string(code) + "  Error:" + std::to_string(error) + "  MSG:";
+        std::string line = "Code:0  Error:0  MSG:";
         line += text;
         line += kLineEnd;
         std::lock_guard lock(g_logMutex);
-        return AppendToFile(LogFile(toErrorLog ? kErrorLogName : kExecLogName), line);
+        return AppendToFile(LogPath(which == LogFile::Error ? kErrorLogName : kExecLogName), line);
     } catch (...) {
         return false;
     }

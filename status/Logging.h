@@ -16,9 +16,21 @@ void WriteLogHeader();
 // The five header lines for a UTC date and a local time of day.
 std::string FormatLogHeader(const std::tm& utcDate, const std::tm& localTime);
 
-// Appends "Code:<code>  Error:<error>  MSG:<text>" to the error log or the
-// execution log. False when the file cannot be opened or written; never
-// creates the folder and never throws. Safe to call from several threads.
-bool WriteLog(int code, int error, const std::string& text, bool toErrorLog);
+enum class LogFile {
+    Error,      // "ErrorLog.log"
+    Execution,  // "ExecLog.log"
+};
+
+// Appends "Code:0  Error:0  MSG:<text>" to the log: the zeroes stay because
+// readers of the logs expect the line to start that way. False when the file
+// cannot be opened or written; never creates the folder and never throws.
+// Safe to call from several threads.
+bool WriteLog(LogFile which, const std::string& text);
+
+// The earlier form, kept until its last callers move to the one above; every
+// caller passes 0 for code and error, which the line holds in any case.
+inline bool WriteLog(int /*code*/, int /*error*/, const std::string& text, bool toErrorLog) {
+    return WriteLog(toErrorLog ? LogFile::Error : LogFile::Execution, text);
+}
 
 }  // namespace pw

@@ -81,28 +81,28 @@ TEST_F(LoggingTest, HeaderNumbersHaveNoLeadingZeros) {
 TEST_F(LoggingTest, MessageLineIsWrittenByteForByte) {
     WriteLogHeader();
     const std::string before = ReadFile(ExecLog());
-    EXPECT_TRUE(WriteLog(0, 0, "Export Database started...", false));
+    EXPECT_TRUE(WriteLog(LogFile::Execution, "Export Database started..."));
     EXPECT_EQ(ReadFile(ExecLog()), before + "Code:0  Error:0  MSG:Export Database started...\r\n");
 
     const std::string errorsBefore = ReadFile(ErrorLog());
-    EXPECT_TRUE(WriteLog(-3, 17, "Create table query failed.. \r\nCREATE TABLE [x]", true));
+    EXPECT_TRUE(WriteLog(LogFile::Error, "Create table query failed.. \r\nCREATE TABLE [x]"));
     EXPECT_EQ(ReadFile(ErrorLog()),
-              errorsBefore + "Code:-3  Error:17  MSG:Create table query failed.. \r\nCREATE TABLE [x]\r\n");
+              errorsBefore + "Code:0  Error:0  MSG:Create table query failed.. \r\nCREATE TABLE [x]\r\n");
     EXPECT_EQ(ReadFile(ExecLog()), before + "Code:0  Error:0  MSG:Export Database started...\r\n");
 }
 
 TEST_F(LoggingTest, MissingLogFolderWritesNothing) {
-    EXPECT_FALSE(WriteLog(0, 0, "lost", false));
-    EXPECT_FALSE(WriteLog(0, 0, "lost", true));
+    EXPECT_FALSE(WriteLog(LogFile::Execution, "lost"));
+    EXPECT_FALSE(WriteLog(LogFile::Error, "lost"));
     EXPECT_FALSE(fs::exists(folder_ / "Log Files"));
 
     WriteLogHeader();
     fs::remove_all(folder_ / "Log Files");
-    EXPECT_FALSE(WriteLog(0, 0, "lost", true));
+    EXPECT_FALSE(WriteLog(LogFile::Error, "lost"));
     EXPECT_FALSE(fs::exists(folder_ / "Log Files"));
 
     SetAppDirectory(folder_ / "no" / "such" / "folder");
-    EXPECT_FALSE(WriteLog(0, 0, "lost", false));
+    EXPECT_FALSE(WriteLog(LogFile::Execution, "lost"));
 }
 
 TEST_F(LoggingTest, ConcurrentWritersNeverInterleaveLines) {
@@ -113,8 +113,8 @@ TEST_F(LoggingTest, ConcurrentWritersNeverInterleaveLines) {
     const std::string payload(300, 'x');
     std::vector<std::thread> writers;
     for (int t = 0; t < kThreads; ++t)
-        writers.emplace_back([&, t] {
-            for (int i = 0; i < kLines; ++i) WriteLog(t, i, payload, false);
+        writers.emplace_back([&] {
+            for (int i = 0; i < kLines; ++i) WriteLog(LogFile::Execution, payload);
         });
     for (std::thread& writer : writers) writer.join();
 
