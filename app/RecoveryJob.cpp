@@ -4,9 +4,9 @@
 
 namespace pw::app {
 
-// Turns the analysis's reports into signals. Page progress comes after every
-// page; only changes of the shown percentage are posted, so a large file
-// does not flood the GUI thread's queue.
+// Turns the analysis's reports into signals. Progress comes after every page;
+// a count is posted only when its thousandths change (every table counts), so
+// a large file does not flood the GUI thread's queue.
 class RecoveryJob::Sink : public ProgressSink {
 public:
     explicit Sink(RecoveryJob& job) : job_(job) {}
@@ -17,31 +17,24 @@ public:
     }
     void OnProgress(ProgressStage stage, std::int64_t done, std::int64_t total) override {
         if (total <= 0) return;
-        int value = 0;
-        if (stage == ProgressStage::Pages) {
-            if (pagesOver_) return;
-            value = static_cast<int>(static_cast<double>(done) / static_cast<double>(total) * 50.0);
-            if (done >= total) pagesOver_ = true;
-        } else if (stage == ProgressStage::Tables) {
-            pagesOver_ = true;
-            value = static_cast<int>(static_cast<double>(done) / static_cast<double>(total) * 50.0 + 50.0);
-            Q_EMIT job_.tableCounts(static_cast<int>(done), static_cast<int>(total));
-        } else {
+        const std::int64_t thousandths = done * 1000 / total;
+        if (stage == lastStage_ && thousandths == lastThousandths_ && stage != ProgressStage::Tables &&
+            done < total)
             return;
-        }
-        if (value == shown_) return;
-        shown_ = value;
-        Q_EMIT job_.percent(value);
+        lastStage_ = stage;
+        lastThousandths_ = thousandths;
+        Q_EMIT job_.progress(stage, done, total);
     }
 
 private:
     RecoveryJob& job_;
-    int shown_ = -1;
-    bool pagesOver_ = false;
+    ProgressStage lastStage_ = ProgressStage::Pages;
+    std::int64_t lastThousandths_ = -1;
 };
 
 RecoveryJob::RecoveryJob(QObject* parent) : QObject(parent) {
     qRegisterMetaType<std::shared_ptr<const pw::TableInfo>>();
+    qRegisterMetaType<pw::ProgressStage>();
 }
 
 RecoveryJob::~RecoveryJob() {

@@ -2,6 +2,7 @@
 
 #include <QObject>
 #include <QString>
+#include <QtGlobal>
 #include <atomic>
 #include <functional>
 #include <memory>
@@ -42,9 +43,9 @@ public:
 
 Q_SIGNALS:
     void statusLine(const QString& line);
-    // 0-100: pages fill the first half, tables the second.
-    void percent(int value);
-    void tableCounts(int read, int total);
+    // How far a stage of the work is: every table read, and pages as often
+    // as a thousandth of them changes.
+    void progress(pw::ProgressStage stage, qint64 done, qint64 total);
     // A table whose schema was read, in discovery order.
     void tablePublished(std::shared_ptr<const pw::TableInfo> table);
     void finished();
