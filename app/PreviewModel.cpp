@@ -43,6 +43,10 @@ QString PreviewModel::CellText(const ColumnInfo& column, const CellValue& cell) 
     return QString::fromStdString(cell.text);
 }
 
+QString PreviewModel::ProblemText(ValueProblem problem) {
+    return QString("Damaged value (%1): only what could be read is shown").arg(ValueProblemName(problem));
+}
+
 void PreviewModel::StopLoader() {
     if (loader_) loader_->stop.Request();
     if (worker_.joinable()) worker_.join();
@@ -107,8 +111,12 @@ void PreviewModel::Load(int page) {
         const auto add = [&](const WalkedRow& row, const QString& mark) {
             ShownRow shown;
             shown.mark = mark;
-            for (std::size_t c = 0; c < table.columns.size(); ++c)
-                shown.cells.push_back(c < row.cells.size() ? CellText(table.columns[c], row.cells[c]) : QString(" "));
+            for (std::size_t c = 0; c < table.columns.size(); ++c) {
+                if (c < row.cells.size())
+                    shown.cells.push_back({CellText(table.columns[c], row.cells[c]), row.cells[c].problem});
+                else
+                    shown.cells.push_back({QString(" "), ValueProblem::None});
+            }
             rows.push_back(std::move(shown));
         };
         if (loader->includeWithheld) {
@@ -168,11 +176,13 @@ QVariant PreviewModel::data(const QModelIndex& index, int role) const {
     if (!index.isValid() || index.row() >= shownRows()) return {};
     const ShownRow& row = pagesSeen_[static_cast<std::size_t>(page_ - 1)][static_cast<std::size_t>(index.row())];
     const auto column = static_cast<std::size_t>(index.column());
+    const bool damaged = column < row.cells.size() && row.cells[column].problem != ValueProblem::None;
     if (role == Qt::DisplayRole) {
-        if (column < row.cells.size()) return row.cells[column];
+        if (column < row.cells.size()) return row.cells[column].text;
         return row.mark;
     }
-    if (role == Qt::ForegroundRole && !row.mark.isEmpty()) return QBrush(QColor(128, 128, 128));
+    if (role == Qt::ForegroundRole && (!row.mark.isEmpty() || damaged)) return QBrush(QColor(128, 128, 128));
+    if (role == Qt::ToolTipRole && damaged) return ProblemText(row.cells[column].problem);
     if (role == Qt::TextAlignmentRole && column < table_->columns.size())
         return QVariant::fromValue(Qt::Alignment(
             (LeftAligned(table_->columns[column].typeCode) ? Qt::AlignLeft : Qt::AlignRight) | Qt::AlignVCenter));

@@ -8,6 +8,7 @@
 
 #include "pagestore/PageSource.h"
 #include "records/RecordWindow.h"
+#include "records/ValueProblem.h"
 #include "schema/TableInfo.h"
 #include "status/RunControl.h"
 
@@ -19,7 +20,8 @@ namespace pw::app {
 // continues the table's own walk; pages already seen are kept, so paging
 // back shows them again at once. With withheld rows asked for, deleted rows
 // and rows of pages no longer in use are listed in store order too, marked
-// and shown greyed.
+// and shown greyed. A value that could not be read in full shows what was
+// read of it, greyed, its tooltip naming what went wrong.
 class PreviewModel : public QAbstractTableModel {
     Q_OBJECT
 public:
@@ -50,6 +52,8 @@ public:
 
     // The text a cell shows: NULL as a blank, binary and OLE values by kind.
     static QString CellText(const ColumnInfo& column, const CellValue& cell);
+    // The tooltip of a value that could not be read in full.
+    static QString ProblemText(ValueProblem problem);
 
 Q_SIGNALS:
     // A page load began (busy) or its page is now shown.
@@ -57,8 +61,12 @@ Q_SIGNALS:
     void pageShown(int page, int rows);
 
 private:
+    struct ShownCell {
+        QString text;
+        ValueProblem problem = ValueProblem::None;
+    };
     struct ShownRow {
-        std::vector<QString> cells;
+        std::vector<ShownCell> cells;
         QString mark;  // "", "deleted" or "stale"
     };
     using Page = std::vector<ShownRow>;
