@@ -20,23 +20,21 @@
 #include <QPushButton>
 #include <QSplitter>
 #include <QStackedWidget>
-#include <QStyle>
 #include <QTableView>
 #include <QTextBrowser>
-#include <QToolButton>
-#include <QTreeWidget>
 #include <QUrl>
 #include <QVBoxLayout>
 
 #include "app/AppIcon.h"
+#include "app/DamageView.h"
 #include "app/ExportDialog.h"
 #include "app/ExportOptionsDialog.h"
 #include "app/PreviewModel.h"
 #include "app/Prompts.h"
 #include "app/RecoveryJob.h"
 #include "app/RecoveryProgressDialog.h"
+#include "app/TablesTree.h"
 #include "pagestore/DbReader.h"
-#include "schema/ColumnTypes.h"
 #include "status/Logging.h"
 
 // The help page is compiled into this static library, whose resources the
@@ -49,16 +47,6 @@ namespace {
 constexpr const char* kRecoverBusy = "Recover operation is in progress..Pls wait, or cancel that operation";
 constexpr const char* kExportBusy = "Export operation is in progress..Pls wait, or cancel that operation";
 constexpr const char* kRootPlaceholder = "DATABASE_NAME";
-constexpr const char* kTablesNode = "TABLES";
-constexpr int kDefinitionPageRole = Qt::UserRole + 1;
-
-QString ColumnLabel(const ColumnInfo& column) {
-    const std::string type = ColumnTypeName(column);
-    if (type == "TEXT")
-        // A text column's length is stored in bytes, two a character.
-        return QString("%1 [TEXT(%2)]").arg(QString::fromStdString(column.name)).arg(std::max(column.length, 0) / 2);
-    return QString("%1 [%2]").arg(QString::fromStdString(column.name), QString::fromStdString(type));
-}
 
 QString DatabaseNameOf(const QString& path) { return QFileInfo(path).completeBaseName(); }
 
@@ -111,30 +99,11 @@ void MainWindow::BuildUi() {
     auto* left = new QWidget;
     auto* leftLayout = new QVBoxLayout(left);
     leftLayout->setContentsMargins(0, 0, 0, 0);
-    tree_ = new QTreeWidget;
-    tree_->setHeaderHidden(true);
+    tree_ = new TablesTree;
     connect(tree_, &QTreeWidget::itemSelectionChanged, this, &MainWindow::OnSelectionChanged);
     leftLayout->addWidget(tree_, 3);
-    damageToggle_ = new QToolButton;
-    damageToggle_->setText("Damage report");
-    damageToggle_->setCheckable(true);
-    damageToggle_->setChecked(true);
-    damageToggle_->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
-    damageToggle_->setArrowType(Qt::DownArrow);
-    damageToggle_->setAutoRaise(true);
-    damage_ = new QTreeWidget;
-    damage_->setHeaderLabels({"Damage", "Count"});
-    damage_->header()->setSectionResizeMode(0, QHeaderView::Stretch);
-    damage_->header()->setSectionResizeMode(1, QHeaderView::ResizeToContents);
-    damage_->header()->setStretchLastSection(false);
-    connect(damageToggle_, &QToolButton::toggled, this, [this](bool open) {
-        damage_->setVisible(open);
-        damageToggle_->setArrowType(open ? Qt::DownArrow : Qt::RightArrow);
-    });
-    leftLayout->addWidget(damageToggle_);
+    damage_ = new DamageView;
     leftLayout->addWidget(damage_, 1);
-    damageToggle_->hide();
-    damage_->hide();
     splitter->addWidget(left);
 
     auto* right = new QWidget;
@@ -228,6 +197,8 @@ void MainWindow::ShowWelcome() {
     content_->setCurrentWidget(welcome_);
 }
 
+QTreeWidgetItem* MainWindow::tablesItem() const { return tree_->tablesItem(); }
+
 bool MainWindow::recovering() const { return job_ && !recoveryDone_; }
 bool MainWindow::previewBusy() const { return model_->busy(); }
 
@@ -246,28 +217,21 @@ bool MainWindow::RefuseWhileBusy() {
 void MainWindow::SetJobButtons(bool enabled) {
     browse_->setEnabled(enabled);
     recover_->setEnabled(enabled && !filePath_.isEmpty());
-    export_->setEnabled(enabled && recoveryDone_ && !tables_.empty());
+    export_->setEnabled(enabled && recoveryDone_ && !tree_->recoveredTables().empty());
     browseAction_->setEnabled(enabled);
     exportAction_->setEnabled(export_->isEnabled());
 }
 
 void MainWindow::ResetTree(const QString& rootText) {
     previewItem_ = nullptr;
-    tree_->clear();
-    rootItem_ = new QTreeWidgetItem(tree_, {rootText});
-    rootItem_->setIcon(0, style()->standardIcon(QStyle::SP_DriveHDIcon));
-    tablesItem_ = new QTreeWidgetItem(rootItem_, {kTablesNode});
-    tablesItem_->setIcon(0, style()->standardIcon(QStyle::SP_DirIcon));
-    rootItem_->setExpanded(true);
+    tree_->Reset(rootText);
     model_->Clear();
     tableName_->clear();
     recordCount_->setText("0");
     pageNumber_->clear();
     prev_->setEnabled(false);
     next_->setEnabled(false);
-    damage_->clear();
-    damage_->hide();
-    damageToggle_->hide();
+    damage_->Clear();
 }
 
 void MainWindow::Browse() {
@@ -282,7 +246,6 @@ void MainWindow::OpenFile(const QString& path) {
     model_->Clear();
     job_.reset();
     recoveryDone_ = false;
-    tables_.clear();
     ResetTree(kRootPlaceholder);
     ShowWelcome();
     filePath_ = path;
@@ -297,7 +260,6 @@ void MainWindow::Recover() {
     if (job_) job_->RequestStop();
     job_.reset();
     recoveryDone_ = false;
-    tables_.clear();
     ResetTree(databaseName_);
     ShowWelcome();
 
@@ -308,30 +270,12 @@ void MainWindow::Recover() {
     progress_ = new RecoveryProgressDialog(*job_, databaseName_,
                                            QString::fromStdString(StorageFormatLabel(filePath_.toStdString())), this);
     connect(job_.get(), &RecoveryJob::tablePublished, this,
-            [this](const std::shared_ptr<const TableInfo>& table) { AddTableToTree(*table); });
+            [this](const std::shared_ptr<const TableInfo>& table) { tree_->AddTable(*table); });
     connect(job_.get(), &RecoveryJob::finished, this, &MainWindow::OnRecoveryFinished);
     progress_->setModal(true);
     progress_->open();
     if (beforeRecoveryStarts) beforeRecoveryStarts(*job_);
     job_->Start(filePath_);
-}
-
-void MainWindow::AddTableToTree(const TableInfo& table) {
-    if (table.name.empty() || tablesItem_ == nullptr) return;
-    auto* item = new QTreeWidgetItem(tablesItem_, {QString::fromStdString(table.name)});
-    item->setIcon(0, style()->standardIcon(QStyle::SP_FileIcon));
-    item->setData(0, kDefinitionPageRole, table.tdefPage);
-    if (table.rowCount > 0) {
-        QFont bold = item->font(0);
-        bold.setBold(true);
-        item->setFont(0, bold);
-    }
-    if (table.generatedName) item->setToolTip(0, "No catalog row named this table: the name was generated");
-    for (const ColumnInfo& column : table.columns) {
-        auto* c = new QTreeWidgetItem(item, {ColumnLabel(column)});
-        c->setIcon(0, style()->standardIcon(QStyle::SP_FileDialogDetailedView));
-    }
-    tablesItem_->setExpanded(true);
 }
 
 void MainWindow::OnRecoveryFinished() {
@@ -341,10 +285,11 @@ void MainWindow::OnRecoveryFinished() {
     const AnalysisOutcome outcome = job_->outcome();
     const bool refused = outcome != AnalysisOutcome::Completed && outcome != AnalysisOutcome::Stopped;
     if (progress_ != nullptr) progress_->JobEnded(refused);
-    for (const TableInfo& table : job_->analysis().tables())
-        tables_.push_back(&table);
+    std::vector<const TableInfo*> tables;
+    for (const TableInfo& table : job_->analysis().tables()) tables.push_back(&table);
+    tree_->SetRecoveredTables(std::move(tables));
     SetJobButtons(true);
-    if (outcome == AnalysisOutcome::Completed) FillDamageView();
+    if (outcome == AnalysisOutcome::Completed) damage_->ShowReport(job_->damage());
     if (refused) {
         QString text = QString::fromStdString(OutcomeMessage(outcome));
         if (outcome == AnalysisOutcome::CannotOpen) text = "The file cannot be opened.";
@@ -353,71 +298,6 @@ void MainWindow::OnRecoveryFinished() {
         if (!why.empty()) text += "\n\n" + QString::fromStdString(why);
         Prompts::Instance().tell(this, text.trimmed());
     }
-}
-
-void MainWindow::FillDamageView() {
-    const DamageReport& report = job_->damage();
-    damage_->clear();
-    const FileFacts facts = report.fileFacts();
-    auto* summary = new QTreeWidgetItem(damage_, {report.LostAnything() ? "Damage found" : "No damage found",
-                                                  QString::number(report.TotalEvents())});
-    for (int k = 0; k < kDamageKindCount; ++k) {
-        const auto kind = static_cast<DamageKind>(k);
-        if (const std::int64_t n = report.Count(kind); n > 0)
-            new QTreeWidgetItem(summary, {DamageKindName(kind), QString::number(n)});
-    }
-    if (facts.pagesMissingAtHead > 0)
-        new QTreeWidgetItem(summary, {"pages missing at the start", QString::number(facts.pagesMissingAtHead)});
-    if (facts.pagesLostAtTail > 0)
-        new QTreeWidgetItem(summary, {"pages lost at the end", QString::number(facts.pagesLostAtTail)});
-    auto* tables = new QTreeWidgetItem(damage_, {"Tables with losses", ""});
-    int lossy = 0;
-    for (const std::string& name : report.TableNames()) {
-        const TableTally t = report.Tally(name);
-        const std::int64_t events = report.TableEvents(name);
-        if (events == 0 && t.pagesUnreadable == 0 && t.rowsUnreadable == 0) continue;
-        ++lossy;
-        auto* item = new QTreeWidgetItem(tables, {QString::fromStdString(name), QString::number(events)});
-        new QTreeWidgetItem(item, {"rows found / stated", QString("%1 / %2").arg(t.rowsFound).arg(t.rowsStated)});
-        new QTreeWidgetItem(item, {"rows unreadable", QString::number(t.rowsUnreadable)});
-        new QTreeWidgetItem(item, {"pages unreadable", QString("%1 of %2").arg(t.pagesUnreadable).arg(t.pagesOwned)});
-    }
-    tables->setText(1, QString::number(lossy));
-    auto* events = new QTreeWidgetItem(damage_, {"First events", ""});
-    events->setHidden(report.TotalEvents() == 0);
-    int shown = 0;
-    for (const DamageEvent& e : report.KeptEvents()) {
-        if (++shown > 50) break;
-        QString where = e.page >= 0 ? QString("page %1").arg(e.page) : QString();
-        if (e.slot >= 0) where += QString(" slot %1").arg(e.slot);
-        new QTreeWidgetItem(events, {QString("%1: %2 %3 %4")
-                                         .arg(DamageKindName(e.kind), QString::fromStdString(e.table), where,
-                                              QString::fromStdString(e.reason))
-                                         .simplified(),
-                                     ""});
-    }
-    summary->setExpanded(true);
-    tables->setExpanded(true);
-    damage_->show();
-    damageToggle_->show();
-    damageToggle_->setChecked(true);
-}
-
-const TableInfo* MainWindow::TableOf(QTreeWidgetItem* item) const {
-    if (item == nullptr) return nullptr;
-    QTreeWidgetItem* tableItem = item->parent() == tablesItem_ ? item
-                                 : item->parent() != nullptr && item->parent()->parent() == tablesItem_
-                                     ? item->parent()
-                                     : nullptr;
-    if (tableItem == nullptr) return nullptr;
-    const int page = tableItem->data(0, kDefinitionPageRole).toInt();
-    const int index = tablesItem_->indexOfChild(tableItem);
-    // Tables are listed in the order the recovery published them.
-    if (index >= 0 && index < static_cast<int>(tables_.size()) && tables_[static_cast<std::size_t>(index)]->tdefPage == page)
-        return tables_[static_cast<std::size_t>(index)];
-    for (const TableInfo* t : tables_)
-        if (t->tdefPage == page) return t;
-    return nullptr;
 }
 
 void MainWindow::OnSelectionChanged() {
@@ -431,12 +311,11 @@ void MainWindow::OnSelectionChanged() {
         }
         return;
     }
-    const TableInfo* table = TableOf(selected);
+    const TableInfo* table = tree_->TableOf(selected);
     if (table == nullptr) return;
-    QTreeWidgetItem* tableItem = selected->parent() == tablesItem_ ? selected : selected->parent();
+    QTreeWidgetItem* tableItem = tree_->TableItemOf(selected);
     tableName_->setText(tableItem->text(0));
-    QTreeWidgetItem* previousTable =
-        previewItem_ == nullptr ? nullptr : (previewItem_->parent() == tablesItem_ ? previewItem_ : previewItem_->parent());
+    QTreeWidgetItem* previousTable = tree_->TableItemOf(previewItem_);
     previewItem_ = selected;
     if (previousTable == tableItem && model_->hasTable()) return;  // same table: the page shown stays
     if (previousTable != nullptr) previousTable->setExpanded(false);
@@ -473,7 +352,7 @@ void MainWindow::Export() {
     if (RefuseWhileBusy() || !job_ || !recoveryDone_) return;
     if (model_->busy()) return;  // a page is loading; Export is pressed again once it is shown
     std::vector<TableInfo> tables;
-    for (const TableInfo* t : tables_) tables.push_back(*t);
+    for (const TableInfo* t : tree_->recoveredTables()) tables.push_back(*t);
     export_->setEnabled(false);
     if (options_ != nullptr) options_->deleteLater();
     options_ = new ExportOptionsDialog(databaseName_, std::move(tables), this);

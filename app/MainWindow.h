@@ -3,7 +3,6 @@
 #include <QMainWindow>
 #include <functional>
 #include <memory>
-#include <vector>
 
 #include "schema/TableInfo.h"
 
@@ -15,21 +14,22 @@ class QPushButton;
 class QStackedWidget;
 class QTableView;
 class QTextBrowser;
-class QToolButton;
-class QTreeWidget;
 class QTreeWidgetItem;
 
 namespace pw::app {
 
+class DamageView;
 class ExportDialog;
 class ExportOptionsDialog;
 class PreviewModel;
 class RecoveryJob;
 class RecoveryProgressDialog;
+class TablesTree;
 
 // The main window: choose a file, recover it (with its progress dialog),
 // see its tables and columns as a tree, preview a table 100 records a page,
-// see what damage the recovery met, and export tables.
+// see what damage the recovery met, and export tables. It composes the tree,
+// the preview and the damage view, and keeps the jobs from overlapping.
 class MainWindow : public QMainWindow {
     Q_OBJECT
 public:
@@ -51,7 +51,7 @@ public:
     bool previewBusy() const;
 
     // For tests and for the export dialogs.
-    QTreeWidget* tree() const { return tree_; }
+    TablesTree* tree() const { return tree_; }
     QTableView* previewView() const { return preview_; }
     PreviewModel* previewModel() const { return model_; }
     QPushButton* browseButton() const { return browse_; }
@@ -63,13 +63,13 @@ public:
     QLabel* pageLabel() const { return pageNumber_; }
     QLabel* tableNameLabel() const { return tableName_; }
     QCheckBox* withheldToggle() const { return withheld_; }
-    QTreeWidget* damageView() const { return damage_; }
+    DamageView* damageView() const { return damage_; }
     QStackedWidget* content() const { return content_; }
     RecoveryJob* job() const { return job_.get(); }
     RecoveryProgressDialog* progressDialog() const { return progress_; }
     ExportOptionsDialog* exportOptionsDialog() const { return options_; }
     ExportDialog* exportDialog() const { return exportDialog_; }
-    QTreeWidgetItem* tablesItem() const { return tablesItem_; }
+    QTreeWidgetItem* tablesItem() const;
     const QString& filePath() const { return filePath_; }
     // Called with each new recovery job before its worker starts (tests set
     // the job's worker hooks here).
@@ -86,16 +86,13 @@ private:
     void BuildMenus();
     void ResetTree(const QString& rootText);
     void ShowWelcome();
-    void AddTableToTree(const TableInfo& table);
     void OnRecoveryFinished();
-    void FillDamageView();
     void OnSelectionChanged();
     void StartPreview(const TableInfo& table);
     void UpdatePagingButtons();
     void StartExport();
     bool RefuseWhileBusy();
     void SetJobButtons(bool enabled);
-    const TableInfo* TableOf(QTreeWidgetItem* item) const;
 
     QLineEdit* path_;
     QPushButton* browse_;
@@ -107,11 +104,8 @@ private:
     QLabel* recordCount_;
     QLabel* pageNumber_;
     QCheckBox* withheld_;
-    QTreeWidget* tree_;
-    QTreeWidgetItem* rootItem_ = nullptr;
-    QTreeWidgetItem* tablesItem_ = nullptr;
-    QTreeWidget* damage_;
-    QToolButton* damageToggle_;
+    TablesTree* tree_;
+    DamageView* damage_;
     QStackedWidget* content_;
     QTextBrowser* welcome_;
     QTableView* preview_;
@@ -125,8 +119,6 @@ private:
     RecoveryProgressDialog* progress_ = nullptr;
     ExportOptionsDialog* options_ = nullptr;
     ExportDialog* exportDialog_ = nullptr;
-    // The tables of the last finished recovery, by tree order.
-    std::vector<const TableInfo*> tables_;
     QTreeWidgetItem* previewItem_ = nullptr;
     bool exporting_ = false;
     bool recoveryDone_ = false;

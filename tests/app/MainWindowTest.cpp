@@ -6,6 +6,7 @@
 #include <QLabel>
 #include <QMimeData>
 #include <QTextBrowser>
+#include <QToolButton>
 #include <QRadioButton>
 #include <QListWidget>
 #include <QProgressBar>
@@ -18,6 +19,7 @@
 #include <chrono>
 #include <thread>
 
+#include "app/DamageView.h"
 #include "app/ExportDialog.h"
 #include "app/ExportOptionsDialog.h"
 #include "app/MainWindow.h"
@@ -25,6 +27,7 @@
 #include "app/Prompts.h"
 #include "app/RecoveryJob.h"
 #include "app/RecoveryProgressDialog.h"
+#include "app/TablesTree.h"
 #include "status/AppPaths.h"
 #include "tests/support/Analysis.h"
 #include "tests/support/CorpusFiles.h"
@@ -134,6 +137,9 @@ private Q_SLOTS:
         QCOMPARE(progress->bar()->value(), 100);
         QCOMPARE(progress->percentText(), QString("100%"));
         QCOMPARE(progress->tablesFoundText(), QString("2 (2)"));
+        QCOMPARE(progress->stageText(), QString("Finished"));
+        // Every status line is listed, the last one of the analysis too.
+        QVERIFY(!progress->lines()->findItems("Initializing Tables.....", Qt::MatchExactly).isEmpty());
         SaveScreenshot(progress, "progress-dialog.png");
         QTest::mouseClick(progress->stopButton(), Qt::LeftButton);
         QVERIFY(!progress->isVisible());
@@ -147,7 +153,7 @@ private Q_SLOTS:
         QCOMPARE(orders->child(1)->text(0).left(11), QString("Item [TEXT("));
         QVERIFY(w.exportButton()->isEnabled());
         QVERIFY(w.damageView()->isVisible());
-        QCOMPARE(w.damageView()->topLevelItem(0)->text(0), QString("No damage found"));
+        QCOMPARE(w.damageView()->tree()->topLevelItem(0)->text(0), QString("No damage found"));
     }
 
     void PreviewPagesThroughTwoHundredFiftyRecords() {
@@ -196,6 +202,40 @@ private Q_SLOTS:
         QCOMPARE(model->data(model->index(1, 1), Qt::DisplayRole).toString(), QString("deleted"));
         QVERIFY(model->data(model->index(1, 0), Qt::ForegroundRole).isValid());
         QVERIFY(!model->data(model->index(0, 0), Qt::ForegroundRole).isValid());
+    }
+
+    void ADamagedValueIsShownGreyedWithItsProblem() {
+        DatabaseBuilder db;
+        const auto t = db.AddTable("Notes", {Column("Id", type::kLong), Column("Body", type::kMemo)});
+        LongValueOptions chain;
+        chain.form = LongValueForm::Chain;
+        chain.pieceSize = 1000;
+        chain.pagePerRow = true;
+        db.AddRow(t, {Long(1), db.Memo("whole", TextStorage::Ucs2)});
+        db.AddRow(t, {Long(2), db.Memo(std::string(3000, 'b'), TextStorage::Compressed, chain)});
+        auto bytes = db.Build();
+        // The chain loses its second page: the memo is read only in part.
+        ZeroPage(bytes, db.LongValuePages()[1]);
+        const auto path = *dir_ / "memo.mdb";
+        WriteFile(path, bytes);
+        MainWindow w;
+        w.show();
+        RecoverFile(w, path);
+        w.progressDialog()->accept();
+        w.tree()->setCurrentItem(TableItem(w, "Notes"));
+        QTRY_COMPARE(w.recordCountLabel()->text(), QString("2"));
+        PreviewModel* model = w.previewModel();
+        const QModelIndex intact = model->index(0, 1);
+        const QModelIndex damaged = model->index(1, 1);
+        QCOMPARE(model->data(intact, Qt::DisplayRole).toString(), QString("whole"));
+        QVERIFY(!model->data(intact, Qt::ForegroundRole).isValid());
+        QVERIFY(!model->data(intact, Qt::ToolTipRole).isValid());
+        QVERIFY(model->data(damaged, Qt::ForegroundRole).isValid());
+        const QString tip = model->data(damaged, Qt::ToolTipRole).toString();
+        QVERIFY2(tip.startsWith("Damaged value (") && !tip.contains("(none)"), qPrintable(tip));
+        // The value's neighbour in the same row was read whole.
+        QVERIFY(!model->data(model->index(1, 0), Qt::ForegroundRole).isValid());
+        QCOMPARE(model->data(model->index(1, 0), Qt::DisplayRole).toString(), QString("2"));
     }
 
     void StopDuringTheScanAndClose() {
@@ -273,8 +313,13 @@ private Q_SLOTS:
         w.progressDialog()->accept();
         QCOMPARE(w.tablesItem()->childCount(), 1);
         QVERIFY(w.tablesItem()->child(0)->text(0).startsWith("Recovered Table"));
-        QCOMPARE(w.damageView()->topLevelItem(0)->text(0), QString("Damage found"));
+        QCOMPARE(w.damageView()->tree()->topLevelItem(0)->text(0), QString("Damage found"));
         SaveScreenshot(&w, "main-window-damaged.png");
+        // Folded, the report leaves its room to the tables.
+        const int treeHeight = w.tree()->height();
+        QTest::mouseClick(w.damageView()->toggle(), Qt::LeftButton);
+        QVERIFY(!w.damageView()->tree()->isVisible());
+        QTRY_VERIFY(w.tree()->height() > treeHeight + w.damageView()->tree()->height() / 2);
     }
 
     void ARefusedFileIsExplained() {
