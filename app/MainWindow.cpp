@@ -24,6 +24,7 @@
 #include <QTextBrowser>
 #include <QUrl>
 #include <QVBoxLayout>
+#include <vector>
 
 #include "app/AppIcon.h"
 #include "app/DamageView.h"
