@@ -27,7 +27,7 @@ int RunDump(const DumpOptions& options) {
     const RunControl control = run.control();
     DumpWriter writer(std::cout, options.file, run.analysis().storageFormat());
     for (const TableInfo& table : chosen) {
-        WalkTally tally;
+        TableTally tally;
         const WalkOutcome outcome = writer.WriteTable(run.pages(), table, control, &tally, options.includeDeleted);
         TallyTableWalk(run.pages(), run.damage(), table, tally, options.includeDeleted);
         if (outcome == WalkOutcome::Stopped || WasInterrupted()) {

@@ -5,7 +5,7 @@
 
 #include "cli/AnalysisRun.h"
 #include "cli/Commands.h"
-#include "engine/AccessExport.h"
+#include "export/AccessExport.h"
 #include "export/CsvFolder.h"
 #include "export/ExportJob.h"
 #include "export/StatisticsLog.h"
@@ -49,22 +49,33 @@ int ExportToStandardOutput(AnalysisRun& run, const ExportOptions& options, const
     return run.FinishWithDamage(kExitErrors);
 }
 
+// The damage summary, and the values the target refused, for whoever opens
+// the export later: "<prefix>Damage Report.txt" and ".json".
+void WriteDamageReports(const std::filesystem::path& folder, const std::string& prefix, const DamageReport& damage,
+                        const RejectLog* rejects) {
+    std::ofstream human(folder / (prefix + "Damage Report.txt"), std::ios::binary | std::ios::trunc);
+    damage.WriteHuman(human);
+    if (rejects != nullptr) rejects->WriteHuman(human);
+    nlohmann::ordered_json summary = damage.SummaryJson();
+    if (rejects != nullptr) summary["rejectedValues"] = rejects->Json();
+    std::ofstream json(folder / (prefix + "Damage Report.json"), std::ios::binary | std::ios::trunc);
+    json << summary.dump(2, ' ', false, nlohmann::ordered_json::error_handler_t::replace) << '\n';
+}
+
 // The export folder keeps its own account of what was exported and what
-// damage was met, beside the files, for whoever opens it later.
+// damage was met, beside the files.
 void WriteExportReports(const std::filesystem::path& folder, const ExportJob& job, const DamageReport& damage) {
     WriteStatisticsFile(folder / "Export Statistics.log", FormatStatistics(folder.string(), job.statistics()));
-    std::ofstream human(folder / "Damage Report.txt", std::ios::binary | std::ios::trunc);
-    damage.WriteHuman(human);
-    std::ofstream json(folder / "Damage Report.json", std::ios::binary | std::ios::trunc);
-    json << damage.SummaryJson().dump(2, ' ', false, nlohmann::ordered_json::error_handler_t::replace) << '\n';
+    WriteDamageReports(folder, "", damage, nullptr);
 }
 
 void PrintStatistics(const ExportJob& job) {
     std::cout << kStatisticsHeader << '\n';
     for (const StatisticsRow& row : job.statistics()) {
-        std::string line = FormatStatisticsLine(row.tableName, row.exportedRows);
-        line.resize(line.size() - 2);  // the file's CR LF
-        std::cout << line << '\n';
+        // Without the file's CR LF.
+        const auto plain = [](std::string line) { return line.substr(0, line.size() - 2); };
+        std::cout << plain(FormatStatisticsLine(row.tableName, row.exportedRows)) << '\n';
+        if (row.rejectedValues > 0) std::cout << plain(FormatRejectedLine(row.rejectedValues)) << '\n';
     }
     std::cout << std::flush;
 }
@@ -110,9 +121,17 @@ int ExportToAccess(AnalysisRun& run, const ExportOptions& options) {
         std::cerr << "pagewright: the database " << access.outputPath().string() << " could not be completed" << std::endl;
         return run.FinishWithDamage(kExitErrors);
     }
+    // Beside the database, named after it: DEST may hold many exports.
+    WriteDamageReports(settings.folder, access.outputPath().stem().string() + " - ", run.damage(), &access.rejects());
     std::cout << "Access database: " << access.outputPath().string() << '\n' << '\n';
     PrintStatistics(job);
-    return ExitFor(run, job.outcome());
+    const std::int64_t refused = access.rejects().Total();
+    if (refused > 0)
+        std::cerr << "pagewright: the new database refused " << refused
+                  << " values; their records were written with those fields empty (see "
+                  << access.outputPath().stem().string() << " - Damage Report.txt)" << std::endl;
+    const int code = ExitFor(run, job.outcome());
+    return code == kExitOk && refused > 0 ? kExitLosses : code;
 }
 
 int RunExport(const ExportOptions& options) {

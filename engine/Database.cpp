@@ -2,12 +2,11 @@
 
 #include <chrono>
 
-#include "engine/CreateTableParser.h"
 #include "engine/EngineError.h"
 #include "engine/FieldEncoding.h"
 #include "engine/FoldedName.h"
 #include "engine/SystemTables.h"
-#include "engine/TableRecordset.h"
+#include "engine/TableDesignCheck.h"
 #include "engine/UsageMaps.h"
 
 namespace pw {
@@ -23,21 +22,15 @@ double NowAsDateSerial() {
 }
 
 
-bool StartsWithNoCase(const std::string& text, std::size_t at, const std::string& word) {
-    if (text.size() - at < word.size()) return false;
-    return FoldedName(text.substr(at, word.size())) == word;
-}
-
 }  // namespace
 
 Database::Database() = default;
 Database::~Database() { Abandon(); }
 
-void Database::Create(const std::filesystem::path& path, const std::string& locale, int options) {
+void Database::Create(const std::filesystem::path& path, const DatabaseOptions& options) {
     if (IsOpen()) throw EngineError("a database is already open");
-    if (options != 0) throw EngineError("only the default file format can be created");
     path_ = path;
-    locale_ = ParseLocale(locale);
+    locale_ = ParseLocale(options.locale);
     created_ = NowAsDateSerial();
     file_.Create(path);
     try {
@@ -47,10 +40,12 @@ void Database::Create(const std::filesystem::path& path, const std::string& loca
         file_.Allocate();  // 1: usage maps
         std::vector<std::int32_t> systemPages;
         for (int i = 0; i < kSystemPages; ++i) systemPages.push_back(file_.Allocate());
-        tables_.push_back(std::make_unique<TableWriter>(file_, CatalogDesign(), kSystemTableType, systemPages[0]));
+        tables_.push_back(
+            std::make_unique<TableWriter>(file_, *longValues_, CatalogDesign(), kSystemTableType, systemPages[0]));
         std::size_t k = 1;
         for (TableDesign& design : OtherSystemTableDesigns())
-            tables_.push_back(std::make_unique<TableWriter>(file_, std::move(design), kSystemTableType, systemPages[k++]));
+            tables_.push_back(std::make_unique<TableWriter>(file_, *longValues_, std::move(design), kSystemTableType,
+                                                            systemPages[k++]));
         systemTables_ = tables_.size();
     } catch (...) {
         Abandon();
@@ -67,27 +62,13 @@ TableWriter* Database::FindTable(const std::string& name) {
     return nullptr;
 }
 
-void Database::Execute(const std::string& sql, int /*options*/) {
+TableWriter& Database::CreateTable(TableDesign design) {
     if (!IsOpen()) throw EngineError("the database is not open");
-    lastNotes_.clear();
-    TableDesign design = ParseCreateTable(sql);
+    if (const std::string problem = DesignProblem(design); !problem.empty())
+        throw EngineError("table [" + design.name + "] refused: " + problem);
     if (FindTable(design.name) != nullptr) throw EngineError("Table '" + design.name + "' already exists.");
-    lastNotes_ = design.notes;
-    tables_.push_back(std::make_unique<TableWriter>(file_, std::move(design), kUserTableType));
-}
-
-std::unique_ptr<TableRecordset> Database::OpenRecordset(const std::string& query) {
-    if (!IsOpen()) throw EngineError("the database is not open");
-    // select * from [T] where 1=-1
-    const std::string head = "select * from [";
-    const std::string tail = "] where 1=-1";
-    if (!StartsWithNoCase(query, 0, head) || query.size() < head.size() + tail.size() ||
-        FoldedName(query.substr(query.size() - tail.size())) != tail)
-        throw EngineError("the query is not supported: " + query);
-    const std::string name = query.substr(head.size(), query.size() - head.size() - tail.size());
-    TableWriter* table = FindTable(name);
-    if (table == nullptr) throw EngineError("The table '" + name + "' does not exist.");
-    return std::make_unique<TableRecordset>(*this, *table);
+    tables_.push_back(std::make_unique<TableWriter>(file_, *longValues_, std::move(design), kUserTableType));
+    return *tables_.back();
 }
 
 void Database::WriteCatalogRows() {
@@ -102,7 +83,7 @@ void Database::WriteCatalogRows() {
     for (const CatalogRow& row : rows) {
         std::vector<EncodedField> fields(layout.columns.size());
         const auto set = [&](std::size_t column, const TypedValue& value) {
-            fields[column] = EncodeField(layout.columns[column], std::string(), value);
+            fields[column] = EncodeField(layout.columns[column], value);
         };
         set(0, TypedValue::Integer(row.id));
         set(1, TypedValue::Integer(row.parentId));
@@ -136,7 +117,7 @@ void Database::WriteUsageMaps() {
     for (std::size_t i = 0; i < tables_.size(); ++i) tables_[i]->WriteDefinition(pointers[i].first, pointers[i].second);
 }
 
-void Database::Close() {
+void Database::Finish() {
     if (!IsOpen()) return;
     try {
         for (std::size_t i = 1; i < tables_.size(); ++i) tables_[i]->Flush();

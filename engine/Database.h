@@ -13,12 +13,18 @@
 
 namespace pw {
 
-class TableRecordset;
+// Locale of a new database: English (United States), code page 1252.
+inline constexpr const char* kDefaultDatabaseLocale = ";LANGID=0x0409;CP=1252;COUNTRY=0";
+
+struct DatabaseOptions {
+    std::string locale = kDefaultDatabaseLocale;  // as ";LANGID=0x0409;CP=1252;COUNTRY=0"
+};
 
 // A new Jet 4 database (the Access 2000-2003 .mdb format) written from
-// scratch: Create makes the file, Execute creates tables, recordsets add
-// records, Close completes the file. Everything the engine refuses raises
-// EngineError. One thread at a time.
+// scratch: Create makes the file, CreateTable adds a table whose writer takes
+// its records, Finish completes the file. A design the format cannot hold,
+// and a file that cannot be written, raise EngineError; a value a table
+// cannot hold is refused by its writer, field by field. One thread at a time.
 class Database {
 public:
     Database();
@@ -26,33 +32,28 @@ public:
     Database(const Database&) = delete;
     Database& operator=(const Database&) = delete;
 
-    // `locale` as ";LANGID=0x0409;CP=1252;COUNTRY=0"; `options` 0 (the
-    // default format, the only one written). An existing file is never
-    // replaced.
-    void Create(const std::filesystem::path& path, const std::string& locale, int options = 0);
+    // An existing file is never replaced.
+    void Create(const std::filesystem::path& path, const DatabaseOptions& options = {});
     bool IsOpen() const { return file_.IsOpen(); }
     const std::filesystem::path& path() const { return path_; }
 
-    // A CREATE TABLE statement (see CreateTableParser.h); `options` 128 is
-    // "fail on error", as every failure here is.
-    void Execute(const std::string& sql, int options = 128);
-    // What the last Execute could not store as asked, and what it stored instead.
-    const std::vector<std::string>& lastNotes() const { return lastNotes_; }
-
-    // "select * from [T] where 1=-1": an empty, updatable recordset on T.
-    std::unique_ptr<TableRecordset> OpenRecordset(const std::string& query);
+    // A new user table; its writer lives as long as the database is open.
+    // Refused (EngineError) when a table of that name exists (names compare
+    // without regard to case) or the design is one the format cannot hold
+    // (see DesignProblem).
+    TableWriter& CreateTable(TableDesign design);
+    // The table of that name (exact, else without regard to case), or null.
+    TableWriter* FindTable(const std::string& name);
 
     // Writes the catalog, the usage maps, the table definitions and the
     // header, and closes the file.
-    void Close();
+    void Finish();
     // Closes without completing the file (after a failure it cannot finish).
     void Abandon();
 
     std::int32_t PageCount() const { return file_.PageCount(); }
 
 private:
-    friend class TableRecordset;
-    TableWriter* FindTable(const std::string& name);
     void WriteCatalogRows();
     void WriteUsageMaps();
 
@@ -64,7 +65,6 @@ private:
     std::size_t systemTables_ = 0;
     DatabaseLocale locale_;
     double created_ = 0;
-    std::vector<std::string> lastNotes_;
 };
 
 }  // namespace pw

@@ -1,6 +1,5 @@
 #include "engine/FieldEncoding.h"
 
-#include <charconv>
 #include <cmath>
 #include <cstring>
 #include <limits>
@@ -15,44 +14,15 @@ namespace {
 using Kind = TypedValue::Kind;
 
 [[noreturn]] void Refuse(const ColumnDesign& column, const std::string& why) {
-    throw EngineError("[" + column.name + "]: " + why);
+    throw ValueRefused("[" + column.name + "]: " + why);
 }
 
-std::string Trimmed(const std::string& text) {
-    const auto first = text.find_first_not_of(" \t\r\n");
-    if (first == std::string::npos) return {};
-    const auto last = text.find_last_not_of(" \t\r\n");
-    return text.substr(first, last - first + 1);
-}
-
-// A decimal number in plain notation: sign, digits, optional point and digits.
+// A decimal as magnitude, digits after the point and sign.
 struct ParsedDecimal {
     unsigned __int128 magnitude = 0;
     std::int32_t scale = 0;
     bool negative = false;
 };
-
-std::optional<ParsedDecimal> ParseDecimal(const std::string& raw) {
-    const std::string text = Trimmed(raw);
-    ParsedDecimal d;
-    std::size_t i = 0;
-    if (i < text.size() && (text[i] == '-' || text[i] == '+')) d.negative = text[i++] == '-';
-    bool digits = false, point = false;
-    for (; i < text.size(); ++i) {
-        const char c = text[i];
-        if (c == '.' && !point) {
-            point = true;
-            continue;
-        }
-        if (c < '0' || c > '9') return std::nullopt;
-        if (d.magnitude > (~static_cast<unsigned __int128>(0)) / 20) return std::nullopt;
-        d.magnitude = d.magnitude * 10 + static_cast<unsigned>(c - '0');
-        if (point) ++d.scale;
-        digits = true;
-    }
-    if (!digits) return std::nullopt;
-    return d;
-}
 
 unsigned __int128 Pow10(std::int32_t n) {
     unsigned __int128 p = 1;
@@ -75,7 +45,7 @@ std::optional<ParsedDecimal> Rescaled(ParsedDecimal d, std::int32_t scale) {
     return d;
 }
 
-std::optional<ParsedDecimal> AsDecimal(const std::string& text, const TypedValue& value) {
+std::optional<ParsedDecimal> AsDecimal(const TypedValue& value) {
     ParsedDecimal d;
     switch (value.kind) {
         case Kind::Decimal:
@@ -98,12 +68,11 @@ std::optional<ParsedDecimal> AsDecimal(const std::string& text, const TypedValue
             d.negative = value.boolean;
             d.magnitude = value.boolean ? 1 : 0;
             return d;
-        default:
-            return ParseDecimal(text);
+        default: return std::nullopt;
     }
 }
 
-std::optional<double> AsDouble(const std::string& text, const TypedValue& value) {
+std::optional<double> AsDouble(const TypedValue& value) {
     switch (value.kind) {
         case Kind::Float:
         case Kind::Date: return value.real;
@@ -119,19 +88,14 @@ std::optional<double> AsDouble(const std::string& text, const TypedValue& value)
             double m = static_cast<double>(value.decimalMagnitude) / std::pow(10.0, value.decimalScale);
             return value.decimalNegative ? -m : m;
         }
-        default: break;
+        default: return std::nullopt;
     }
-    const std::string t = Trimmed(text);
-    double d = 0;
-    const auto [end, ec] = std::from_chars(t.data(), t.data() + t.size(), d);
-    if (t.empty() || ec != std::errc() || end != t.data() + t.size()) return std::nullopt;
-    return d;
 }
 
-std::optional<std::int64_t> AsInteger(const std::string& text, const TypedValue& value) {
+std::optional<std::int64_t> AsInteger(const TypedValue& value) {
     if (value.kind == Kind::Integer) return value.integer;
     if (value.kind == Kind::Boolean) return value.boolean ? -1 : 0;
-    const auto d = AsDecimal(text, value);
+    const auto d = AsDecimal(value);
     if (!d) return std::nullopt;
     const auto whole = Rescaled(*d, 0);
     if (!whole || whole->magnitude > static_cast<unsigned __int128>(std::numeric_limits<std::int64_t>::max()))
@@ -152,47 +116,56 @@ StoredBytes OfDouble(double d) {
     return LittleEndian(bits, 8);
 }
 
+const char* KindName(TypedValue::Kind kind) {
+    switch (kind) {
+        case Kind::Null: return "null";
+        case Kind::Boolean: return "yes/no";
+        case Kind::Integer: return "whole-number";
+        case Kind::Float: return "floating-point";
+        case Kind::Currency: return "currency";
+        case Kind::Decimal: return "decimal";
+        case Kind::Date: return "date";
+        case Kind::Text: return "text";
+        case Kind::Bytes: return "binary";
+        case Kind::Guid: return "GUID";
+        case Kind::List: return "list";
+        case Kind::DateTimeExt: return "extended-date";
+    }
+    return "unknown";
+}
+
+[[noreturn]] void RefuseKind(const ColumnDesign& column, const TypedValue& value, const char* what) {
+    Refuse(column, std::string("a ") + KindName(value.kind) + " value is not " + what);
+}
+
 StoredBytes IntegerField(const ColumnDesign& column, std::int64_t lo, std::int64_t hi, std::size_t size,
-                         const std::string& text, const TypedValue& value) {
-    const auto i = AsInteger(text, value);
-    if (!i) Refuse(column, "\"" + text + "\" is not a whole number");
+                         const TypedValue& value) {
+    const auto i = AsInteger(value);
+    if (!i) RefuseKind(column, value, "a whole number");
     if (*i < lo || *i > hi) Refuse(column, std::to_string(*i) + " is out of range");
     return LittleEndian(static_cast<std::uint64_t>(*i), size);
 }
 
-int HexDigit(char c) {
-    if (c >= '0' && c <= '9') return c - '0';
-    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-    return -1;
-}
-
-// "{xxxxxxxx-xxxx-xxxx-xxxx-xxxxxxxxxxxx}" in the byte order FormatGuid shows.
-std::optional<std::array<std::uint8_t, 16>> ParseGuid(const std::string& raw) {
-    std::string hex;
-    for (char c : Trimmed(raw))
-        if (c != '{' && c != '}' && c != '-') hex += c;
-    if (hex.size() != 32) return std::nullopt;
-    std::array<std::uint8_t, 16> shown{};
-    for (std::size_t i = 0; i < 16; ++i) {
-        const int hi = HexDigit(hex[2 * i]), lo = HexDigit(hex[2 * i + 1]);
-        if (hi < 0 || lo < 0) return std::nullopt;
-        shown[i] = static_cast<std::uint8_t>(hi * 16 + lo);
+std::string DecimalText(const ParsedDecimal& d) {
+    // Digits from the last one up, the point after `scale` of them.
+    std::string reversed;
+    unsigned __int128 m = d.magnitude;
+    for (std::int32_t i = 0; m != 0 || i <= d.scale; ++i) {
+        if (i == d.scale && d.scale > 0) reversed.push_back('.');
+        reversed.push_back(static_cast<char>('0' + static_cast<int>(m % 10)));
+        m /= 10;
     }
-    // The first three groups are shown as little-endian numbers.
-    std::array<std::uint8_t, 16> stored = shown;
-    const int order[8] = {3, 2, 1, 0, 5, 4, 7, 6};
-    for (int i = 0; i < 8; ++i) stored[static_cast<std::size_t>(i)] = shown[static_cast<std::size_t>(order[i])];
-    return stored;
+    if (d.negative) reversed.push_back('-');
+    return std::string(reversed.rbegin(), reversed.rend());
 }
 
-StoredBytes NumericField(const ColumnDesign& column, const std::string& text, const TypedValue& value) {
-    const auto d = AsDecimal(text, value);
-    if (!d) Refuse(column, "\"" + text + "\" is not a number");
+StoredBytes NumericField(const ColumnDesign& column, const TypedValue& value) {
+    const auto d = AsDecimal(value);
+    if (!d) RefuseKind(column, value, "a number");
     const auto scaled = Rescaled(*d, column.scale);
-    if (!scaled) Refuse(column, "\"" + text + "\" has more decimal places than the column keeps");
+    if (!scaled) Refuse(column, DecimalText(*d) + " has more decimal places than the column keeps");
     if (scaled->magnitude >= Pow10(std::max(column.precision, 1)))
-        Refuse(column, "\"" + text + "\" has more digits than the column's precision");
+        Refuse(column, DecimalText(*d) + " has more digits than the column's precision");
     StoredBytes out(17, 0);
     out[0] = scaled->negative && scaled->magnitude != 0 ? 0x80 : 0x00;
     // Four 32-bit little-endian groups, the most significant first.
@@ -203,63 +176,53 @@ StoredBytes NumericField(const ColumnDesign& column, const std::string& text, co
     return out;
 }
 
-StoredBytes RawBytes(const std::string& text, const TypedValue& value) {
-    const std::string& raw = value.kind == Kind::Bytes ? value.text : text;
-    return StoredBytes(raw.begin(), raw.end());
-}
-
-// The text a text column stores: the value itself, or the display text of
-// another kind.
-std::string TextOf(const std::string& text, const TypedValue& value) {
-    return value.kind == Kind::Text ? value.text : text;
-}
-
 }  // namespace
 
-EncodedField EncodeField(const ColumnDesign& column, const std::string& text, const TypedValue& value) {
+EncodedField EncodeField(const ColumnDesign& column, const TypedValue& value) {
     EncodedField f;
+    if (value.kind == Kind::Null) return f;
     f.present = true;
     switch (column.typeCode) {
         case ColumnType::Bit: {
             if (value.kind == Kind::Boolean) {
                 f.bit = value.boolean;
-            } else if (const auto i = AsInteger(text, value)) {
+            } else if (const auto i = AsInteger(value)) {
                 f.bit = *i != 0;
             } else {
-                const std::string t = Trimmed(text);
-                if (t == "True" || t == "true" || t == "Yes" || t == "yes") f.bit = true;
-                else if (t == "False" || t == "false" || t == "No" || t == "no") f.bit = false;
-                else Refuse(column, "\"" + text + "\" is not a yes/no value");
+                RefuseKind(column, value, "a yes/no value");
             }
             return f;
         }
-        case ColumnType::Byte: f.bytes = IntegerField(column, 0, 255, 1, text, value); return f;
-        case ColumnType::Int: f.bytes = IntegerField(column, -32768, 32767, 2, text, value); return f;
+        case ColumnType::Byte: f.bytes = IntegerField(column, 0, 255, 1, value); return f;
+        case ColumnType::Int: f.bytes = IntegerField(column, -32768, 32767, 2, value); return f;
         case ColumnType::Long:
             f.bytes = IntegerField(column, std::numeric_limits<std::int32_t>::min(),
-                                   std::numeric_limits<std::int32_t>::max(), 4, text, value);
+                                   std::numeric_limits<std::int32_t>::max(), 4, value);
             return f;
         case ColumnType::Currency: {
-            const auto d = AsDecimal(text, value);
+            const auto d = AsDecimal(value);
             std::optional<ParsedDecimal> scaled;
             if (d) scaled = Rescaled(*d, 4);
+            if (d && !scaled) Refuse(column, DecimalText(*d) + " has more decimal places than a currency keeps");
             if (!scaled && value.kind == Kind::Float) {
+                if (!std::isfinite(value.real)) Refuse(column, "a floating-point value that is not finite");
                 ParsedDecimal r;
                 const double t = std::round(value.real * 10000.0);
+                if (std::fabs(t) >= 9.2e18) Refuse(column, "the amount is out of range");
                 r.negative = t < 0;
                 r.magnitude = static_cast<unsigned __int128>(std::fabs(t));
                 scaled = r;
             }
-            if (!scaled) Refuse(column, "\"" + text + "\" is not a currency amount");
+            if (!scaled) RefuseKind(column, value, "a currency amount");
             if (scaled->magnitude > static_cast<unsigned __int128>(std::numeric_limits<std::int64_t>::max()))
-                Refuse(column, "\"" + text + "\" is out of range");
+                Refuse(column, DecimalText(*scaled) + " is out of range");
             const auto m = static_cast<std::int64_t>(scaled->magnitude);
             f.bytes = LittleEndian(static_cast<std::uint64_t>(scaled->negative ? -m : m), 8);
             return f;
         }
         case ColumnType::Single: {
-            const auto d = AsDouble(text, value);
-            if (!d) Refuse(column, "\"" + text + "\" is not a number");
+            const auto d = AsDouble(value);
+            if (!d) RefuseKind(column, value, "a number");
             const auto single = static_cast<float>(*d);
             std::uint32_t bits = 0;
             std::memcpy(&bits, &single, sizeof bits);
@@ -268,26 +231,27 @@ EncodedField EncodeField(const ColumnDesign& column, const std::string& text, co
         }
         case ColumnType::Double:
         case ColumnType::Date: {
-            const auto d = AsDouble(text, value);
-            if (!d) Refuse(column, "\"" + text + "\" is not a number or date");
+            const auto d = AsDouble(value);
+            if (!d) RefuseKind(column, value, "a number or date");
             f.bytes = OfDouble(*d);
             return f;
         }
         case ColumnType::Guid: {
-            if (value.kind == Kind::Guid) {
-                f.bytes.assign(value.guid.begin(), value.guid.end());
-                return f;
-            }
-            const auto g = ParseGuid(text);
-            if (!g) Refuse(column, "\"" + text + "\" is not a GUID");
-            f.bytes.assign(g->begin(), g->end());
+            if (value.kind != Kind::Guid) RefuseKind(column, value, "a GUID");
+            f.bytes.assign(value.guid.begin(), value.guid.end());
             return f;
         }
-        case ColumnType::Numeric: f.bytes = NumericField(column, text, value); return f;
+        case ColumnType::Numeric: f.bytes = NumericField(column, value); return f;
         case ColumnType::Text:
-        case ColumnType::Memo: f.bytes = EncodeJetText(TextOf(text, value)); return f;
+        case ColumnType::Memo:
+            if (value.kind != Kind::Text) RefuseKind(column, value, "a text");
+            f.bytes = EncodeJetText(value.text);
+            return f;
         case ColumnType::Binary:
-        case ColumnType::OleObject: f.bytes = RawBytes(text, value); return f;
+        case ColumnType::OleObject:
+            if (value.kind != Kind::Bytes) RefuseKind(column, value, "binary data");
+            f.bytes.assign(value.text.begin(), value.text.end());
+            return f;
         default: Refuse(column, "the column's type cannot be written");
     }
 }

@@ -17,11 +17,12 @@ struct EncodedField {
     StoredBytes bytes;
 };
 
-// Converts a value to the column's type. The typed value is used wherever it
-// has a kind; the text only where a text is all there is (a NULL typed value,
-// a text column fed another kind, a text field fed a number, …). Throws
-// EngineError when the value cannot be held by the column without loss:
-// out of range, not a number, more decimal places than the column keeps.
-EncodedField EncodeField(const ColumnDesign& column, const std::string& text, const TypedValue& value);
+// Converts a typed value to the column's type; a Null value is a NULL field.
+// Numbers convert between kinds where no digit is lost; a kind the column
+// cannot hold (a text into a number column, ...) is never parsed or guessed
+// at. Throws EngineError with the reason when the value cannot be held by the
+// column without loss: out of range, more decimal places than the column
+// keeps, another kind of value.
+EncodedField EncodeField(const ColumnDesign& column, const TypedValue& value);
 
 }  // namespace pw

@@ -47,7 +47,7 @@ std::uint32_t LongValueStore::AddShared(StoredBytes row) {
 }
 
 StoredBytes LongValueStore::Store(const StoredBytes& data) {
-    if (data.size() > kMaxLength) throw EngineError("a long value of " + std::to_string(data.size()) +
+    if (data.size() > kMaxLength) throw ValueRefused("a long value of " + std::to_string(data.size()) +
                                                     " bytes is longer than the file format can hold");
     if (data.size() <= RowPage::kMaxRowSize) return Field(data.size(), kSingleRowFlag, AddShared(data));
 

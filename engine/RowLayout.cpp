@@ -74,7 +74,7 @@ StoredBytes BuildRow(const RowLayout& layout, const std::vector<EncodedField>& f
         variable[static_cast<std::size_t>(layout.places[i].varIndex)] = longValues.Store(fields[i].bytes);
     }
     if (RowSize(layout, variable) > RowPage::kMaxRowSize)
-        throw EngineError("the record is " + std::to_string(RowSize(layout, variable)) +
+        throw ValueRefused("the record is " + std::to_string(RowSize(layout, variable)) +
                           " bytes long; a page holds at most " + std::to_string(RowPage::kMaxRowSize));
 
     StoredBytes row(2 + static_cast<std::size_t>(layout.fixedSize), 0);

@@ -33,12 +33,48 @@ std::size_t DefinitionPageCount(std::size_t size) {
 
 }  // namespace
 
-TableWriter::TableWriter(OutputFile& file, TableDesign design, std::uint8_t tableType, std::int32_t firstDefinitionPage)
-    : file_(file), design_(std::move(design)), layout_(LayOutColumns(design_.columns)), tableType_(tableType), page_(0, false) {
+TableWriter::TableWriter(OutputFile& file, LongValueStore& longValues, TableDesign design, std::uint8_t tableType,
+                         std::int32_t firstDefinitionPage)
+    : file_(file), longValues_(longValues), design_(std::move(design)), layout_(LayOutColumns(design_.columns)), tableType_(tableType), page_(0, false) {
     const std::size_t pages = DefinitionPageCount(DefinitionContent(0, 0).size());
     for (std::size_t i = 0; i < pages; ++i)
         definitionPages_.push_back(i == 0 && firstDefinitionPage >= 0 ? firstDefinitionPage : file_.Allocate());
     page_ = RowPage(static_cast<std::uint32_t>(definitionPage()), false);
+}
+
+AppendResult TableWriter::Append(const std::vector<TypedValue>& values) {
+    AppendResult result;
+    const std::vector<ColumnDesign>& columns = layout_.columns;
+    std::vector<EncodedField> fields(columns.size());
+    for (std::size_t i = 0; i < columns.size() && i < values.size(); ++i) {
+        try {
+            fields[i] = EncodeField(columns[i], values[i]);
+        } catch (const ValueRefused& refused) {
+            result.refused.push_back({i, refused.what()});
+        }
+    }
+    for (std::size_t i = 0; i < columns.size(); ++i) {
+        if (!columns[i].autoNumber) continue;
+        if (!fields[i].present) {
+            if (!assignAutoNumbers_) continue;
+            fields[i] = EncodeField(columns[i], TypedValue::Integer(NextAutoNumber()));
+        }
+        const auto& b = fields[i].bytes;
+        const auto given = static_cast<std::int32_t>(
+            static_cast<std::uint32_t>(b[0]) | (static_cast<std::uint32_t>(b[1]) << 8) |
+            (static_cast<std::uint32_t>(b[2]) << 16) | (static_cast<std::uint32_t>(b[3]) << 24));
+        NoteAutoNumber(given);
+    }
+    StoredBytes row;
+    try {
+        row = BuildRow(layout_, fields, longValues_);
+    } catch (const ValueRefused& refused) {
+        result.refused.push_back({FieldRefusal::kWholeRecord, refused.what()});
+        return result;
+    }
+    AddRow(std::move(row));
+    result.stored = true;
+    return result;
 }
 
 void TableWriter::NoteAutoNumber(std::int64_t value) {
@@ -47,7 +83,7 @@ void TableWriter::NoteAutoNumber(std::int64_t value) {
 }
 
 void TableWriter::AddRow(StoredBytes row) {
-    if (row.size() > RowPage::kMaxRowSize) throw EngineError("the record is longer than a page");
+    if (row.size() > RowPage::kMaxRowSize) throw ValueRefused("the record is longer than a page");
     if (!page_.Fits(row.size())) Flush();
     page_.Add(std::move(row));
     ++rowCount_;

@@ -1,8 +1,5 @@
 #include "export/CsvExport.h"
 
-#include <locale.h>
-#include <wctype.h>
-
 #include <algorithm>
 #include <optional>
 #include <ctime>
@@ -14,6 +11,7 @@
 #include <system_error>
 
 #include "export/AttachmentFiles.h"
+#include "pagestore/CaseFolding.h"
 #include "pagestore/TextDecoding.h"
 #include "records/ScalarDecoders.h"
 #include "records/CalendarDate.h"
@@ -70,32 +68,6 @@ private:
     bool failed_ = false;
 };
 
-// Used only when the system lacks a UTF-8 locale: ASCII, Latin-1, Greek and
-// Cyrillic capitals.
-char32_t FallbackLower(char32_t c) {
-    if ((c >= U'A' && c <= U'Z') || (c >= 0xC0 && c <= 0xDE && c != 0xD7)) return c + 0x20;
-    if (c >= 0x391 && c <= 0x3AB && c != 0x3A2) return c + 0x20;
-    if (c >= 0x400 && c <= 0x40F) return c + 0x50;
-    if (c >= 0x410 && c <= 0x42F) return c + 0x20;
-    return c;
-}
-
-locale_t Utf8Locale() {
-    static const locale_t locale = [] {
-        locale_t l = newlocale(LC_CTYPE_MASK, "C.UTF-8", static_cast<locale_t>(nullptr));
-        if (l == static_cast<locale_t>(nullptr))
-            l = newlocale(LC_CTYPE_MASK, "en_US.UTF-8", static_cast<locale_t>(nullptr));
-        return l;
-    }();
-    return locale;
-}
-
-char32_t LowerCodePoint(char32_t c) {
-    const locale_t locale = Utf8Locale();
-    if (locale == static_cast<locale_t>(nullptr)) return FallbackLower(c);
-    return static_cast<char32_t>(towlower_l(static_cast<wint_t>(c), locale));
-}
-
 
 // Columns beyond those the definition counts have no cell: they show as NULL.
 const std::string& CellText(const std::vector<CellValue>& cells, std::size_t position) {
@@ -132,22 +104,7 @@ std::string CsvSchemaWord(const ColumnInfo& column) {
     return word;
 }
 
-std::string LowerCaseUtf8(const std::string& utf8) {
-    std::string lower;
-    lower.reserve(utf8.size());
-    for (std::size_t i = 0; i < utf8.size();) {
-        char32_t c = 0;
-        const std::size_t length = Utf8SequenceAt(utf8, i, c);
-        if (length == 0) {
-            lower.push_back(utf8[i]);
-            ++i;
-            continue;
-        }
-        AppendUtf8(lower, LowerCodePoint(c));
-        i += length;
-    }
-    return lower;
-}
+std::string LowerCaseUtf8(const std::string& utf8) { return CaseFolded(utf8); }
 
 std::string QuoteCsvField(const std::string& field, char delimiter) {
     const bool plain = std::none_of(field.begin(), field.end(), [delimiter](char c) {
@@ -260,9 +217,7 @@ std::string CsvFieldText(const CellValue& cell, const CsvFormat& format) {
     const TypedValue& value = cell.value;
     using Kind = TypedValue::Kind;
     switch (value.kind) {
-        case Kind::Null:
-            // A type without a decoder keeps the text it was shown with.
-            return cell.text == kNullCell ? std::string() : cell.text;
+        case Kind::Null: return {};
         case Kind::Boolean: return value.boolean ? "Yes" : "No";
         case Kind::Integer: return std::to_string(value.integer);
         case Kind::Float: {

@@ -29,8 +29,9 @@ enum class TableExportOutcome {
 
 struct TableExportResult {
     TableExportOutcome outcome = TableExportOutcome::Failed;
-    std::int64_t exportedRows = 0;  // records counted by the export
-    WalkTally walk;                 // what the walk over the rows met
+    std::int64_t exportedRows = 0;    // records counted by the export
+    std::int64_t rejectedValues = 0;  // values the target refused (see RejectLog)
+    TableTally walk;                  // what the walk over the rows met
 };
 
 // A data file holds the header and at most this many records; the next ones
@@ -60,8 +61,7 @@ struct CsvExportSettings {
 // "UNKNOWN-DATATYPE" (without a code) for every type that has no word.
 std::string CsvSchemaWord(const ColumnInfo& column);
 
-// Lower case per character of UTF-8 text; bytes that are not valid UTF-8 are
-// kept as they are.
+// CaseFolded (pagestore/CaseFolding.h).
 std::string LowerCaseUtf8(const std::string& utf8);
 
 // RFC 4180: a field that holds the delimiter, a double quote, CR or LF is
@@ -82,7 +82,8 @@ std::string FormatCsvDate(double serial, const std::string& format);
 // value unchanged (text as stored, BIT as "Yes"/"No", integers, floating
 // point as the shortest text that reads back to the same value, binary as
 // "0x" and two hexadecimal digits a byte, NUMERIC and CURRENCY with their
-// digits), empty for NULL. A column without a decoder keeps its cell text.
+// digits), empty for NULL and for a value that could not be read (its cell
+// text is for a person, never data).
 std::string CsvFieldText(const CellValue& cell, const CsvFormat& format);
 
 // Writes tables of one export into CSV files in the export folder: "<stem>.csv"

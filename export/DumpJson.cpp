@@ -178,6 +178,37 @@ std::string Compact(const nlohmann::ordered_json& value) {
     return value.dump(-1, ' ', false, nlohmann::ordered_json::error_handler_t::replace);
 }
 
+// The values of a table's records that could not be read in full: each one
+// counted, the first kKept with their place, column and problem.
+struct DamagedValues {
+    static constexpr std::size_t kKept = 100;
+    std::int64_t count = 0;
+    nlohmann::ordered_json first = nlohmann::ordered_json::array();
+
+    void Note(const TableInfo& table, const WalkedRow& row) {
+        for (std::size_t i = 0; i < row.cells.size() && i < table.columns.size(); ++i) {
+            const ValueProblem problem = row.cells[i].problem;
+            if (problem == ValueProblem::None) continue;
+            ++count;
+            if (first.size() >= kKept) continue;
+            nlohmann::ordered_json item;
+            item["page"] = row.page;
+            item["slot"] = row.slot;
+            item["column"] = table.columns[i].name;
+            item["problem"] = ValueProblemName(problem);
+            // A chain that broke after some rows keeps them as the value.
+            item["partial"] = row.cells[i].value.kind != TypedValue::Kind::Null;
+            first.push_back(std::move(item));
+        }
+    }
+    nlohmann::ordered_json Json() const {
+        nlohmann::ordered_json out;
+        out["count"] = count;
+        out["first"] = first;
+        return out;
+    }
+};
+
 }  // namespace
 
 DumpWriter::DumpWriter(std::ostream& out, const std::string& file, const std::string& format) : out_(out) {
@@ -185,7 +216,7 @@ DumpWriter::DumpWriter(std::ostream& out, const std::string& file, const std::st
 }
 
 WalkOutcome DumpWriter::WriteTable(const PageSource& pages, const TableInfo& table, const RunControl& run,
-                                   WalkTally* tally, bool includeDeleted) {
+                                   TableTally* tally, bool includeDeleted) {
     if (!firstTable_) out_ << ',';
     firstTable_ = false;
     nlohmann::ordered_json columns = nlohmann::ordered_json::array();
@@ -199,6 +230,7 @@ WalkOutcome DumpWriter::WriteTable(const PageSource& pages, const TableInfo& tab
     out_ << ",\"columns\":" << Compact(columns) << ",\"rows\":[";
     bool firstRow = true;
     ComplexResolver resolve(pages, table, run);
+    DamagedValues damaged;
     const WalkOutcome outcome = ForEachRow(
         pages, table, run,
         [&](const WalkedRow& row) {
@@ -206,10 +238,13 @@ WalkOutcome DumpWriter::WriteTable(const PageSource& pages, const TableInfo& tab
             if (!firstRow) out_ << ',';
             firstRow = false;
             out_ << Compact(RowJson(table, resolve(row)));
+            damaged.Note(table, row);
             return true;
         },
         {}, tally);
     out_ << ']';
+    // Only where values were damaged: an intact file's dump keeps its shape.
+    if (damaged.count != 0) out_ << ",\"damagedValues\":" << Compact(damaged.Json());
     if (includeDeleted && outcome != WalkOutcome::Stopped) {
         out_ << ",\"withheldRows\":[";
         bool firstWithheld = true;

@@ -51,7 +51,7 @@ public:
     // {"_row": "deleted"|"stale", "page": n, "slot": n, "values": [...]}, kept
     // apart from the live rows.
     WalkOutcome WriteTable(const PageSource& pages, const TableInfo& table, const RunControl& run,
-                           WalkTally* tally = nullptr, bool includeDeleted = false);
+                           TableTally* tally = nullptr, bool includeDeleted = false);
     // Ends the document with the damage summary.
     void Finish(const nlohmann::ordered_json& damage);
 

@@ -29,33 +29,29 @@ void ExportJob::Run(const ExportCallbacks& callbacks, const std::filesystem::pat
     // Set by every table handled (CSV) or written (Access).
     bool done = false;
 
-    const bool walks = settings_.target == ExportTarget::Access || settings_.target == ExportTarget::Csv;
-    if (walks) {
-        if (settings_.target == ExportTarget::Access && access_ != nullptr)
-            access_->CreateOutputDatabase(settings_.folder);
-        Emit(callbacks, kExportStartedLine, true);
-        for (; i < n && !run.StopRequested(); ++i) {
-            const TableInfo& table = settings_.tables[i];
-            if (table.name.empty()) {
-                results_.push_back({});
-                continue;
-            }
-            // Names come from the file: shown and logged with control characters escaped.
-            const std::string shown = ForTerminal(table.name);
-            Emit(callbacks, kTableStartedPrefix + shown, true);
-            const TableExportResult result = ExportTable(table, settings_.target, run);
-            results_.push_back(result);
-            if (settings_.target == ExportTarget::Access && result.outcome == TableExportOutcome::Completed &&
-                !run.StopRequested())
-                done = true;
-            Emit(callbacks, kTableCompletedPrefix + shown, true);
-            run.Progress(ProgressStage::Tables, static_cast<std::int64_t>(i) + 1, static_cast<std::int64_t>(n));
-            const int percent = static_cast<int>(static_cast<double>(i + 1) * 100.0 / static_cast<double>(n));
-            if (callbacks.onProgress) callbacks.onProgress(percent);
-            if (settings_.target == ExportTarget::Csv) done = true;
+    if (settings_.target == ExportTarget::Access && access_ != nullptr) access_->CreateOutputDatabase(settings_.folder);
+    Emit(callbacks, kExportStartedLine, true);
+    for (; i < n && !run.StopRequested(); ++i) {
+        const TableInfo& table = settings_.tables[i];
+        if (table.name.empty()) {
+            results_.push_back({});
+            continue;
         }
-        if (settings_.target == ExportTarget::Access && access_ != nullptr) access_->Close();
+        // Names come from the file: shown and logged with control characters escaped.
+        const std::string shown = ForTerminal(table.name);
+        Emit(callbacks, kTableStartedPrefix + shown, true);
+        const TableExportResult result = ExportTable(table, settings_.target, run);
+        results_.push_back(result);
+        if (settings_.target == ExportTarget::Access && result.outcome == TableExportOutcome::Completed &&
+            !run.StopRequested())
+            done = true;
+        Emit(callbacks, kTableCompletedPrefix + shown, true);
+        run.Progress(ProgressStage::Tables, static_cast<std::int64_t>(i) + 1, static_cast<std::int64_t>(n));
+        const int percent = static_cast<int>(static_cast<double>(i + 1) * 100.0 / static_cast<double>(n));
+        if (callbacks.onProgress) callbacks.onProgress(percent);
+        if (settings_.target == ExportTarget::Csv) done = true;
     }
+    if (settings_.target == ExportTarget::Access && access_ != nullptr) access_->Close();
     if (callbacks.onProgress) callbacks.onProgress(100);
 
     if ((!run.StopRequested() && done) || n == 0) {
@@ -75,7 +71,8 @@ void ExportJob::Run(const ExportCallbacks& callbacks, const std::filesystem::pat
     for (std::size_t k = 0; k < results_.size(); ++k) {
         const TableInfo& table = settings_.tables[k];
         if (table.name.empty()) continue;
-        statistics_.push_back({ForTerminal(table.name), static_cast<std::int32_t>(results_[k].exportedRows)});
+        statistics_.push_back({ForTerminal(table.name), static_cast<std::int32_t>(results_[k].exportedRows),
+                               results_[k].rejectedValues});
     }
     statisticsWritten_ =
         WriteStatisticsFile(statisticsFile, FormatStatistics(settings_.folder.string(), statistics_));

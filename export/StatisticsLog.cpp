@@ -27,11 +27,18 @@ std::string FormatStatisticsLine(const std::string& tableName, std::int32_t expo
     return RightAligned(tableName, 35) + ":" + RightAligned(std::to_string(exportedRows), 20) + kLineEnd;
 }
 
+std::string FormatRejectedLine(std::int64_t rejectedValues) {
+    return std::string(36, ' ') + std::to_string(rejectedValues) + " values refused (see Damage Report.txt)" + kLineEnd;
+}
+
 std::string FormatStatistics(const std::string& databasePath, const std::vector<StatisticsRow>& rows) {
     std::string content = "Database Path : " + databasePath + kLineEnd + kLineEnd;
     content += kStatisticsHeader;
     content += kLineEnd;
-    for (const StatisticsRow& row : rows) content += FormatStatisticsLine(row.tableName, row.exportedRows);
+    for (const StatisticsRow& row : rows) {
+        content += FormatStatisticsLine(row.tableName, row.exportedRows);
+        if (row.rejectedValues > 0) content += FormatRejectedLine(row.rejectedValues);
+    }
     return content;
 }
 

@@ -141,10 +141,10 @@ DecodedCell DecodeCalculatedColumn(const ValueContext& context, ByteView page, c
                                    std::int64_t position, std::int64_t length) {
     std::string gathered;
     ByteView wrapper;
+    LongValueIssue longIssue = LongValueIssue::None;
     if (CalculatedStoredAsLongValue(column)) {
         if (context.pages == nullptr) return {"MEMO", TypedValue::Null()};
         LongValueForm form = LongValueForm::Inline;
-        LongValueIssue longIssue = LongValueIssue::None;
         gathered = GatherLongValue(*context.pages, page, position, length, form, &longIssue);
         if (longIssue != LongValueIssue::None) {
             const bool loop = longIssue == LongValueIssue::Loop;
@@ -153,20 +153,33 @@ DecodedCell DecodeCalculatedColumn(const ValueContext& context, ByteView page, c
                        column.name);
         }
         // A memo result with no stored bytes is simply empty.
-        if (gathered.empty()) return NullCell();
+        if (gathered.empty()) {
+            DecodedCell empty = NullCell();
+            empty.problem = LongValueProblem(longIssue);
+            return empty;
+        }
         wrapper = ByteView(reinterpret_cast<const std::uint8_t*>(gathered.data()), gathered.size());
     } else {
         const std::int64_t size = static_cast<std::int64_t>(page.size());
         if (position < 0 || length < 0 || position > size || length > size - position) {
             Report(context, DamageKind::ValueOutOfRange,
                    IssueText(CalculatedIssue::ValueOutsideWrapper) + column.name);
-            return NullCell();
+            DecodedCell outside = NullCell();
+            outside.problem = ValueProblem::CutShort;
+            return outside;
         }
         wrapper = page.subspan(static_cast<std::size_t>(position), static_cast<std::size_t>(length));
     }
     CalculatedIssue issue = CalculatedIssue::None;
     DecodedCell cell = DecodeCalculatedWrapper(wrapper, column, issue);
-    if (issue != CalculatedIssue::None) Report(context, DamageKind::ValueOutOfRange, IssueText(issue) + column.name);
+    if (issue != CalculatedIssue::None) {
+        Report(context, DamageKind::ValueOutOfRange, IssueText(issue) + column.name);
+        // A wrapper of an unexpected size still gives its bytes: they are kept,
+        // marked as not read as the column's type.
+        cell.problem = ValueProblem::Unreadable;
+    } else {
+        cell.problem = LongValueProblem(longIssue);
+    }
     return cell;
 }
 

@@ -65,18 +65,23 @@ DecodedCell DecodeInferredValue(const PageSource* pages, ByteView page, std::int
                                 LongValueIssue* issue) {
     if (issue != nullptr) *issue = LongValueIssue::None;
     const std::int64_t size = static_cast<std::int64_t>(page.size());
-    if (position < 0 || length < 0 || length > size - position) return {"BINARY", TypedValue::Null()};
+    if (position < 0 || length < 0 || length > size - position)
+        return {"BINARY", TypedValue::Null(), ValueProblem::CutShort};
     const bool pointer = pages != nullptr && LooksLikeLongValuePointer(*pages, page, position, length);
     if (pointer || LooksLikeInlineLongValue(page, position, length)) {
         LongValueForm form = LongValueForm::TooShort;
+        LongValueIssue found = LongValueIssue::None;
         std::string stored;
         if (pointer) {
-            stored = GatherLongValue(*pages, page, position, length, form, issue);
+            stored = GatherLongValue(*pages, page, position, length, form, &found);
         } else {
             stored = ExtractRawText(page, position + kLongValueHeaderSize, length - kLongValueHeaderSize);
         }
-        if (stored.empty()) return {"NULL", TypedValue::Null()};
-        return StoredBytesCell(stored);
+        if (issue != nullptr) *issue = found;
+        if (stored.empty()) return {"NULL", TypedValue::Null(), LongValueProblem(found)};
+        DecodedCell cell = StoredBytesCell(stored);
+        cell.problem = LongValueProblem(found);
+        return cell;
     }
     if (LooksLikeStoredText(page, position, length)) return DecodeTextValue(page, position, length);
     return DecodeBinaryValue(page, position, length);

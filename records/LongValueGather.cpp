@@ -122,6 +122,15 @@ std::string GatherChain(const PageSource& pages, PointerTarget target, std::int6
 
 }  // namespace
 
+ValueProblem LongValueProblem(LongValueIssue issue) {
+    switch (issue) {
+        case LongValueIssue::None: return ValueProblem::None;
+        case LongValueIssue::Broken: return ValueProblem::PointerBroken;
+        case LongValueIssue::Loop: return ValueProblem::ChainLoop;
+    }
+    return ValueProblem::None;
+}
+
 std::int32_t LongValueFlagWord(ByteView page, std::int64_t position) {
     return ReadUInt16(page, position + 2);
 }

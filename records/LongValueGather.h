@@ -5,6 +5,7 @@
 
 #include "pagestore/ByteView.h"
 #include "pagestore/PageSource.h"
+#include "records/ValueProblem.h"
 
 namespace pw {
 
@@ -45,6 +46,9 @@ enum class LongValueIssue {
     Broken,  // a pointer led outside the map, to another kind of page or to no row
     Loop,    // a chain came back to a row it had already read
 };
+
+// The problem of a value whose pointers did not hold, None when they did.
+ValueProblem LongValueProblem(LongValueIssue issue);
 
 // Collects the stored bytes of the long value whose header is at `position` in
 // `page` and whose field is `length` bytes long. Inline values are the bytes

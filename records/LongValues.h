@@ -22,6 +22,9 @@ namespace pw {
 //                                             row that the slot table puts outside its page
 //   "Unhandled memo field flags = %04x\n"     an unknown flag byte; the number is the
 //   (typed Null)                              16-bit word at header offset 2
+// Every cell but a whole value or an empty one carries the problem that made
+// it (cut-short, pointer-broken, unknown-flags); a chain that broke or looped
+// after some rows keeps their text with pointer-broken or chain-loop.
 // Long-value pages are read into a buffer of the decoder's own.
 // `issue`, when given, tells whether a pointer of the value led nowhere.
 DecodedCell DecodeMemoValue(const PageSource& pages, ByteView page, std::int64_t position,

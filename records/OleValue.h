@@ -26,6 +26,9 @@ namespace pw {
 //                                             slot count or the page
 //   "Unhandled OLE field flag = %04x\n"       an unknown flag byte; the number is the
 //   (typed Null)                              16-bit word at header offset 2
+// Every failure cell carries its problem (cut-short, pointer-broken,
+// unknown-flags); an object whose chain broke or looped keeps the bytes read
+// before, with the problem.
 // `issue`, when given, tells whether a pointer of the value led nowhere.
 DecodedCell DecodeOleValue(const PageSource& pages, ByteView page, std::int64_t position, std::int64_t length,
                            LongValueIssue* issue = nullptr);

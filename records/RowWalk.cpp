@@ -213,6 +213,7 @@ void SetNull(CellValue& cell) {
     cell.present = false;
     cell.text.assign(kNullCell);
     cell.value = TypedValue::Null();
+    cell.problem = ValueProblem::None;
 }
 
 // The cells of a row that passed its layout checks, in the order of the
@@ -264,7 +265,13 @@ void DecodeCells(ByteView page, const TableInfo& table, const RowLayout& row, co
         cell.present = true;
         cell.text = std::move(decoded.text);
         cell.value = std::move(decoded.value);
+        cell.problem = decoded.problem;
     }
+}
+
+bool AnyValueDamaged(const std::vector<CellValue>& cells) {
+    return std::any_of(cells.begin(), cells.end(),
+                       [](const CellValue& cell) { return cell.problem != ValueProblem::None; });
 }
 
 }  // namespace
@@ -404,7 +411,7 @@ const WalkedRow& RowWalker::ReadSlot(std::int32_t slotIndex) {
         row.cells.clear();
         // A removed row may still name the page its record moved to.
         row.movedToPage = ReadUInt24(page, static_cast<std::int64_t>(slot.start) + 1);
-        ++tally_.deleted;
+        ++tally_.rowsDeleted;
         if (options_.includeDeleted && options_.decodeValues && !slot.lookup) {
             // Its bytes are decoded where they still have the shape of a
             // row; a deleted row that does not is no damage, only gone.
@@ -447,7 +454,7 @@ const WalkedRow& RowWalker::ReadSlot(std::int32_t slotIndex) {
             ++tally_.lookupRows;
         } else {
             row.kind = SlotKind::Unreadable;
-            ++tally_.unreadable;
+            ++tally_.rowsUnreadable;
             run_.Report({row.problem == RowProblem::SlotOutsidePage ? DamageKind::SlotOutsidePage
                                                                     : DamageKind::RowRejected,
                          row.page, slotIndex, table_.name, RowProblemText(row.problem)});
@@ -458,16 +465,17 @@ const WalkedRow& RowWalker::ReadSlot(std::int32_t slotIndex) {
     if (layout.storedColumns == 0) {
         row.kind = SlotKind::Unreadable;
         row.problem = RowProblem::NoStoredColumns;
-        ++tally_.unreadable;
+        ++tally_.rowsUnreadable;
         run_.Report({DamageKind::RowRejected, row.page, slotIndex, table_.name, RowProblemText(row.problem)});
     } else {
         row.kind = SlotKind::Live;
-        ++(row.stalePage ? tally_.staleRecords : tally_.records);
+        ++(row.stalePage ? tally_.rowsStale : tally_.rowsFound);
     }
     if (options_.decodeValues) {
         context_.page = row.page;
         context_.slot = slotIndex;
         DecodeCells(page, table_, layout, context_, row.cells);
+        if (row.IsRecord() && AnyValueDamaged(row.cells)) ++tally_.rowsDamagedValues;
     } else {
         row.cells.clear();
     }
@@ -495,7 +503,7 @@ bool RowWalker::Next() {
 }
 
 WalkOutcome ForEachRow(const PageSource& pages, const TableInfo& table, const RunControl& run,
-                       const std::function<bool(const WalkedRow&)>& visit, WalkOptions options, WalkTally* tally) {
+                       const std::function<bool(const WalkedRow&)>& visit, WalkOptions options, TableTally* tally) {
     if (table.dataPages.empty() && (!options.includeDeleted || table.stalePages.empty()))
         return WalkOutcome::NoDataPages;
     RowWalker walker(pages, table, run, options);

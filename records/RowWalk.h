@@ -12,6 +12,7 @@
 #include "pagestore/SlotTable.h"
 #include "records/ValueDispatch.h"
 #include "schema/TableInfo.h"
+#include "status/DamageReport.h"
 #include "status/RunControl.h"
 
 namespace pw {
@@ -61,6 +62,7 @@ struct CellValue {
     bool present = false;   // the null mask says the value is there
     std::string text;       // the display text ("NULL" when there is no value)
     TypedValue value;
+    ValueProblem problem = ValueProblem::None;  // why the value could not be read in full
 };
 
 // One slot of a data page as the walk met it.
@@ -97,17 +99,6 @@ struct WalkOptions {
     bool includeDeleted = false;
 };
 
-// Counts of one walk.
-struct WalkTally {
-    std::int64_t slots = 0;
-    std::int64_t records = 0;
-    std::int64_t deleted = 0;
-    std::int64_t staleRecords = 0;   // live rows on stale pages (walked only on request)
-    std::int64_t lookupRows = 0;
-    std::int64_t unreadable = 0;
-    std::int64_t pagesRead = 0;
-    std::int64_t pagesUnreadable = 0;
-};
 
 // Walks the rows of one table over its data pages in list order and, on each
 // page, its slots from 0 up. Each walker owns its page buffer and cursor, so
@@ -134,7 +125,7 @@ public:
     bool Next();
     const WalkedRow& row() const { return row_; }
     bool stopped() const { return stopped_; }
-    const WalkTally& tally() const { return tally_; }
+    const TableTally& tally() const { return tally_; }
 
 private:
     const PageSource& pages_;
@@ -163,7 +154,7 @@ private:
     std::int32_t nextSlot_ = 0;
     bool stopped_ = false;
     WalkedRow row_;
-    WalkTally tally_;
+    TableTally tally_;
 };
 
 enum class WalkOutcome { Completed, Stopped, NoDataPages };
@@ -172,6 +163,6 @@ enum class WalkOutcome { Completed, Stopped, NoDataPages };
 // false to end the walk early (the outcome is then Completed).
 WalkOutcome ForEachRow(const PageSource& pages, const TableInfo& table, const RunControl& run,
                        const std::function<bool(const WalkedRow&)>& visit, WalkOptions options = {},
-                       WalkTally* tally = nullptr);
+                       TableTally* tally = nullptr);
 
 }  // namespace pw

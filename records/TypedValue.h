@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+#include "records/ValueProblem.h"
+
 namespace pw {
 
 // A decoded value as what it is, beside the cell text that the preview and the
@@ -93,10 +95,13 @@ struct TypedValue {
     }
 };
 
-// What a value decoder produces: the cell text and the typed value.
+// What a value decoder produces: the cell text, the typed value and, when
+// the value could not be read in full, why. The cell text is for a person
+// (the preview); exports read the value and the problem.
 struct DecodedCell {
     std::string text;
     TypedValue value;
+    ValueProblem problem = ValueProblem::None;
 };
 
 }  // namespace pw

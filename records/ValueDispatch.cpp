@@ -13,25 +13,72 @@
 namespace pw {
 namespace {
 
-void ReportIssue(const ValueContext& context, LongValueIssue issue, const ColumnInfo& column) {
-    if (issue == LongValueIssue::None || context.run == nullptr) return;
-    const bool loop = issue == LongValueIssue::Loop;
-    context.run->Report({loop ? DamageKind::LongValueLoop : DamageKind::LongValueBroken, context.page, context.slot,
-                         context.table != nullptr ? *context.table : std::string(),
-                         (loop ? "long-value chain loops in column " : "long-value pointer leads nowhere in column ") +
-                             column.name});
+DamageKind KindOf(ValueProblem problem) {
+    switch (problem) {
+        case ValueProblem::PointerBroken: return DamageKind::LongValueBroken;
+        case ValueProblem::ChainLoop: return DamageKind::LongValueLoop;
+        case ValueProblem::OutsideCalendar:
+        case ValueProblem::Unreadable: return DamageKind::ValueOutOfRange;
+        case ValueProblem::None:
+        case ValueProblem::CutShort:
+        case ValueProblem::UnknownFlags:
+        case ValueProblem::NoDecoder: break;
+    }
+    return DamageKind::ValueUnreadable;
+}
+
+std::string ReasonFor(ValueProblem problem, const ColumnInfo& column) {
+    switch (problem) {
+        case ValueProblem::PointerBroken: return "long-value pointer leads nowhere in column " + column.name;
+        case ValueProblem::ChainLoop: return "long-value chain loops in column " + column.name;
+        case ValueProblem::OutsideCalendar: return "date outside the calendar in column " + column.name;
+        case ValueProblem::Unreadable:
+            return column.typeCode == ColumnType::DateTimeExt
+                       ? "extended date unreadable or out of range in column " + column.name
+                       : "value unreadable in column " + column.name;
+        case ValueProblem::CutShort: return "value cut short in column " + column.name;
+        case ValueProblem::UnknownFlags: return "long value with unknown flags in column " + column.name;
+        case ValueProblem::NoDecoder: return "no decoder for the type of column " + column.name;
+        case ValueProblem::None: break;
+    }
+    return {};
+}
+
+void Report(const ValueContext& context, const ColumnInfo& column, ValueProblem problem) {
+    if (problem == ValueProblem::None || context.run == nullptr) return;
+    context.run->Report({KindOf(problem), context.page, context.slot,
+                         context.table != nullptr ? *context.table : std::string(), ReasonFor(problem, column)});
+}
+
+// Fixed-size scalars and stored bytes come back Null only when the field
+// does not lie inside its page.
+bool NullMeansCutShort(std::int32_t typeCode) {
+    switch (typeCode) {
+        case ColumnType::Byte:
+        case ColumnType::Int:
+        case ColumnType::Long:
+        case ColumnType::Currency:
+        case ColumnType::Single:
+        case ColumnType::Double:
+        case ColumnType::Binary:
+        case ColumnType::Text:
+        case ColumnType::Guid:
+        case ColumnType::Numeric:
+        case ColumnType::BigInt: return true;
+        default: return false;
+    }
 }
 
 }  // namespace
 
-int DecodeValue(const ValueContext& context, ByteView page, const ColumnInfo& column, std::int64_t position,
-                std::int64_t length, DecodedCell& out) {
-    out.value.kind = TypedValue::Kind::Null;
-    LongValueIssue issue = LongValueIssue::None;
-    // An expression column wraps its computed value, whatever its type code.
+ValueProblem DecodeValue(const ValueContext& context, ByteView page, const ColumnInfo& column,
+                         std::int64_t position, std::int64_t length, DecodedCell& out) {
+    out = DecodedCell{};
+    // An expression column wraps its computed value, whatever its type code,
+    // and reports its own damage.
     if (column.calculated) {
         out = DecodeCalculatedColumn(context, page, column, position, length);
-        return 1;
+        return out.problem;
     }
     switch (column.typeCode) {
         case ColumnType::Byte: out = DecodeByteValue(page, position); break;
@@ -42,10 +89,7 @@ int DecodeValue(const ValueContext& context, ByteView page, const ColumnInfo& co
         case ColumnType::Double: out = DecodeDoubleValue(page, position); break;
         case ColumnType::Date:
             out = DecodeDateValue(page, position);
-            if (out.text.empty() && context.run != nullptr)
-                context.run->Report({DamageKind::ValueOutOfRange, context.page, context.slot,
-                                     context.table != nullptr ? *context.table : std::string(),
-                                     "date outside the calendar in column " + column.name});
+            if (out.value.kind == TypedValue::Kind::Null) out.problem = ValueProblem::OutsideCalendar;
             break;
         case ColumnType::Binary: out = DecodeBinaryValue(page, position, length); break;
         case ColumnType::Text: out = DecodeTextValue(page, position, length); break;
@@ -54,47 +98,47 @@ int DecodeValue(const ValueContext& context, ByteView page, const ColumnInfo& co
         case ColumnType::BigInt: out = DecodeBigIntValue(page, position); break;
         case ColumnType::DateTimeExt:
             out = DecodeDateTimeExtValue(page, position);
-            if (out.value.kind == TypedValue::Kind::Null && context.run != nullptr)
-                context.run->Report({DamageKind::ValueOutOfRange, context.page, context.slot,
-                                     context.table != nullptr ? *context.table : std::string(),
-                                     "extended date unreadable or out of range in column " + column.name});
+            if (out.value.kind == TypedValue::Kind::Null) out.problem = ValueProblem::Unreadable;
             break;
         case ColumnType::Memo:
             if (context.pages == nullptr) {
                 out.text = "MEMO";
                 break;
             }
-            out = DecodeMemoValue(*context.pages, page, position, length, &issue);
-            ReportIssue(context, issue, column);
+            out = DecodeMemoValue(*context.pages, page, position, length);
             break;
         case ColumnType::OleObject:
             if (context.pages == nullptr) {
                 out.text = "OLEOBJECT";
                 break;
             }
-            out = DecodeOleValue(*context.pages, page, position, length, &issue);
-            ReportIssue(context, issue, column);
+            out = DecodeOleValue(*context.pages, page, position, length);
             break;
         case ColumnType::Bit: out.text = ColumnTypeName(column); break;
         case ColumnType::Attachment:
-            out = DecodeComplexValue(context.complex, context.tdefPage,
-                                     context.table != nullptr ? *context.table : std::string(), page, column,
-                                     position);
+            // The stored id of the row's items; exports resolve it through the
+            // hidden tables (ResolveComplexCell).
+            out = DecodeComplexValue(nullptr, -1, context.table != nullptr ? *context.table : std::string(), page,
+                                     column, position);
             break;
         case ColumnType::InferredVariable:
-            out = DecodeInferredValue(context.pages, page, position, length, &issue);
-            ReportIssue(context, issue, column);
+            out = DecodeInferredValue(context.pages, page, position, length);
             break;
         default:
             // The type's name is the cell of a type without a decoder.
             out.text = ColumnTypeName(column);
-            return -1;
+            out.problem = ValueProblem::NoDecoder;
+            break;
     }
-    return 1;
+    if (out.problem == ValueProblem::None && out.value.kind == TypedValue::Kind::Null &&
+        NullMeansCutShort(column.typeCode))
+        out.problem = ValueProblem::CutShort;
+    Report(context, column, out.problem);
+    return out.problem;
 }
 
-int DecodeFixedValue(const ValueContext& context, ByteView page, const ColumnInfo& column, std::int64_t position,
-                     DecodedCell& out) {
+ValueProblem DecodeFixedValue(const ValueContext& context, ByteView page, const ColumnInfo& column,
+                              std::int64_t position, DecodedCell& out) {
     return DecodeValue(context, page, column, position, column.length, out);
 }
 

@@ -11,8 +11,6 @@
 
 namespace pw {
 
-class ComplexColumnIndex;
-
 // What value decoding needs beyond the page in hand: the pages long values
 // live on, and where damage goes with the place of the row being decoded.
 struct ValueContext {
@@ -21,22 +19,19 @@ struct ValueContext {
     std::int32_t page = -1;
     std::int32_t slot = -1;
     const std::string* table = nullptr;
-    // Where complex columns (attachments, multi-value) find their values, and
-    // the definition page of the table being decoded. Without an index a
-    // complex cell keeps its stored id (see DecodeComplexValue).
-    const ComplexColumnIndex* complex = nullptr;
-    std::int32_t tdefPage = -1;
 };
 
-// Decodes one column value chosen by the column's type code. The cell text
-// starts as the type name; unknown types keep it and give -1, every other type
-// gives 1 with the decoder's text and typed value. OLE objects come back as
-// their stored bytes; nothing is written anywhere.
-int DecodeValue(const ValueContext& context, ByteView page, const ColumnInfo& column, std::int64_t position,
-                std::int64_t length, DecodedCell& out);
+// Decodes one column value chosen by the column's type code into `out`: the
+// cell text, the typed value and the problem of a value that could not be
+// read in full. A problem is reported to the run control as damage, with the
+// row's place and the column. A type without a decoder keeps its type name
+// as the cell text and gives NoDecoder. OLE objects come back as their stored
+// bytes; nothing is written anywhere. Returns out.problem.
+ValueProblem DecodeValue(const ValueContext& context, ByteView page, const ColumnInfo& column,
+                         std::int64_t position, std::int64_t length, DecodedCell& out);
 
 // The same with the column's own length, for fixed-length columns.
-int DecodeFixedValue(const ValueContext& context, ByteView page, const ColumnInfo& column, std::int64_t position,
-                     DecodedCell& out);
+ValueProblem DecodeFixedValue(const ValueContext& context, ByteView page, const ColumnInfo& column,
+                              std::int64_t position, DecodedCell& out);
 
 }  // namespace pw

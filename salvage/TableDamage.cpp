@@ -12,22 +12,22 @@ std::int64_t CountStaleRows(const PageSource& pages, const TableInfo& table) {
     TableInfo stale = table;
     stale.dataPages = table.stalePages;
     stale.stalePages.clear();
-    WalkTally tally;
+    TableTally tally;
     ForEachRow(pages, stale, RunControl{}, [](const WalkedRow&) { return true; }, WalkOptions{false}, &tally);
-    return tally.records;
+    return tally.rowsFound;
 }
 
 }  // namespace
 
-void TallyTableWalk(const PageSource& pages, DamageReport& report, const TableInfo& table, const WalkTally& tally,
+void TallyTableWalk(const PageSource& pages, DamageReport& report, const TableInfo& table, const TableTally& tally,
                     bool withheldShown) {
     report.SetTableFacts(table.name, static_cast<std::int64_t>(table.dataPages.size()), table.rowCount);
-    report.AddTableRows(table.name, tally.records, tally.unreadable, tally.pagesUnreadable);
+    report.AddTableRows(table.name, tally.rowsFound, tally.rowsUnreadable, tally.pagesUnreadable, tally.rowsDamagedValues);
     // An intact table holds at least the rows its definition counts (Access
     // may count fewer, never more); rows short of that were on pages that
     // are gone, even where no map or link says which.
     // Rows that were there but could not be read are reported already.
-    const std::int64_t seen = tally.records + tally.unreadable;
+    const std::int64_t seen = tally.rowsFound + tally.rowsUnreadable;
     if (!table.columnsInferred && seen < table.rowCount) {
         const std::int64_t missing = table.rowCount - seen;
         report.Report({DamageKind::RowsMissing, table.tdefPage, -1, table.name,
@@ -36,7 +36,7 @@ void TallyTableWalk(const PageSource& pages, DamageReport& report, const TableIn
                            " lost with their pages"});
     }
     if (!withheldShown)
-        report.AddWithheldRows(table.name, tally.deleted, CountStaleRows(pages, table),
+        report.AddWithheldRows(table.name, tally.rowsDeleted, CountStaleRows(pages, table),
                                static_cast<std::int64_t>(table.stalePages.size()));
 }
 
@@ -45,7 +45,7 @@ bool SurveyTables(const PageSource& pages, const std::vector<TableInfo>& tables,
     RunControl reporting = run;
     reporting.damage = &report;
     for (const TableInfo& table : tables) {
-        WalkTally tally;
+        TableTally tally;
         const WalkOutcome outcome =
             ForEachRow(pages, table, reporting, [](const WalkedRow&) { return true; }, WalkOptions{false}, &tally);
         TallyTableWalk(pages, report, table, tally, false);

@@ -13,7 +13,7 @@ namespace pw {
 // Puts what a walk over a table found into the report's tally of that table.
 // Unless the walk showed them (withheldShown), the deleted rows and the rows
 // of stale pages are counted as withheld.
-void TallyTableWalk(const PageSource& pages, DamageReport& report, const TableInfo& table, const WalkTally& tally,
+void TallyTableWalk(const PageSource& pages, DamageReport& report, const TableInfo& table, const TableTally& tally,
                     bool withheldShown);
 
 // Walks every row slot of the tables without decoding values, for a damage

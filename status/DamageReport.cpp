@@ -30,6 +30,7 @@ const char* DamageKindName(DamageKind kind) {
         case DamageKind::RowRepaired: return "row-repaired";
         case DamageKind::DefinitionRepaired: return "definition-repaired";
         case DamageKind::PageRepaired: return "page-repaired";
+        case DamageKind::ValueUnreadable: return "value-unreadable";
     }
     return "unknown";
 }
@@ -62,10 +63,12 @@ void DamageReport::SetTableFacts(const std::string& table, std::int64_t pagesOwn
 }
 
 void DamageReport::AddTableRows(const std::string& table, std::int64_t rowsFound,
-                                std::int64_t rowsUnreadable, std::int64_t pagesUnreadable) {
+                                std::int64_t rowsUnreadable, std::int64_t pagesUnreadable,
+                                std::int64_t rowsDamagedValues) {
     std::lock_guard lock(mutex_);
     if (TableEntry* entry = EntryFor(table)) {
         entry->tally.rowsFound += rowsFound;
+        entry->tally.rowsDamagedValues += rowsDamagedValues;
         entry->tally.rowsUnreadable += rowsUnreadable;
         entry->tally.pagesUnreadable += pagesUnreadable;
     }
@@ -182,6 +185,7 @@ nlohmann::ordered_json DamageReport::SummaryJson() const {
         table["rowsFound"] = entry.tally.rowsFound;
         table["rowsStated"] = entry.tally.rowsStated;
         table["rowsUnreadable"] = entry.tally.rowsUnreadable;
+        table["rowsDamagedValues"] = entry.tally.rowsDamagedValues;
         table["rowsDeleted"] = entry.tally.rowsDeleted;
         table["rowsStale"] = entry.tally.rowsStale;
         table["pagesStale"] = entry.tally.pagesStale;

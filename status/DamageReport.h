@@ -30,14 +30,15 @@ enum class DamageKind {
     RowRepaired,           // a row read after one flipped bit of it (its layout, a catalog name) was undone
     DefinitionRepaired,    // a column record read after one flipped bit of it was undone
     PageRepaired,          // a data page given back to its table after one flipped bit of its owner was undone
+    ValueUnreadable,       // a stored value that could not be read (cut short, unknown flags, a type without decoder)
 };
-inline constexpr int kDamageKindCount = 12;
-static_assert(static_cast<int>(DamageKind::PageRepaired) + 1 == kDamageKindCount);
+inline constexpr int kDamageKindCount = 13;
+static_assert(static_cast<int>(DamageKind::ValueUnreadable) + 1 == kDamageKindCount);
 
 // Stable machine names, used in JSON and in the human summary:
 // "page-unreadable", "definition-rejected", "catalog-row-unreadable", "slot-outside-page",
 // "row-rejected", "long-value-broken", "long-value-loop", "value-out-of-range", "rows-missing",
-// "row-repaired", "definition-repaired", "page-repaired".
+// "row-repaired", "definition-repaired", "page-repaired", "value-unreadable".
 // "unknown" for a value that is none of the kinds.
 const char* DamageKindName(DamageKind kind);
 
@@ -84,15 +85,21 @@ struct FileFacts {
     }
 };
 
+// What is known of one table's rows and pages: a walk over its rows fills
+// the counts it meets, the report adds what the definition states.
 struct TableTally {
-    std::int64_t pagesOwned = 0;       // data pages the table owns
-    std::int64_t pagesUnreadable = 0;  // of those, pages that could not be read
-    std::int64_t rowsFound = 0;        // live rows decoded
-    std::int64_t rowsStated = 0;       // rows the table definition states
-    std::int64_t rowsUnreadable = 0;   // slots whose row could not be decoded
-    std::int64_t rowsDeleted = 0;      // deleted rows, withheld unless asked for
-    std::int64_t rowsStale = 0;        // rows on pages the usage map no longer lists, withheld unless asked for
-    std::int64_t pagesStale = 0;       // such pages
+    std::int64_t pagesOwned = 0;         // data pages the table owns
+    std::int64_t pagesRead = 0;          // pages a walk read
+    std::int64_t pagesUnreadable = 0;    // of those, pages that could not be read
+    std::int64_t slots = 0;              // row slots a walk met
+    std::int64_t rowsFound = 0;          // live rows decoded
+    std::int64_t rowsStated = 0;         // rows the table definition states
+    std::int64_t rowsUnreadable = 0;     // slots whose row could not be decoded
+    std::int64_t rowsDamagedValues = 0;  // live rows with a value that could not be read in full
+    std::int64_t rowsDeleted = 0;        // deleted rows, withheld unless asked for
+    std::int64_t rowsStale = 0;          // rows on pages the usage map no longer lists, withheld unless asked for
+    std::int64_t pagesStale = 0;         // such pages
+    std::int64_t lookupRows = 0;         // overflow pointers Access left where a row moved
 };
 
 // Counts events by kind and by table, keeps the first kKeptEvents events in order
@@ -114,7 +121,7 @@ public:
     // AddTableRows or an event). SetTableFacts replaces the facts; AddTableRows adds.
     void SetTableFacts(const std::string& table, std::int64_t pagesOwned, std::int64_t rowsStated);
     void AddTableRows(const std::string& table, std::int64_t rowsFound, std::int64_t rowsUnreadable,
-                      std::int64_t pagesUnreadable);
+                      std::int64_t pagesUnreadable, std::int64_t rowsDamagedValues = 0);
     void AddWithheldRows(const std::string& table, std::int64_t rowsDeleted, std::int64_t rowsStale,
                          std::int64_t pagesStale);
     void SetFileFacts(const FileFacts& facts);

@@ -17,7 +17,8 @@
 #include <vector>
 
 #include "engine/Database.h"
-#include "engine/TableRecordset.h"
+#include "engine/TableWriter.h"
+#include "schema/ColumnTypes.h"
 #include "records/TypedValue.h"
 
 namespace {
@@ -138,27 +139,30 @@ pw::TypedValue Amount(Random& rng) {
 constexpr double kFirstDay = 32874;  // 1990-01-01
 constexpr double kLastDay = 47484;   // 2030-01-01
 
-void AddRow(pw::TableRecordset& rs, Random& rng) {
-    rs.AddNew();
-    const auto set = [&rs](const char* column, const pw::TypedValue& value) { rs.SetFieldValue(column, "", value); };
+// The columns of Design(), by index.
+enum Column { kId, kName, kQuantity, kRatio, kPrice, kOrdered, kPaid, kAmount, kToken, kNotes, kPicture, kColumns };
+
+void AddRow(pw::TableWriter& table, Random& rng) {
+    std::vector<pw::TypedValue> values(kColumns);
+    const auto set = [&values](Column column, const pw::TypedValue& value) { values[column] = value; };
     const auto nameRoll = static_cast<unsigned>(rng.Below(100));
-    if (nameRoll < 94) set("Name", pw::TypedValue::Text(nameRoll < 90 ? Name(rng, nameRoll) : ""));
-    set("Quantity", pw::TypedValue::Integer(rng.Percent(80) ? rng.Between(0, 500) : rng.Between(INT32_MIN, INT32_MAX)));
+    if (nameRoll < 94) set(kName, pw::TypedValue::Text(nameRoll < 90 ? Name(rng, nameRoll) : ""));
+    set(kQuantity, pw::TypedValue::Integer(rng.Percent(80) ? rng.Between(0, 500) : rng.Between(INT32_MIN, INT32_MAX)));
     if (!rng.Percent(3)) {
         const double scale = static_cast<double>(std::int64_t{1} << rng.Below(24));
-        set("Ratio", pw::TypedValue::Float((rng.Unit() - 0.5) * scale, false));
+        set(kRatio, pw::TypedValue::Float((rng.Unit() - 0.5) * scale, false));
     }
-    set("Price", pw::TypedValue::Currency(rng.Between(-1'000'000'000, 1'000'000'000) * 100));
+    set(kPrice, pw::TypedValue::Currency(rng.Between(-1'000'000'000, 1'000'000'000) * 100));
     const double day = kFirstDay + static_cast<double>(rng.Below(static_cast<std::uint64_t>(kLastDay - kFirstDay)));
     const double seconds = rng.Percent(30) ? 0.0 : static_cast<double>(rng.Below(86400));
-    set("Ordered", pw::TypedValue::Date(day + seconds / 86400.0));
-    set("Paid", pw::TypedValue::Boolean(rng.Percent(70)));
-    if (!rng.Percent(5)) set("Amount", Amount(rng));
-    set("Token", Guid(rng));
+    set(kOrdered, pw::TypedValue::Date(day + seconds / 86400.0));
+    set(kPaid, pw::TypedValue::Boolean(rng.Percent(70)));
+    if (!rng.Percent(5)) set(kAmount, Amount(rng));
+    set(kToken, Guid(rng));
     const auto noteRoll = static_cast<unsigned>(rng.Below(100));
-    if (noteRoll >= 8) set("Notes", pw::TypedValue::Text(Note(rng, static_cast<unsigned>(rng.Below(100)))));
-    if (rng.Below(1000) < 5) set("Picture", pw::TypedValue::Bytes(Picture(rng)));
-    rs.Update();
+    if (noteRoll >= 8) set(kNotes, pw::TypedValue::Text(Note(rng, static_cast<unsigned>(rng.Below(100)))));
+    if (rng.Below(1000) < 5) set(kPicture, pw::TypedValue::Bytes(Picture(rng)));
+    table.Append(values);
 }
 
 std::string TableName(int index, int tables) {
@@ -168,11 +172,25 @@ std::string TableName(int index, int tables) {
     return name;
 }
 
-std::string CreateSql(const std::string& table) {
-    return "CREATE TABLE [" + table +
-           "] \r\n(\r\n\t[ID] COUNTER, \r\n\t[Name] TEXT(50), \r\n\t[Quantity] LONG, \r\n\t[Ratio] DOUBLE, "
-           "\r\n\t[Price] CURRENCY, \r\n\t[Ordered] DATE, \r\n\t[Paid] BIT, \r\n\t[Amount] DECIMAL(18,4), "
-           "\r\n\t[Token] GUID, \r\n\t[Notes] MEMO, \r\n\t[Picture] OLEOBJECT\r\n);";
+pw::TableDesign Design(const std::string& table) {
+    namespace T = pw::ColumnType;
+    const auto column = [](const char* name, std::int32_t type, std::int32_t length) {
+        pw::ColumnDesign c;
+        c.name = name;
+        c.typeCode = type;
+        c.length = length;
+        return c;
+    };
+    pw::TableDesign design;
+    design.name = table;
+    design.columns = {column("ID", T::Long, 4),         column("Name", T::Text, 100),  column("Quantity", T::Long, 4),
+                      column("Ratio", T::Double, 8),    column("Price", T::Currency, 8), column("Ordered", T::Date, 8),
+                      column("Paid", T::Bit, 1),        column("Amount", T::Numeric, 17), column("Token", T::Guid, 16),
+                      column("Notes", T::Memo, 0),      column("Picture", T::OleObject, 0)};
+    design.columns[kId].autoNumber = true;
+    design.columns[kAmount].precision = 18;
+    design.columns[kAmount].scale = 4;
+    return design;
 }
 
 // The process's peak resident memory in KiB, 0 where /proc does not tell.
@@ -203,16 +221,15 @@ int main(int argc, char** argv) {
     const auto start = std::chrono::steady_clock::now();
     try {
         pw::Database db;
-        db.Create(out, ";LANGID=0x0409;CP=1252;COUNTRY=0", 0);
-        for (int t = 0; t < tables; ++t) db.Execute(CreateSql(TableName(t, tables)), 128);
+        db.Create(out);
+        std::vector<pw::TableWriter*> writers;
+        for (int t = 0; t < tables; ++t) writers.push_back(&db.CreateTable(Design(TableName(t, tables))));
         Random rng(seed);
         for (int t = 0; t < tables; ++t) {
             const std::int64_t share = rows / tables + (t < rows % tables ? 1 : 0);
-            auto rs = db.OpenRecordset("select * from [" + TableName(t, tables) + "] where 1=-1");
-            for (std::int64_t i = 0; i < share; ++i) AddRow(*rs, rng);
-            rs->Close();
+            for (std::int64_t i = 0; i < share; ++i) AddRow(*writers[static_cast<std::size_t>(t)], rng);
         }
-        db.Close();
+        db.Finish();
     } catch (const std::exception& e) {
         std::cerr << "make_large_db: " << e.what() << "\n";
         return 1;

@@ -26,9 +26,12 @@ protected:
     CliResult Export(const std::string& more) {
         return RunPagewright(dir_.path(), "export " + ShellQuoted(dir_ / "shop.mdb") + " " + more);
     }
+    // The one database in DEST (its damage reports lie beside it).
     std::filesystem::path Written() {
-        const std::vector<std::string> files = FilesIn(dir_ / "dest");
-        return files.size() == 1 ? dir_ / "dest" / files[0] : std::filesystem::path();
+        std::vector<std::string> databases;
+        for (const std::string& file : FilesIn(dir_ / "dest"))
+            if (std::filesystem::path(file).extension() == ".mdb") databases.push_back(file);
+        return databases.size() == 1 ? dir_ / "dest" / databases[0] : std::filesystem::path();
     }
     nlohmann::json Dump(const std::filesystem::path& file) {
         const CliResult r = RunPagewright(dir_.path(), "dump " + ShellQuoted(file));

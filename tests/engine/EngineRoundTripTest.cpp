@@ -7,7 +7,6 @@
 
 #include "engine/Database.h"
 #include "engine/EngineError.h"
-#include "engine/TableRecordset.h"
 #include "records/RowWalk.h"
 #include "schema/ColumnTypes.h"
 #include "tests/support/Analysis.h"
@@ -16,7 +15,33 @@
 namespace pw::testing {
 namespace {
 
-constexpr const char* kLocale = ";LANGID=0x0409;CP=1252;COUNTRY=0";
+ColumnDesign Col(const std::string& name, std::int32_t type, std::int32_t length = 0) {
+    ColumnDesign c;
+    c.name = name;
+    c.typeCode = type;
+    c.length = length;
+    return c;
+}
+
+ColumnDesign Counter(const std::string& name) {
+    ColumnDesign c = Col(name, ColumnType::Long, 4);
+    c.autoNumber = true;
+    return c;
+}
+
+ColumnDesign DecimalColumn(const std::string& name, std::int32_t precision, std::int32_t scale) {
+    ColumnDesign c = Col(name, ColumnType::Numeric, 17);
+    c.precision = precision;
+    c.scale = scale;
+    return c;
+}
+
+TableDesign Design(const std::string& name, std::vector<ColumnDesign> columns) {
+    TableDesign d;
+    d.name = name;
+    d.columns = std::move(columns);
+    return d;
+}
 
 TypedValue Decimal(unsigned __int128 magnitude, int scale, bool negative) {
     TypedValue v;
@@ -82,16 +107,13 @@ class EngineRoundTrip : public ::testing::Test {
 protected:
     std::filesystem::path path() const { return dir_ / "out.mdb"; }
 
-    // Adds one record per row; cells by column name, in column order.
-    static void AddRows(Database& db, const std::string& table, const std::vector<std::string>& columns,
-                        const std::vector<std::vector<TypedValue>>& rows) {
-        auto rs = db.OpenRecordset("select * from [" + table + "] where 1=-1");
+    // Adds one record per row, values by column index; every value must be taken.
+    static void AddRows(TableWriter& table, const std::vector<std::vector<TypedValue>>& rows) {
         for (const auto& row : rows) {
-            rs->AddNew();
-            for (std::size_t i = 0; i < columns.size(); ++i) rs->SetFieldValue(columns[i], "", row[i]);
-            rs->Update();
+            const AppendResult appended = table.Append(row);
+            EXPECT_TRUE(appended.stored);
+            for (const FieldRefusal& refusal : appended.refused) ADD_FAILURE() << refusal.reason;
         }
-        rs->Close();
     }
 
     TempDir dir_;
@@ -102,13 +124,17 @@ TEST_F(EngineRoundTrip, EveryTypeComesBackAsItWasStored) {
                                               "Raw", "Name", "Object", "Notes", "Key", "Money"};
     {
         Database db;
-        db.Create(path(), kLocale);
-        db.Execute("CREATE TABLE [Всё 全部] \r\n(\r\n\t[Id] COUNTER, \r\n\t[Flag] BIT, \r\n\t[Small] BYTE, \r\n\t"
-                   "[Short] INT, \r\n\t[Amount] LONG, \r\n\t[Ratio] SINGLE, \r\n\t[Exact] DOUBLE, \r\n\t[When] DATE, "
-                   "\r\n\t[Raw] BINARY, \r\n\t[Name] TEXT(100), \r\n\t[Object] OLEOBJECT, \r\n\t[Notes] MEMO, \r\n\t"
-                   "[Key] GUID, \r\n\t[Money] CURRENCY\r\n);");
-        db.Execute("CREATE TABLE [Decimals] \r\n(\r\n\t[D] DECIMAL(28,4)\r\n);");
-        AddRows(db, "Всё 全部", columns,
+        db.Create(path());
+        TableWriter& all = db.CreateTable(Design(
+            "Всё 全部", {Counter("Id"), Col("Flag", ColumnType::Bit, 1), Col("Small", ColumnType::Byte, 1),
+                         Col("Short", ColumnType::Int, 2), Col("Amount", ColumnType::Long, 4),
+                         Col("Ratio", ColumnType::Single, 4), Col("Exact", ColumnType::Double, 8),
+                         Col("When", ColumnType::Date, 8), Col("Raw", ColumnType::Binary, 255),
+                         Col("Name", ColumnType::Text, 200), Col("Object", ColumnType::OleObject),
+                         Col("Notes", ColumnType::Memo), Col("Key", ColumnType::Guid, 16),
+                         Col("Money", ColumnType::Currency, 8)}));
+        TableWriter& decimals = db.CreateTable(Design("Decimals", {DecimalColumn("D", 28, 4)}));
+        AddRows(all,
                 {
                     {TypedValue::Integer(1), TypedValue::Boolean(true), TypedValue::Integer(255),
                      TypedValue::Integer(-32768), TypedValue::Integer(std::numeric_limits<std::int32_t>::min()),
@@ -126,9 +152,9 @@ TEST_F(EngineRoundTrip, EveryTypeComesBackAsItWasStored) {
                      TypedValue::Text(std::string(100, 'a')), TypedValue::Bytes(Pattern(3000, 2)),
                      TypedValue::Text(Pattern(0, 0) + std::string(3000, 'm')), Guid(200), TypedValue::Currency(1)},
                 });
-        AddRows(db, "Decimals", {"D"},
+        AddRows(decimals,
                 {{Decimal(1234567890123456789ull, 4, true)}, {Decimal(5, 0, false)}, {Decimal(0, 4, false)}});
-        db.Close();
+        db.Finish();
     }
     AnalysedFile file(path());
     ASSERT_TRUE(file.ok);
@@ -164,27 +190,27 @@ TEST_F(EngineRoundTrip, EveryTypeComesBackAsItWasStored) {
 TEST_F(EngineRoundTrip, ManyColumnsManyTablesAndPagesOfRows) {
     {
         Database db;
-        db.Create(path(), kLocale);
+        db.Create(path());
         // 200 columns with long names: the definition takes several pages.
-        std::string sql = "CREATE TABLE [Wide] \r\n(";
-        std::vector<std::string> names;
+        std::vector<ColumnDesign> columns;
         for (int c = 0; c < 200; ++c) {
-            names.push_back("A rather long column name number " + std::to_string(c));
-            sql += (c ? ", " : "") + std::string("\r\n\t[") + names.back() + "] " + (c % 2 ? "LONG" : "TEXT(10)");
+            const std::string name = "A rather long column name number " + std::to_string(c);
+            columns.push_back(c % 2 ? Col(name, ColumnType::Long, 4) : Col(name, ColumnType::Text, 20));
         }
-        db.Execute(sql + "\r\n);");
+        TableWriter& wide = db.CreateTable(Design("Wide", columns));
         std::vector<TypedValue> row;
         for (int c = 0; c < 200; ++c) row.push_back(c % 2 ? TypedValue::Integer(c) : TypedValue::Text("t" + std::to_string(c)));
-        AddRows(db, "Wide", names, {row});
+        AddRows(wide, {row});
         // Enough tables that their usage maps fill more than one page.
         for (int t = 0; t < 40; ++t) {
-            db.Execute("CREATE TABLE [T" + std::to_string(t) + "] \r\n(\r\n\t[N] LONG, \r\n\t[S] TEXT(50)\r\n);");
+            TableWriter& table = db.CreateTable(
+                Design("T" + std::to_string(t), {Col("N", ColumnType::Long, 4), Col("S", ColumnType::Text, 100)}));
             std::vector<std::vector<TypedValue>> rows;
             for (int r = 0; r < t * 60; ++r)
                 rows.push_back({TypedValue::Integer(r), TypedValue::Text("row " + std::to_string(r))});
-            AddRows(db, "T" + std::to_string(t), {"N", "S"}, rows);
+            AddRows(table, rows);
         }
-        db.Close();
+        db.Finish();
     }
     AnalysedFile file(path());
     ASSERT_TRUE(file.ok);
@@ -206,44 +232,93 @@ TEST_F(EngineRoundTrip, ManyColumnsManyTablesAndPagesOfRows) {
     }
 }
 
-TEST_F(EngineRoundTrip, RefusalsAreThrownAndLeaveTheDatabaseUsable) {
+TEST_F(EngineRoundTrip, DesignsTheFormatCannotHoldAreRefusedAndTheDatabaseStaysUsable) {
     Database db;
-    db.Create(path(), kLocale);
-    EXPECT_THROW(db.Create(dir_ / "second.mdb", kLocale), EngineError);
-    EXPECT_THROW(db.Execute("CREATE TABLE [Odd] \r\n(\r\n\t[A] UNKNOWN-DATATYPE = 0xd\r\n);"), EngineError);
-    EXPECT_THROW(db.Execute("DROP TABLE [X]"), EngineError);
-    db.Execute("CREATE TABLE [T] \r\n(\r\n\t[Id] COUNTER, \r\n\t[B] BYTE, \r\n\t[When] DATE\r\n);");
-    EXPECT_THROW(db.Execute("CREATE TABLE [t] \r\n(\r\n\t[A] LONG\r\n);"), EngineError);
-    EXPECT_THROW(db.OpenRecordset("select * from [Missing] where 1=-1"), EngineError);
-    EXPECT_THROW(db.OpenRecordset("select Id from [T]"), EngineError);
-
-    auto rs = db.OpenRecordset("select * from [T] where 1=-1");
-    EXPECT_THROW(rs->Update(), EngineError);  // nothing pending
-    rs->AddNew();
-    EXPECT_THROW(rs->SetFieldValue("Nope", "1", TypedValue::Integer(1)), EngineError);
-    EXPECT_THROW(rs->SetFieldValue("B", "300", TypedValue::Integer(300)), EngineError);
-    EXPECT_THROW(rs->SetFieldValue("When", "soon", TypedValue::Text("soon")), EngineError);
-    rs->SetFieldValue("B", "7", TypedValue::Text("7"));  // a text where a text is all there is
-    rs->Update();
-    rs->AddNew();
-    rs->SetFieldValue("B", "9", TypedValue::Integer(9));
-    rs->Close();  // the pending record is discarded
-    EXPECT_EQ(rs->storedRecords(), 1);
-    db.Close();
+    db.Create(path());
+    EXPECT_THROW(db.Create(dir_ / "second.mdb"), EngineError);
+    EXPECT_THROW(db.CreateTable(Design("Odd", {Col("A", 0x0d, 4)})), EngineError);
+    EXPECT_THROW(db.CreateTable(Design("Twice", {Col("A", ColumnType::Long, 4), Col("a", ColumnType::Byte, 1)})),
+                 EngineError);
+    EXPECT_THROW(db.CreateTable(Design("Wide text", {Col("A", ColumnType::Text, 600)})), EngineError);
+    EXPECT_THROW(db.CreateTable(Design("Big decimal", {DecimalColumn("D", 29, 0)})), EngineError);
+    EXPECT_THROW(db.CreateTable(Design("", {Col("A", ColumnType::Long, 4)})), EngineError);
+    // Names hold any character, brackets included.
+    TableWriter& t = db.CreateTable(Design("T] (x", {Counter("Id"), Col("B]", ColumnType::Byte, 1),
+                                                      Col("When", ColumnType::Date, 8)}));
+    EXPECT_THROW(db.CreateTable(Design("t] (X", {Col("A", ColumnType::Long, 4)})), EngineError);
+    EXPECT_EQ(db.FindTable("t] (X"), &t);
+    db.Finish();
 
     AnalysedFile file(path());
     ASSERT_TRUE(file.ok);
     ASSERT_EQ(file.tables().size(), 1u);
+    ASSERT_EQ(file.Table("T] (x").columns.size(), 3u);
+    EXPECT_EQ(file.Table("T] (x").columns[1].name, "B]");
+}
+
+TEST_F(EngineRoundTrip, RefusedValuesAreNamedAndTheirRecordsStoredWithTheFieldEmpty) {
+    {
+        Database db;
+        db.Create(path());
+        TableWriter& t = db.CreateTable(Design("T", {Counter("Id"), Col("B", ColumnType::Byte, 1),
+                                                    Col("When", ColumnType::Date, 8),
+                                                    DecimalColumn("D", 5, 1)}));
+        AppendResult first = t.Append({TypedValue::Null(), TypedValue::Integer(300), TypedValue::Text("soon"),
+                                       Decimal(125, 2, false)});
+        EXPECT_TRUE(first.stored);
+        ASSERT_EQ(first.refused.size(), 3u);
+        EXPECT_EQ(first.refused[0].column, 1u);
+        EXPECT_NE(first.refused[0].reason.find("300 is out of range"), std::string::npos) << first.refused[0].reason;
+        EXPECT_EQ(first.refused[1].column, 2u);
+        EXPECT_NE(first.refused[1].reason.find("text"), std::string::npos) << first.refused[1].reason;
+        EXPECT_EQ(first.refused[2].column, 3u);
+        EXPECT_NE(first.refused[2].reason.find("1.25 has more decimal places"), std::string::npos)
+            << first.refused[2].reason;
+        // A text is never parsed into a number.
+        const AppendResult second = t.Append({TypedValue::Null(), TypedValue::Text("7")});
+        ASSERT_EQ(second.refused.size(), 1u);
+        const AppendResult third = t.Append({TypedValue::Null(), TypedValue::Integer(9)});
+        EXPECT_TRUE(third.refused.empty());
+        db.Finish();
+    }
+    AnalysedFile file(path());
+    ASSERT_TRUE(file.ok);
+    const auto rows = ReadBack(file, "T");
+    ASSERT_EQ(rows.size(), 3u);
+    ExpectSame(TypedValue::Integer(1), rows[0][0], "auto-number given");
+    EXPECT_EQ(rows[0][1].kind, TypedValue::Kind::Null);
+    EXPECT_EQ(rows[0][2].kind, TypedValue::Kind::Null);
+    EXPECT_EQ(rows[0][3].kind, TypedValue::Kind::Null);
+    EXPECT_EQ(rows[1][1].kind, TypedValue::Kind::Null);
+    ExpectSame(TypedValue::Integer(9), rows[2][1], "accepted");
+    ExpectSame(TypedValue::Integer(3), rows[2][0], "auto-number counts on");
+}
+
+TEST_F(EngineRoundTrip, ARecordLongerThanAPageIsRefusedWholeAndTheNextOneStored) {
+    {
+        Database db;
+        db.Create(path());
+        std::vector<ColumnDesign> columns;
+        for (int c = 0; c < 20; ++c) columns.push_back(Col("T" + std::to_string(c), ColumnType::Text, 510));
+        TableWriter& t = db.CreateTable(Design("T", columns));
+        const AppendResult full = t.Append(std::vector<TypedValue>(20, TypedValue::Text(std::string(255, 'x'))));
+        EXPECT_FALSE(full.stored);
+        ASSERT_EQ(full.refused.size(), 1u);
+        EXPECT_EQ(full.refused[0].column, FieldRefusal::kWholeRecord);
+        EXPECT_TRUE(t.Append({TypedValue::Text("small")}).stored);
+        db.Finish();
+    }
+    AnalysedFile file(path());
+    ASSERT_TRUE(file.ok);
     const auto rows = ReadBack(file, "T");
     ASSERT_EQ(rows.size(), 1u);
-    ExpectSame(TypedValue::Integer(1), rows[0][0], "auto-number given");
-    ExpectSame(TypedValue::Integer(7), rows[0][1], "text converted");
+    ExpectSame(TypedValue::Text("small"), rows[0][0], "the next record");
 }
 
 TEST_F(EngineRoundTrip, AnExistingFileIsNeverReplaced) {
     WriteFile(path(), {1, 2, 3});
     Database db;
-    EXPECT_THROW(db.Create(path(), kLocale), EngineError);
+    EXPECT_THROW(db.Create(path()), EngineError);
     EXPECT_FALSE(db.IsOpen());
     EXPECT_EQ(ReadFile(path()).size(), 3u);
 }

@@ -249,9 +249,13 @@ TEST(CsvRendering, FieldsHoldTheStoredValueUnchanged) {
     EXPECT_EQ(CsvFieldText(Cell(TypedValue::Float(static_cast<double>(1.1f), true)), format), "1.1");
     EXPECT_EQ(CsvFieldText(Cell(TypedValue::Float(1e300, false)), format), "1e+300");
     EXPECT_EQ(CsvFieldText(Cell(TypedValue::Float(std::nan(""), false)), format), "NaN");
-    // Currency and decimals keep their digits; a type without a decoder its text.
+    // Currency and decimals keep their digits. A cell without a value is an
+    // empty field whatever its text shows a person (a type without decoder,
+    // a damaged memo): such words are never data.
     EXPECT_EQ(CsvFieldText(Cell(TypedValue::Currency(125000), "12.5000"), format), "12.5000");
-    EXPECT_EQ(CsvFieldText(Cell(TypedValue::Null(), "ATTACHMENT"), format), "ATTACHMENT");
+    EXPECT_EQ(CsvFieldText(Cell(TypedValue::Null(), "ATTACHMENT"), format), "");
+    EXPECT_EQ(CsvFieldText(Cell(TypedValue::Null(), "MEMO"), format), "");
+    EXPECT_EQ(CsvFieldText(Cell(TypedValue::Null(), "Unhandled memo field flags = 7f3a\n"), format), "");
 }
 
 TEST(CsvRendering, DatesHaveFourYearDigitsOrTheGivenForm) {

@@ -172,13 +172,6 @@ TEST_F(ExportJobTest, AccessTargetIsDrivenThroughItsInterface) {
     EXPECT_EQ(job.statistics()[0].exportedRows, 9);
 }
 
-TEST_F(ExportJobTest, UnknownTargetExportsAndListsNothing) {
-    ExportJob job(file_->pages(), Settings(static_cast<ExportTarget>(3), {Table("Alpha")}));
-    Run(job);
-    EXPECT_EQ(lines_, std::vector<std::string>{"Export completed with errors..."});
-    EXPECT_TRUE(job.statistics().empty());
-}
-
 }  // namespace
 }  // namespace pw::testing
 

@@ -213,7 +213,8 @@ TEST(CalculatedValue, DispatchUnwrapsCalculatedColumnsAndReportsDamage) {
     std::copy(wrapper.begin(), wrapper.end(), page.begin() + 200);
     DecodedCell out;
     ColumnInfo column = Column(ColumnType::Long);
-    EXPECT_EQ(DecodeValue(context, page, column, 200, static_cast<std::int64_t>(wrapper.size()), out), 1);
+    EXPECT_EQ(DecodeValue(context, page, column, 200, static_cast<std::int64_t>(wrapper.size()), out),
+              ValueProblem::None);
     EXPECT_EQ(out.value.integer, 12);
     EXPECT_EQ(damage.TotalEvents(), 0);
 

@@ -139,13 +139,13 @@ TEST(ExtendedDateTime, DispatchDecodesTypeTwentyAndReportsBadValues) {
     DecodedCell out;
 
     const auto good = PageWithText(50, Stored(737592, 0));
-    EXPECT_EQ(DecodeFixedValue(context, good, DateTimeExtColumn(), 50, out), 1);
+    EXPECT_EQ(DecodeFixedValue(context, good, DateTimeExtColumn(), 50, out), ValueProblem::None);
     EXPECT_EQ(out.text, "2020-06-17 00:00:00.0000000");
     EXPECT_EQ(out.value.kind, TypedValue::Kind::DateTimeExt);
     EXPECT_EQ(damage.Count(DamageKind::ValueOutOfRange), 0);
 
     const auto bad = PageWithText(50, Stored(99999999, 0));
-    EXPECT_EQ(DecodeFixedValue(context, bad, DateTimeExtColumn(), 50, out), 1);
+    EXPECT_EQ(DecodeFixedValue(context, bad, DateTimeExtColumn(), 50, out), ValueProblem::Unreadable);
     EXPECT_EQ(out.value.kind, TypedValue::Kind::Null);
     ASSERT_EQ(damage.Count(DamageKind::ValueOutOfRange), 1);
     const DamageEvent event = damage.KeptEvents().at(0);

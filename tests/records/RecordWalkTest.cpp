@@ -8,7 +8,8 @@
 #include <optional>
 
 #include "records/RecordWindow.h"
-#include "records/RecordsetExport.h"
+#include "export/RecordsetExport.h"
+#include "schema/ColumnTypes.h"
 #include "records/RowWalk.h"
 #include "status/DamageReport.h"
 #include "status/AppPaths.h"
@@ -21,28 +22,43 @@ namespace {
 
 using testing::DatabaseBuilder;
 
-// A recordset that keeps what it is given and can be told to fail.
-class FakeRecordset : public Recordset {
+// A sink that keeps what it is given and can be told to fail or refuse.
+class FakeSink : public RecordSink {
 public:
-    void AddNew() override {
-        ++addNewCalls;
-        if (failAddNewAt == addNewCalls) throw RecordsetError("AddNew");
-        pending.clear();
+    AppendResult Append(const std::vector<TypedValue>& values) override {
+        ++calls;
+        if (failAt == calls) throw std::runtime_error("the file cannot be written");
+        AppendResult result;
+        if (refuseWholeAt == calls) {
+            result.refused.push_back({FieldRefusal::kWholeRecord, "the record is longer than a page"});
+            return result;
+        }
+        if (refuseColumnAt == calls) result.refused.push_back({1, "[Name]: refused for the test"});
+        stored.push_back(values);
+        result.stored = true;
+        return result;
     }
-    void SetFieldValue(const std::string& column, const std::string& text, const TypedValue&) override {
-        pending[column] = text;
+    int calls = 0;
+    int failAt = -1;
+    int refuseWholeAt = -1;
+    int refuseColumnAt = -1;
+    std::vector<std::vector<TypedValue>> stored;
+};
+
+// The output of table "T": its two columns, each holding the recovered one of its index.
+struct OutputOfT {
+    std::vector<ColumnDesign> columns;
+    std::vector<std::size_t> sources = {0, 1};
+    OutputOfT() {
+        columns.resize(2);
+        columns[0].name = "Id";
+        columns[0].typeCode = ColumnType::Long;
+        columns[0].length = 4;
+        columns[1].name = "Name";
+        columns[1].typeCode = ColumnType::Text;
+        columns[1].length = 200;
     }
-    void Update() override {
-        ++updateCalls;
-        if (failUpdateAt == updateCalls) throw RecordsetError("Update");
-        stored.push_back(pending);
-    }
-    int addNewCalls = 0;
-    int updateCalls = 0;
-    int failAddNewAt = -1;
-    int failUpdateAt = -1;
-    std::map<std::string, std::string> pending;
-    std::vector<std::map<std::string, std::string>> stored;
+    OutputColumns view() const { return {&columns, &sources}; }
 };
 
 class RecordWalk : public ::testing::Test {
@@ -153,28 +169,44 @@ TEST_F(RecordWalk, ATooSmallRowCountIsToppedUpFromTheFollowingPage) {
 
 TEST_F(RecordWalk, ADeletedRowBetweenLiveRowsStoresOneRecordPerLiveRow) {
     auto file = Build(5, {3});
-    FakeRecordset recordset;
-    const RecordsetResult result =
-        ExportRowsToRecordset(file->analysis.pages(), file->Table("T"), file->control(), recordset);
-    ASSERT_EQ(result.outcome, RecordsetOutcome::Completed);
-    ASSERT_EQ(recordset.stored.size(), 4u);
-    EXPECT_EQ(recordset.addNewCalls, 4);  // the record opened for the deleted row is reused
-    EXPECT_EQ(recordset.stored[2].at("Id"), "4");
+    FakeSink sink;
+    RejectLog rejects;
+    const OutputOfT output;
+    const RecordsetResult result = ExportRowsToRecordset(file->analysis.pages(), file->Table("T"), output.view(),
+                                                         file->control(), sink, rejects);
+    ASSERT_EQ(result.outcome, WalkOutcome::Completed);
+    ASSERT_EQ(sink.stored.size(), 4u);
+    EXPECT_EQ(sink.calls, 4);  // nothing is offered for the deleted row
+    EXPECT_EQ(sink.stored[2][0].integer, 4);
     EXPECT_EQ(result.storedRows, 4);
+    EXPECT_EQ(rejects.Total(), 0);
 }
 
-TEST_F(RecordWalk, RecordsetFailuresAreLoggedAndSkipOneSlot) {
+TEST_F(RecordWalk, RefusedValuesAreRejectRecordsAndFailuresAreLogged) {
     testing::TempDir appDir;
     std::filesystem::create_directories(appDir.path() / "Log Files");
     SetAppDirectory(appDir.path());
     auto file = Build(6);
-    FakeRecordset recordset;
-    recordset.failAddNewAt = 1;  // slot 0
-    recordset.failUpdateAt = 4;  // the fourth update: slot 4
-    const RecordsetResult result =
-        ExportRowsToRecordset(file->analysis.pages(), file->Table("T"), file->control(), recordset);
+    FakeSink sink;
+    sink.failAt = 1;         // slot 0: the file cannot be written
+    sink.refuseColumnAt = 3; // slot 2: its Name refused, the record stored
+    sink.refuseWholeAt = 5;  // slot 4: the record refused whole
+    RejectLog rejects;
+    const OutputOfT output;
+    const RecordsetResult result = ExportRowsToRecordset(file->analysis.pages(), file->Table("T"), output.view(),
+                                                         file->control(), sink, rejects);
     ResetAppDirectory();
     EXPECT_EQ(result.storedRows, 4);
+    EXPECT_EQ(result.rejectedValues, 2);
+    ASSERT_EQ(rejects.Total(), 2);
+    const std::vector<RejectRecord> kept = rejects.Kept("T");
+    ASSERT_EQ(kept.size(), 2u);
+    EXPECT_EQ(kept[0].column, "Name");
+    EXPECT_EQ(kept[0].value, "row 3");
+    EXPECT_EQ(kept[0].slot, 2);
+    EXPECT_EQ(kept[0].reason, "[Name]: refused for the test");
+    EXPECT_EQ(kept[1].column, "");
+    EXPECT_EQ(kept[1].slot, 4);
     const auto log = testing::ReadFile(appDir.path() / "Log Files" / "ErrorLog.log");
     const std::string text(log.begin(), log.end());
     EXPECT_NE(text.find("MSG:Error adding Row=0\r\n"), std::string::npos);

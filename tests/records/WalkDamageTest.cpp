@@ -32,12 +32,12 @@ protected:
     }
 
     // Walks every table; returns the events of the walks alone.
-    static std::vector<DamageEvent> WalkAll(AnalysedFile& file, std::vector<WalkTally>* tallies = nullptr) {
+    static std::vector<DamageEvent> WalkAll(AnalysedFile& file, std::vector<TableTally>* tallies = nullptr) {
         DamageReport report;
         RunControl run = file.control();
         run.damage = &report;
         for (const TableInfo& table : file.tables()) {
-            WalkTally tally;
+            TableTally tally;
             const WalkOutcome outcome =
                 ForEachRow(file.analysis.pages(), table, run, [](const WalkedRow&) { return true; }, {}, &tally);
             EXPECT_NE(outcome, WalkOutcome::Stopped);
@@ -70,15 +70,15 @@ TEST_F(WalkDamage, ASlotPointingPastItsRowIsPlacedBetweenItsNeighboursAndReporte
     // cut its own row and the one after it wrongly.
     SetWord(bytes, page, 14 + 2 * 2, 0x1FF0);
     auto file = Analyse(bytes);
-    std::vector<WalkTally> tallies;
+    std::vector<TableTally> tallies;
     const std::vector<DamageEvent> events = WalkAll(*file, &tallies);
     ASSERT_EQ(events.size(), 1u);
     EXPECT_EQ(events[0].kind, DamageKind::SlotOutsidePage);
     EXPECT_EQ(events[0].page, page);
     EXPECT_EQ(events[0].slot, 2);
     EXPECT_EQ(events[0].table, "Parts");
-    EXPECT_EQ(tallies.back().records, 4);
-    EXPECT_EQ(tallies.back().unreadable, 0);
+    EXPECT_EQ(tallies.back().rowsFound, 4);
+    EXPECT_EQ(tallies.back().rowsUnreadable, 0);
     std::vector<std::string> names;
     ForEachRow(file->analysis.pages(), *file->Find("Parts"), {}, [&](const WalkedRow& row) {
         if (row.IsRecord()) names.push_back(row.cells[1].text);
@@ -100,10 +100,10 @@ TEST_F(WalkDamage, SlotsThatCannotBePlacedAreUnreadableAndTheRestStay) {
     SetWord(bytes, page, 16, 0x1FF0);
     for (std::int32_t at = s2; at < s0; ++at) bytes[static_cast<std::size_t>(page) * kPage + static_cast<std::size_t>(at)] = 0xEE;
     auto file = Analyse(bytes);
-    std::vector<WalkTally> tallies;
+    std::vector<TableTally> tallies;
     WalkAll(*file, &tallies);
-    EXPECT_EQ(tallies.back().records, 2);
-    EXPECT_EQ(tallies.back().unreadable, 2);
+    EXPECT_EQ(tallies.back().rowsFound, 2);
+    EXPECT_EQ(tallies.back().rowsUnreadable, 2);
 }
 
 TEST_F(WalkDamage, AMemoWhoseNeighboursEntryIsDamagedEndsWhereItsLengthSays) {
@@ -274,7 +274,7 @@ TEST_F(WalkDamage, APageCutShortByTheEndOfTheFileIsReportedAndStillWalked) {
     // table but before the rows, and again inside the rows.
     std::vector<std::uint8_t> cut(bytes.begin(), bytes.end() - 100);
     auto file = Analyse(cut);
-    std::vector<WalkTally> tallies;
+    std::vector<TableTally> tallies;
     const std::vector<DamageEvent> events = WalkAll(*file, &tallies);
     ASSERT_FALSE(events.empty());
     EXPECT_EQ(events[0].kind, DamageKind::PageUnreadable);

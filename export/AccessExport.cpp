@@ -1,12 +1,13 @@
-#include "engine/AccessExport.h"
+#include "export/AccessExport.h"
 
 #include <algorithm>
 #include <chrono>
 
+#include "engine/EngineError.h"
 #include "engine/FoldedName.h"
-#include "engine/TableRecordset.h"
+#include "export/AccessTableDesign.h"
+#include "export/RecordsetExport.h"
 #include "export/SqlBuilder.h"
-#include "records/RecordsetExport.h"
 #include "status/Logging.h"
 
 namespace pw {
@@ -45,7 +46,7 @@ bool AccessExport::CreateOutputDatabase(const std::filesystem::path& folder) {
     Trace(outputPath_.string());
     CloseDatabase();
     try {
-        database_.Create(outputPath_, kOutputLocale, 0);
+        database_.Create(outputPath_, DatabaseOptions{kOutputLocale});
     } catch (const std::exception&) {
         Message("Error creating database : " + outputPath_.string());
         Trace(outputPath_.string() + " database creation failed");
@@ -75,16 +76,29 @@ TableExportResult AccessExport::ExportTable(const TableInfo& original, const Run
     table.name = UniqueTableName(original.name);
     if (table.name != original.name) Trace("[" + original.name + "] written as [" + table.name + "]: the name is taken");
 
-    const std::string createSql = BuildTableSql(table).createSql;
-    try {
-        database_.Execute(createSql, 128);
-    } catch (const std::exception&) {
+    // The statement is what the log and the message show of the table; the
+    // table itself is made from its typed design.
+    const std::optional<AccessTableDesign> design = DesignForAccess(table);
+    TableWriter* writer = nullptr;
+    std::string refusal;
+    if (design) {
+        try {
+            writer = &database_.CreateTable(design->design);
+        } catch (const EngineError& error) {
+            refusal = error.what();
+        }
+    } else {
+        refusal = "a column has a type no Access type holds";
+    }
+    if (writer == nullptr) {
+        const std::string createSql = BuildTableSql(table).createSql;
         const std::string text = "Create table query failed.. \r\n" + createSql;
         Message(text);
         Trace(text);
+        Trace("[" + table.name + "] " + refusal);
         return result;
     }
-    for (const std::string& note : database_.lastNotes()) Trace("[" + table.name + "] " + note);
+    for (const std::string& note : design->design.notes) Trace("[" + table.name + "] " + note);
     if (content_ == ExportContent::SchemaOnly) {
         result.outcome = TableExportOutcome::Completed;
         return result;
@@ -93,21 +107,16 @@ TableExportResult AccessExport::ExportTable(const TableInfo& original, const Run
         result.outcome = TableExportOutcome::Stopped;
         return result;
     }
-    const std::string query = "select * from [" + table.name + "] where 1=-1";
-    std::unique_ptr<TableRecordset> recordset;
-    try {
-        recordset = database_.OpenRecordset(query);
-    } catch (const std::exception&) {
-        Trace("RecordSet select query failed.. \r\n" + query);
-        return result;
-    }
-    recordset->SetAssignAutoNumbers(false);
-    const RecordsetResult rows = ExportRowsToRecordset(pages_, table, run, *recordset);
+    // A copy of recovered rows: a missing auto-number stays missing.
+    writer->SetAssignAutoNumbers(false);
+    TableWriterSink sink(*writer);
+    const OutputColumns output{&writer->design().columns, &design->sourceColumns};
+    const RecordsetResult rows = ExportRowsToRecordset(pages_, table, output, run, sink, rejects_);
     result.exportedRows = rows.storedRows;
+    result.rejectedValues = rows.rejectedValues;
     result.walk = rows.walk;
-    recordset->Close();
-    result.outcome = rows.outcome == RecordsetOutcome::Stopped ? TableExportOutcome::Stopped
-                                                                : TableExportOutcome::Completed;
+    result.outcome = rows.outcome == WalkOutcome::Stopped ? TableExportOutcome::Stopped
+                                                           : TableExportOutcome::Completed;
     return result;
 }
 
@@ -118,7 +127,7 @@ bool AccessExport::CloseDatabase() {
     }
     Trace("Database was opened");
     try {
-        database_.Close();
+        database_.Finish();
     } catch (const std::exception&) {
         Trace("Database closing failed");
         closedCleanly_ = false;

@@ -4,7 +4,7 @@
 
 #include <sys/stat.h>
 
-#include "engine/AccessExport.h"
+#include "export/AccessExport.h"
 #include "records/RowWalk.h"
 #include "tests/export/ExportTestSupport.h"
 #include "tests/support/DatabaseBuilder.h"
