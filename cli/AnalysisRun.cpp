@@ -7,7 +7,7 @@
 #include <csignal>
 #include <iostream>
 
-#include "export/CsvExport.h"
+#include "pagestore/CaseFolding.h"
 #include "status/DisplayText.h"
 
 namespace pw::cli {
@@ -43,10 +43,10 @@ const TableInfo* ResolveTable(const std::vector<TableInfo>& tables, const std::s
         if (table.name == wanted) return &table;
     // Access compares names without regard to case; so does the command
     // line, as long as that names one table only.
-    const std::string lowered = LowerCaseUtf8(wanted);
+    const std::string lowered = CaseFolded(wanted);
     const TableInfo* match = nullptr;
     for (const TableInfo& table : tables) {
-        if (LowerCaseUtf8(table.name) != lowered) continue;
+        if (CaseFolded(table.name) != lowered) continue;
         if (match != nullptr) {
             std::cerr << "pagewright: '" << ForTerminal(wanted) << "' names more than one table when case is "
                       << "ignored; give its exact name" << std::endl;

@@ -1,14 +1,12 @@
 #pragma once
 
-#include <cctype>
 #include <string>
+
+#include "pagestore/CaseFolding.h"
 
 namespace pw {
 
-// Access compares object names without regard to case (ASCII letters).
-inline std::string FoldedName(std::string name) {
-    for (char& c : name) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    return name;
-}
+// Access compares object names without regard to case: CaseFolded.
+inline std::string FoldedName(const std::string& name) { return CaseFolded(name); }
 
 }  // namespace pw

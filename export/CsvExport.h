@@ -61,7 +61,8 @@ struct CsvExportSettings {
 // "UNKNOWN-DATATYPE" (without a code) for every type that has no word.
 std::string CsvSchemaWord(const ColumnInfo& column);
 
-// CaseFolded (pagestore/CaseFolding.h).
+// Lower case per character of UTF-8 text, by the one rule names fold by
+// (CaseFolded).
 std::string LowerCaseUtf8(const std::string& utf8);
 
 // RFC 4180: a field that holds the delimiter, a double quote, CR or LF is

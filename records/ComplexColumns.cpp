@@ -5,6 +5,7 @@
 #include <unordered_map>
 #include <unordered_set>
 
+#include "pagestore/CaseFolding.h"
 #include "records/AttachmentData.h"
 #include "records/RowWalk.h"
 #include "records/ScalarDecoders.h"
@@ -20,12 +21,7 @@ namespace {
 constexpr const char* kLinkTableName = "MSysComplexColumns";
 constexpr std::int32_t kTableObject = 1;
 
-std::string Folded(const std::string& name) {
-    std::string folded = name;
-    for (char& c : folded)
-        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-    return folded;
-}
+std::string Folded(const std::string& name) { return CaseFolded(name); }
 
 int ColumnNamed(const TableInfo& table, const char* name) {
     const std::string wanted = Folded(name);

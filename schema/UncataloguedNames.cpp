@@ -1,10 +1,10 @@
 #include "schema/UncataloguedNames.h"
 
-#include <cctype>
 #include <optional>
 #include <string_view>
 #include <unordered_map>
 
+#include "pagestore/CaseFolding.h"
 #include "schema/CatalogIndexNames.h"
 #include "schema/NavPaneNames.h"
 #include "schema/OrphanTables.h"
@@ -18,10 +18,7 @@ namespace {
 constexpr int kTableObject = 1;
 
 bool FoldedStartsWith(const std::string& text, std::string_view lowerPrefix) {
-    if (text.size() < lowerPrefix.size()) return false;
-    for (std::size_t i = 0; i < lowerPrefix.size(); ++i)
-        if (std::tolower(static_cast<unsigned char>(text[i])) != lowerPrefix[i]) return false;
-    return true;
+    return CaseFolded(text).starts_with(lowerPrefix);
 }
 
 bool Unnamed(const TableInfo& table) { return table.name.rfind(kOrphanPlaceholderPrefix, 0) == 0; }
