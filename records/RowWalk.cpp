@@ -10,32 +10,16 @@
 #include "status/DamageReport.h"
 
 namespace pw {
-namespace {
 
-constexpr std::int32_t kMaxStoredColumns = 256;
-
-// The row's own layout, read from its end: null mask, variable count and the
-// variable offset table. Positions are page offsets unless said otherwise.
-struct RowLayout {
-    std::int32_t start = 0;
-    std::int32_t end = 0;
-    std::int32_t storedColumns = 0;  // N
-    std::int32_t maskLength = 0;     // M
-    std::int32_t varCount = 0;       // V
-    std::int32_t dataEnd = 0;        // row-relative end of the variable data
-    std::int32_t varStart = 0;       // row-relative start of the first variable value
-
-    std::int32_t MaskPosition() const { return end - maskLength + 1; }
-    // Row-relative start of variable value k (k == V gives the end of the data).
-    std::int32_t VarOffset(ByteView page, std::int32_t k) const {
-        return ReadUInt16(page, end - maskLength - 3 - 2 * k);
-    }
+// A row's layout as the walk accepts it, against the table's definition.
+// Positions are page offsets unless said otherwise.
+struct WalkLayout : RowFrame {
+    std::int32_t varCount = 0;  // the variable count, 0 for a table without variable columns
+    std::int32_t dataEnd = 0;   // row-relative end of the variable data
+    std::int32_t varStart = 0;  // row-relative start of the first variable value
 };
 
-bool MaskBit(ByteView page, const RowLayout& row, std::int32_t columnNumber) {
-    if (columnNumber < 0 || columnNumber / 8 >= row.maskLength) return false;
-    return (ReadInt8(page, row.MaskPosition() + columnNumber / 8) >> (columnNumber % 8) & 1) != 0;
-}
+namespace {
 
 std::size_t ColumnsInUse(const TableInfo& table) {
     return std::min(table.columns.size(), static_cast<std::size_t>(std::max(table.columnCount, 0)));
@@ -50,27 +34,26 @@ bool SchemaHasVariableColumns(const TableInfo& table) {
 
 // Checks the row's counts and offsets; anything but None rejects the row.
 RowProblem ReadRowLayout(ByteView page, const TableInfo& table, bool hasVariable, const SlotEntry& slot,
-                         RowLayout& row) {
+                         WalkLayout& row) {
     row.start = slot.start;
     row.end = slot.end;
     if (slot.start < 0 || slot.end >= static_cast<std::int32_t>(page.size()) || slot.end < slot.start)
         return RowProblem::SlotOutsidePage;
-    row.storedColumns = ReadUInt16(page, row.start);
-    if (row.storedColumns > table.maxColumns || row.storedColumns > kMaxStoredColumns)
+    static_cast<RowFrame&>(row) = ReadRowFrame(page, slot.start, slot.end);
+    if (row.storedColumns > table.maxColumns || row.storedColumns > kMaxRowColumns)
         return RowProblem::TooManyColumns;
-    row.maskLength = row.storedColumns == 0 ? 1 : (row.storedColumns - 1) / 8 + 1;
-    row.varCount = hasVariable ? ReadUInt16(page, row.end - row.maskLength - 1) : 0;
+    row.varCount = hasVariable ? row.StoredVarCount(page) : 0;
     if (row.varCount > row.storedColumns) return RowProblem::MoreVariableThanColumns;
     const std::int32_t afterData = row.end - row.maskLength - row.start + 1;
-    row.dataEnd = row.varCount > 0 ? row.VarOffset(page, row.varCount) : afterData;
+    row.dataEnd = row.varCount > 0 ? row.StoredVarOffset(page, row.varCount) : afterData;
     if (row.dataEnd < 0 || row.dataEnd > row.end - row.start) return RowProblem::DataOutsideRow;
-    row.varStart = row.varCount > 0 ? row.VarOffset(page, 0) : afterData;
+    row.varStart = row.varCount > 0 ? row.StoredVarOffset(page, 0) : afterData;
     const std::int32_t lastFixedByte = row.varStart != 0 ? row.varStart - 1 : 0;
     if (lastFixedByte > row.dataEnd) return RowProblem::FixedAreaPastData;
     // Access writes the variable values one after another: an offset out of
     // that order is damage, and would cost the values on both sides of it.
     for (std::int32_t k = 1, previous = row.varStart; k < row.varCount; ++k) {
-        const std::int32_t offset = row.VarOffset(page, k);
+        const std::int32_t offset = row.StoredVarOffset(page, k);
         if (offset < previous || offset > row.dataEnd) return RowProblem::OffsetsBackwards;
         previous = offset;
     }
@@ -81,13 +64,13 @@ RowProblem ReadRowLayout(ByteView page, const TableInfo& table, bool hasVariable
 // many columns stores take. A table rebuilt from its rows has no fixed layout
 // every row shares: none is asked of it.
 std::vector<std::int32_t> FixedBytesByStoredColumns(const TableInfo& table) {
-    std::vector<std::int32_t> bytes(static_cast<std::size_t>(kMaxStoredColumns) + 1, 0);
+    std::vector<std::int32_t> bytes(static_cast<std::size_t>(kMaxRowColumns) + 1, 0);
     if (table.columnsInferred) return bytes;
     const std::size_t count = ColumnsInUse(table);
     for (std::size_t i = 0; i < count; ++i) {
         const ColumnInfo& c = table.columns[i];
         if (c.isFixed == 0 || c.typeCode == ColumnType::Bit || c.columnNumber < 0 ||
-            c.columnNumber >= kMaxStoredColumns)
+            c.columnNumber >= kMaxRowColumns)
             continue;
         std::int32_t& at = bytes[static_cast<std::size_t>(c.columnNumber) + 1];
         at = std::max(at, c.fixedOffset + c.length);
@@ -103,13 +86,13 @@ std::vector<std::int32_t> FixedBytesByStoredColumns(const TableInfo& table) {
 // columns, and ask fewer slots. Nothing is asked of a table rebuilt from its
 // rows.
 std::vector<std::int32_t> VariableSlotsByStoredColumns(const TableInfo& table) {
-    std::vector<std::int32_t> slots(static_cast<std::size_t>(kMaxStoredColumns) + 1, 0);
+    std::vector<std::int32_t> slots(static_cast<std::size_t>(kMaxRowColumns) + 1, 0);
     if (table.columnsInferred) return slots;
     const std::size_t count = ColumnsInUse(table);
     for (std::size_t i = 0; i < count; ++i) {
         const ColumnInfo& c = table.columns[i];
-        if (c.isFixed != 0 || c.columnNumber < 0 || c.columnNumber >= kMaxStoredColumns || c.varIndex < 0 ||
-            c.varIndex >= kMaxStoredColumns)
+        if (c.isFixed != 0 || c.columnNumber < 0 || c.columnNumber >= kMaxRowColumns || c.varIndex < 0 ||
+            c.varIndex >= kMaxRowColumns)
             continue;
         std::int32_t& at = slots[static_cast<std::size_t>(c.columnNumber) + 1];
         at = std::max(at, c.varIndex + 1);
@@ -122,7 +105,7 @@ std::vector<std::int32_t> VariableSlotsByStoredColumns(const TableInfo& table) {
 // variable data that ends where the offset table begins, and a fixed area
 // as long as the columns the row stores take.
 bool LayoutFillsRow(const TableInfo& table, bool hasVariable, const std::vector<std::int32_t>& fixedBytes,
-                    const RowLayout& row) {
+                    const WalkLayout& row) {
     if (row.storedColumns == 0) return false;
     const std::int32_t fixed = fixedBytes[static_cast<std::size_t>(row.storedColumns)];
     const std::int32_t length = row.end - row.start + 1;
@@ -138,14 +121,14 @@ bool FitsAsRow(ByteView page, const TableInfo& table, bool hasVariable, const st
     SlotEntry slot;
     slot.start = start;
     slot.end = end;
-    RowLayout row;
+    WalkLayout row;
     return ReadRowLayout(page, table, hasVariable, slot, row) == RowProblem::None &&
            LayoutFillsRow(table, hasVariable, fixedBytes, row);
 }
 
 // A row stating fewer offset slots than its columns use: either a row of an
 // older shape of the table or a damaged count.
-bool StatesTooFewSlots(bool hasVariable, const std::vector<std::int32_t>& variableSlots, const RowLayout& row) {
+bool StatesTooFewSlots(bool hasVariable, const std::vector<std::int32_t>& variableSlots, const WalkLayout& row) {
     return hasVariable && row.varCount < variableSlots[static_cast<std::size_t>(row.storedColumns)];
 }
 
@@ -171,12 +154,13 @@ const char* MendedFieldText(MendedField field) {
 MendedField MendOneFlippedBit(ByteView page, const TableInfo& table, bool hasVariable,
                               const std::vector<std::int32_t>& fixedBytes,
                               const std::vector<std::int32_t>& variableSlots, const SlotEntry& slot,
-                              PageBuffer& mended, RowLayout& layout) {
+                              PageBuffer& mended, WalkLayout& layout) {
     if (slot.start < 0 || slot.end >= static_cast<std::int32_t>(page.size()) || slot.end - slot.start < 3)
         return MendedField::None;
-    const std::int32_t stated = std::clamp<std::int32_t>(ReadUInt16(page, slot.start), 1, kMaxStoredColumns);
-    const std::int32_t mask = (stated - 1) / 8 + 1;
-    const std::int32_t countWord = slot.end - mask - 1;
+    RowFrame frame = ReadRowFrame(page, slot.start, slot.end);
+    const std::int32_t stated = std::clamp<std::int32_t>(frame.storedColumns, 1, kMaxRowColumns);
+    frame.maskLength = MaskLengthFor(stated);
+    const std::int32_t countWord = frame.VarCountPosition();
     const std::int32_t lowest = std::max(slot.start + 2, countWord - 2 - 2 * stated);
 
     std::vector<std::int32_t> bytes{slot.start, slot.start + 1};
@@ -187,7 +171,7 @@ MendedField MendOneFlippedBit(ByteView page, const TableInfo& table, bool hasVar
     const ByteView view(mended);
     std::int32_t foundAt = -1;
     int foundBit = -1;
-    RowLayout candidate;
+    WalkLayout candidate;
     for (std::int32_t at : bytes) {
         if (at < slot.start || at > slot.end) continue;
         for (int bit = 0; bit < 8; ++bit) {
@@ -218,7 +202,7 @@ void SetNull(CellValue& cell) {
 
 // The cells of a row that passed its layout checks, in the order of the
 // table's columns.
-void DecodeCells(ByteView page, const TableInfo& table, const RowLayout& row, const ValueContext& context,
+void DecodeCells(ByteView page, const TableInfo& table, const WalkLayout& row, const ValueContext& context,
                  std::vector<CellValue>& cells) {
     const std::size_t columns = ColumnsInUse(table);
     cells.resize(columns);
@@ -226,7 +210,7 @@ void DecodeCells(ByteView page, const TableInfo& table, const RowLayout& row, co
         const ColumnInfo& column = table.columns[i];
         CellValue& cell = cells[i];
         SetNull(cell);
-        const bool hasValue = MaskBit(page, row, column.columnNumber);
+        const bool hasValue = row.MaskBit(page, column.columnNumber);
         if (column.typeCode == ColumnType::Bit) {
             // The mask bit is the value itself.
             cell.present = hasValue;
@@ -248,8 +232,8 @@ void DecodeCells(ByteView page, const TableInfo& table, const RowLayout& row, co
             // offset table, so deleted and added columns keep their values.
             const std::int32_t k = column.varIndex;
             if (k < 0 || k >= row.varCount) continue;
-            const std::int32_t p = row.VarOffset(page, k);
-            const std::int32_t q = k + 1 == row.varCount ? row.dataEnd : row.VarOffset(page, k + 1);
+            const std::int32_t p = row.StoredVarOffset(page, k);
+            const std::int32_t q = k + 1 == row.varCount ? row.dataEnd : row.StoredVarOffset(page, k + 1);
             const std::int32_t lastFixedByte = row.varStart != 0 ? row.varStart - 1 : 0;
             if (p <= lastFixedByte || p > row.dataEnd || q < p || q > row.dataEnd) continue;
             if (table.columnsInferred && column.typeCode != ColumnType::InferredVariable && q - p != column.length) {
@@ -391,11 +375,13 @@ std::int32_t RowWalker::LoadPage(std::size_t index) {
     return slots_;
 }
 
-const WalkedRow& RowWalker::ReadSlot(std::int32_t slotIndex) {
-    ByteView page(buffer_);
-    const SlotEntry slot = slotIndex >= 0 && static_cast<std::size_t>(slotIndex) < slotTable_.slots.size()
-                               ? slotTable_.slots[static_cast<std::size_t>(slotIndex)]
-                               : pw::ReadSlot(page, slotIndex);
+SlotEntry RowWalker::SlotAt(std::int32_t slotIndex) const {
+    return slotIndex >= 0 && static_cast<std::size_t>(slotIndex) < slotTable_.slots.size()
+               ? slotTable_.slots[static_cast<std::size_t>(slotIndex)]
+               : pw::ReadSlot(ByteView(buffer_), slotIndex);
+}
+
+void RowWalker::StartRow(std::int32_t slotIndex, const SlotEntry& slot) {
     WalkedRow& row = row_;
     row.page = pageIndex_ < pageList_.size() ? pageList_[pageIndex_] : -1;
     row.pageIndex = pageIndex_;
@@ -405,81 +391,98 @@ const WalkedRow& RowWalker::ReadSlot(std::int32_t slotIndex) {
     row.lookupFlag = slot.lookup;
     row.movedToPage = -1;
     ++tally_.slots;
+}
 
-    if (slot.deleted) {
-        row.kind = SlotKind::Deleted;
-        row.cells.clear();
-        // A removed row may still name the page its record moved to.
-        row.movedToPage = ReadUInt24(page, static_cast<std::int64_t>(slot.start) + 1);
-        ++tally_.rowsDeleted;
-        if (options_.includeDeleted && options_.decodeValues && !slot.lookup) {
-            // Its bytes are decoded where they still have the shape of a
-            // row; a deleted row that does not is no damage, only gone.
-            RowLayout layout;
-            if (ReadRowLayout(page, table_, hasVariable_, slot, layout) == RowProblem::None &&
-                layout.storedColumns != 0) {
-                context_.page = row.page;
-                context_.slot = slotIndex;
-                const RunControl quiet{run_.stop, run_.progress, nullptr};
-                ValueContext context = context_;
-                context.run = &quiet;
-                DecodeCells(page, table_, layout, context, row.cells);
-            }
-        }
-        return row;
-    }
+void RowWalker::ReadDeletedRow(const SlotEntry& slot) {
+    const ByteView page(buffer_);
+    WalkedRow& row = row_;
+    row.kind = SlotKind::Deleted;
+    row.cells.clear();
+    // A removed row may still name the page its record moved to.
+    row.movedToPage = ReadUInt24(page, static_cast<std::int64_t>(slot.start) + 1);
+    ++tally_.rowsDeleted;
+    if (!options_.includeDeleted || !options_.decodeValues || slot.lookup) return;
+    // Its bytes are decoded where they still have the shape of a row; a
+    // deleted row that does not is no damage, only gone.
+    WalkLayout layout;
+    if (ReadRowLayout(page, table_, hasVariable_, slot, layout) != RowProblem::None || layout.storedColumns == 0)
+        return;
+    context_.page = row.page;
+    context_.slot = row.slot;
+    const RunControl quiet{run_.stop, run_.progress, nullptr};
+    ValueContext context = context_;
+    context.run = &quiet;
+    DecodeCells(page, table_, layout, context, row.cells);
+}
 
-    RowLayout layout;
-    row.problem = ReadRowLayout(page, table_, hasVariable_, slot, layout);
+RowProblem RowWalker::ReadLayout(const SlotEntry& slot, ByteView& page, WalkLayout& layout) {
+    RowProblem problem = ReadRowLayout(page, table_, hasVariable_, slot, layout);
     // A layout that fails, or one stating too few offset slots, may be one
     // flipped bit away from the row Access wrote.
-    const bool doubtful = row.problem != RowProblem::None ? row.problem != RowProblem::SlotOutsidePage && !slot.lookup
-                                                          : StatesTooFewSlots(hasVariable_, variableSlots_, layout);
-    if (doubtful) {
-        RowLayout mendedLayout;
-        const MendedField mended = MendOneFlippedBit(page, table_, hasVariable_, fixedBytes_, variableSlots_, slot,
-                                                     mended_, mendedLayout);
-        if (mended != MendedField::None) {
-            page = ByteView(mended_);
-            layout = mendedLayout;
-            row.problem = RowProblem::None;
-            run_.Report({DamageKind::RowRepaired, row.page, slotIndex, table_.name, MendedFieldText(mended)});
-        }
-    }
-    if (row.problem != RowProblem::None) {
-        row.cells.clear();
-        if (slot.lookup) {
-            // A slot flagged as an overflow pointer holds no row of its own.
-            row.kind = SlotKind::LookupOverflow;
-            ++tally_.lookupRows;
-        } else {
-            row.kind = SlotKind::Unreadable;
-            ++tally_.rowsUnreadable;
-            run_.Report({row.problem == RowProblem::SlotOutsidePage ? DamageKind::SlotOutsidePage
-                                                                    : DamageKind::RowRejected,
-                         row.page, slotIndex, table_.name, RowProblemText(row.problem)});
-        }
-        return row;
-    }
+    const bool doubtful = problem != RowProblem::None ? problem != RowProblem::SlotOutsidePage && !slot.lookup
+                                                      : StatesTooFewSlots(hasVariable_, variableSlots_, layout);
+    if (!doubtful) return problem;
+    WalkLayout mendedLayout;
+    const MendedField mended =
+        MendOneFlippedBit(page, table_, hasVariable_, fixedBytes_, variableSlots_, slot, mended_, mendedLayout);
+    if (mended == MendedField::None) return problem;
+    page = ByteView(mended_);
+    layout = mendedLayout;
+    run_.Report({DamageKind::RowRepaired, row_.page, row_.slot, table_.name, MendedFieldText(mended)});
+    return RowProblem::None;
+}
 
+void RowWalker::SetAsideRow(const SlotEntry& slot) {
+    WalkedRow& row = row_;
+    row.cells.clear();
+    if (slot.lookup) {
+        // A slot flagged as an overflow pointer holds no row of its own.
+        row.kind = SlotKind::LookupOverflow;
+        ++tally_.lookupRows;
+        return;
+    }
+    row.kind = SlotKind::Unreadable;
+    ++tally_.rowsUnreadable;
+    run_.Report({row.problem == RowProblem::SlotOutsidePage ? DamageKind::SlotOutsidePage : DamageKind::RowRejected,
+                 row.page, row.slot, table_.name, RowProblemText(row.problem)});
+}
+
+void RowWalker::AcceptRow(ByteView page, const WalkLayout& layout) {
+    WalkedRow& row = row_;
     if (layout.storedColumns == 0) {
         row.kind = SlotKind::Unreadable;
         row.problem = RowProblem::NoStoredColumns;
         ++tally_.rowsUnreadable;
-        run_.Report({DamageKind::RowRejected, row.page, slotIndex, table_.name, RowProblemText(row.problem)});
+        run_.Report({DamageKind::RowRejected, row.page, row.slot, table_.name, RowProblemText(row.problem)});
     } else {
         row.kind = SlotKind::Live;
         ++(row.stalePage ? tally_.rowsStale : tally_.rowsFound);
     }
-    if (options_.decodeValues) {
-        context_.page = row.page;
-        context_.slot = slotIndex;
-        DecodeCells(page, table_, layout, context_, row.cells);
-        if (row.IsRecord() && AnyValueDamaged(row.cells)) ++tally_.rowsDamagedValues;
-    } else {
+    if (!options_.decodeValues) {
         row.cells.clear();
+        return;
     }
-    return row;
+    context_.page = row.page;
+    context_.slot = row.slot;
+    DecodeCells(page, table_, layout, context_, row.cells);
+    if (row.IsRecord() && AnyValueDamaged(row.cells)) ++tally_.rowsDamagedValues;
+}
+
+const WalkedRow& RowWalker::ReadSlot(std::int32_t slotIndex) {
+    const SlotEntry slot = SlotAt(slotIndex);
+    StartRow(slotIndex, slot);
+    if (slot.deleted) {
+        ReadDeletedRow(slot);
+        return row_;
+    }
+    ByteView page(buffer_);
+    WalkLayout layout;
+    row_.problem = ReadLayout(slot, page, layout);
+    if (row_.problem != RowProblem::None)
+        SetAsideRow(slot);
+    else
+        AcceptRow(page, layout);
+    return row_;
 }
 
 bool RowWalker::Next() {

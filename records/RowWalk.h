@@ -105,6 +105,8 @@ struct WalkOptions {
 // any number of walks over the same table may run at once. Damage met on the
 // way (an unreadable page, a row that does not fit, a broken long value) is
 // reported to the run control, and the walk goes on.
+struct WalkLayout;
+
 class RowWalker {
 public:
     RowWalker(const PageSource& pages, const TableInfo& table, const RunControl& run, WalkOptions options = {});
@@ -128,6 +130,16 @@ public:
     const TableTally& tally() const { return tally_; }
 
 private:
+    // The phases of reading a slot, in their order.
+    SlotEntry SlotAt(std::int32_t slotIndex) const;
+    void StartRow(std::int32_t slotIndex, const SlotEntry& slot);
+    void ReadDeletedRow(const SlotEntry& slot);
+    // Reads the row's layout, mending one flipped bit of it where that alone
+    // makes it whole (`page` then views the mended copy).
+    RowProblem ReadLayout(const SlotEntry& slot, ByteView& page, WalkLayout& layout);
+    void SetAsideRow(const SlotEntry& slot);
+    void AcceptRow(ByteView page, const WalkLayout& layout);
+
     const PageSource& pages_;
     const TableInfo& table_;
     RunControl run_;
