@@ -353,6 +353,174 @@ void ReadCandidates(const PageSource& pages, const std::vector<std::int32_t>& da
         if (StatedColumns(row) > unflaggedColumns) rows.push_back(std::move(row));
 }
 
+// Whether the rows carry variable columns: the reading under which most
+// readable rows end their data right at their offset tables.
+bool RowsCarryVariableColumns(const std::vector<CandidateRow>& candidates) {
+    std::int64_t tight = 0;
+    std::int64_t readable = 0;
+    for (const CandidateRow& row : candidates) {
+        if (row.fitsVariable && row.variable.tight) ++tight;
+        if (row.fitsVariable || row.fitsFixed) ++readable;
+    }
+    return tight > 0 && 2 * tight >= readable;
+}
+
+// The rows that fit the table's reading; the others are counted in
+// `skipped` and reported.
+std::vector<SampledRow> SampleFittingRows(const std::vector<CandidateRow>& candidates, bool hasVariable,
+                                          const std::string& tableName, const RunControl& run,
+                                          std::int64_t& skipped) {
+    std::vector<SampledRow> rows;
+    for (const CandidateRow& row : candidates) {
+        const bool fits = hasVariable ? row.fitsVariable : row.fitsFixed;
+        if (!fits) {
+            ++skipped;
+            run.Report({DamageKind::RowRejected, row.page, row.slot, tableName,
+                        "row fits no layout the other rows of its table share"});
+            continue;
+        }
+        rows.push_back(Sample(row, hasVariable ? row.variable : row.fixed));
+    }
+    return rows;
+}
+
+// The variable slots, told apart by whether any sampled row fills them, with
+// the cost of each column number for each.
+struct VariableSlots {
+    std::vector<bool> filled;
+    CostTable filledCost;
+    CostTable emptyCost;
+};
+
+// A variable slot no sampled row fills is most often a column dropped
+// since: its slot stays in the rows, its number goes. It takes no number
+// of its own, so that the number is left to a column that holds bytes or
+// to a Yes/No column, whose value is its mask bit alone.
+VariableSlots SortVariableSlots(const std::vector<SampledRow>& rows, std::int32_t varCount,
+                                std::int32_t numbers) {
+    const CostTable allVarCost = VariableCosts(rows, varCount, numbers);
+    VariableSlots slots;
+    slots.filled.assign(static_cast<std::size_t>(varCount), false);
+    for (const SampledRow& row : rows)
+        for (std::int32_t k = 0; k < row.shape.VarCount(); ++k)
+            if (row.shape.VarLength(k) > 0) slots.filled[static_cast<std::size_t>(k)] = true;
+    for (std::int32_t k = 0; k < varCount; ++k)
+        (slots.filled[static_cast<std::size_t>(k)] ? slots.filledCost : slots.emptyCost)
+            .push_back(allVarCost[static_cast<std::size_t>(k)]);
+    return slots;
+}
+
+// The finest split of the fixed area that leaves the rows enough numbers
+// for its pieces beside the `numbered` filled variable slots.
+std::vector<FixedPiece> ChooseFixedPieces(const std::vector<SampledRow>& rows, std::int32_t numbered,
+                                          std::int32_t numbers) {
+    // More pieces than the rows have numbers for is a split too fine. The
+    // bytes only longer rows have are not counted: they are left over as
+    // often as they are columns (Access may keep a row's old bytes between
+    // its fixed and variable data when it rewrites it), and counting them
+    // would cost the split of the area every row has.
+    std::int32_t shortestFixed = std::numeric_limits<std::int32_t>::max();
+    for (const SampledRow& row : rows) shortestFixed = std::min(shortestFixed, row.shape.FixedLength());
+    auto tooMany = [&](const std::vector<FixedPiece>& p) {
+        const auto common = static_cast<std::int32_t>(std::count_if(
+            p.begin(), p.end(), [&](const FixedPiece& piece) { return piece.offset < shortestFixed; }));
+        return p.size() > kMaxFixedColumns || common + numbered > numbers;
+    };
+    std::vector<FixedPiece> pieces = SplitFixedArea(rows, ReadingGrain::Finest);
+    if (tooMany(pieces)) pieces = SplitFixedArea(rows, ReadingGrain::Fine);
+    if (tooMany(pieces)) pieces = SplitFixedArea(rows, ReadingGrain::Coarse);
+    if (tooMany(pieces)) pieces = WholeFixedArea(rows);
+    if (std::vector<FixedPiece> zeros = SplitZeroRuns(rows, pieces); !tooMany(zeros))
+        pieces = std::move(zeros);
+    return pieces;
+}
+
+// The column number of each variable slot and fixed piece, and which
+// numbers a column with bytes took.
+struct ColumnNumbers {
+    std::vector<std::int32_t> variable;
+    std::vector<std::int32_t> fixed;
+    std::vector<bool> taken;
+};
+
+// Numbers the columns; the pieces are retyped by the values present under
+// the numbers they got.
+ColumnNumbers NumberColumns(const std::vector<SampledRow>& rows, const VariableSlots& slots,
+                            std::vector<FixedPiece>& pieces, std::int32_t numbers) {
+    const auto numbered = static_cast<std::int32_t>(slots.filledCost.size());
+    const CostTable fixedCost = FixedCosts(rows, pieces, numbers);
+    ColumnNumbers out;
+    std::vector<std::int32_t> filledNumber;
+    if (static_cast<std::int32_t>(pieces.size()) + numbered <= numbers) {
+        AssignNumbers(slots.filledCost, fixedCost, numbers, filledNumber, out.fixed);
+    } else {
+        // Every number is a variable column's: the fixed area shares one.
+        AssignNumbers(slots.filledCost, CostTable{}, numbers, filledNumber, out.fixed);
+        out.fixed = CheapestNumbers(fixedCost);
+    }
+    RetypeByPresentValues(rows, pieces, out.fixed);
+    const std::vector<std::int32_t> emptyNumber = CheapestNumbers(slots.emptyCost);
+    for (std::size_t k = 0, f = 0, e = 0; k < slots.filled.size(); ++k)
+        out.variable.push_back(slots.filled[k] ? filledNumber[f++] : emptyNumber[e++]);
+    out.taken.assign(static_cast<std::size_t>(numbers), false);
+    for (std::size_t k = 0; k < slots.filled.size(); ++k)
+        if (slots.filled[k] && out.variable[k] >= 0)
+            out.taken[static_cast<std::size_t>(out.variable[k])] = true;
+    for (std::int32_t n : out.fixed)
+        if (n >= 0 && n < numbers) out.taken[static_cast<std::size_t>(n)] = true;
+    return out;
+}
+
+void AddVariableColumns(const std::vector<SampledRow>& rows, const std::vector<std::int32_t>& varNumber,
+                        std::vector<ColumnInfo>& columns) {
+    for (std::size_t k = 0; k < varNumber.size(); ++k) {
+        ColumnInfo column;
+        column.typeCode = VariableColumnType(rows, static_cast<std::int32_t>(k));
+        if (column.typeCode != ColumnType::InferredVariable)
+            column.length = column.typeCode == ColumnType::Long ? 4 : 8;
+        column.columnNumber = varNumber[k];
+        column.varIndex = static_cast<std::int32_t>(k);
+        column.isFixed = 0;
+        columns.push_back(column);
+    }
+}
+
+void AddFixedColumns(const std::vector<FixedPiece>& pieces, const std::vector<std::int32_t>& fixedNumber,
+                     std::vector<ColumnInfo>& columns) {
+    for (std::size_t j = 0; j < pieces.size(); ++j) {
+        ColumnInfo column;
+        column.typeCode = pieces[j].type;
+        column.columnNumber = fixedNumber[j];
+        column.fixedOffset = pieces[j].offset;
+        column.length = pieces[j].length;
+        column.isFixed = 1;
+        columns.push_back(column);
+    }
+}
+
+// A number no column with bytes took keeps a value in its mask bit all the
+// same: a Yes/No column's, or one dropped since. It is shown.
+void AddBitColumns(const std::vector<bool>& taken, std::vector<ColumnInfo>& columns) {
+    for (std::size_t n = 0; n < taken.size(); ++n) {
+        if (taken[n]) continue;
+        ColumnInfo column;
+        column.typeCode = ColumnType::Bit;
+        column.columnNumber = static_cast<std::int32_t>(n);
+        column.isFixed = 1;
+        columns.push_back(column);
+    }
+}
+
+void OrderAndName(std::vector<ColumnInfo>& columns) {
+    std::stable_sort(columns.begin(), columns.end(), [](const ColumnInfo& a, const ColumnInfo& b) {
+        return a.columnNumber < b.columnNumber;
+    });
+    for (std::size_t i = 0; i < columns.size(); ++i) {
+        columns[i].columnIndex = static_cast<std::int32_t>(i);
+        columns[i].name = "Recovered Column " + std::to_string(i + 1);
+    }
+}
+
 }  // namespace
 
 InferredTable InferColumns(const PageSource& pages, const std::vector<std::int32_t>& dataPages,
@@ -361,26 +529,9 @@ InferredTable InferColumns(const PageSource& pages, const std::vector<std::int32
     std::vector<CandidateRow> candidates;
     std::int64_t liveRows = 0;
     ReadCandidates(pages, dataPages, candidates, liveRows);
-
-    std::int64_t tight = 0;
-    std::int64_t readable = 0;
-    for (const CandidateRow& row : candidates) {
-        if (row.fitsVariable && row.variable.tight) ++tight;
-        if (row.fitsVariable || row.fitsFixed) ++readable;
-    }
-    table.hasVariable = tight > 0 && 2 * tight >= readable;
-
-    std::vector<SampledRow> rows;
-    for (const CandidateRow& row : candidates) {
-        const bool fits = table.hasVariable ? row.fitsVariable : row.fitsFixed;
-        if (!fits) {
-            ++table.rowsSkipped;
-            run.Report({DamageKind::RowRejected, row.page, row.slot, tableName,
-                        "row fits no layout the other rows of its table share"});
-            continue;
-        }
-        rows.push_back(Sample(row, table.hasVariable ? row.variable : row.fixed));
-    }
+    table.hasVariable = RowsCarryVariableColumns(candidates);
+    const std::vector<SampledRow> rows =
+        SampleFittingRows(candidates, table.hasVariable, tableName, run, table.rowsSkipped);
     table.rowsUsed = liveRows - table.rowsSkipped;
     if (rows.empty()) return table;
 
@@ -393,96 +544,14 @@ InferredTable InferColumns(const PageSource& pages, const std::vector<std::int32
     table.maxColumns = numbers;
     table.varColumnCount = varCount;
 
-    // A variable slot no sampled row fills is most often a column dropped
-    // since: its slot stays in the rows, its number goes. It takes no number
-    // of its own, so that the number is left to a column that holds bytes or
-    // to a Yes/No column, whose value is its mask bit alone.
-    const CostTable allVarCost = VariableCosts(rows, varCount, numbers);
-    std::vector<bool> filled(static_cast<std::size_t>(varCount), false);
-    for (const SampledRow& row : rows)
-        for (std::int32_t k = 0; k < row.shape.VarCount(); ++k)
-            if (row.shape.VarLength(k) > 0) filled[static_cast<std::size_t>(k)] = true;
-    CostTable varCost;
-    CostTable emptyVarCost;
-    for (std::int32_t k = 0; k < varCount; ++k)
-        (filled[static_cast<std::size_t>(k)] ? varCost : emptyVarCost).push_back(allVarCost[static_cast<std::size_t>(k)]);
-    const auto numbered = static_cast<std::int32_t>(varCost.size());
-
-    // More pieces than the rows have numbers for is a split too fine. The
-    // bytes only longer rows have are not counted: they are left over as
-    // often as they are columns (Access may keep a row's old bytes between
-    // its fixed and variable data when it rewrites it), and counting them
-    // would cost the split of the area every row has.
-    std::int32_t shortestFixed = std::numeric_limits<std::int32_t>::max();
-    for (const SampledRow& row : rows) shortestFixed = std::min(shortestFixed, row.shape.FixedLength());
-    auto tooMany = [&](const std::vector<FixedPiece>& p) {
-        const auto common = static_cast<std::int32_t>(
-            std::count_if(p.begin(), p.end(), [&](const FixedPiece& piece) { return piece.offset < shortestFixed; }));
-        return p.size() > kMaxFixedColumns || common + numbered > numbers;
-    };
-    std::vector<FixedPiece> pieces = SplitFixedArea(rows, ReadingGrain::Finest);
-    if (tooMany(pieces)) pieces = SplitFixedArea(rows, ReadingGrain::Fine);
-    if (tooMany(pieces)) pieces = SplitFixedArea(rows, ReadingGrain::Coarse);
-    if (tooMany(pieces)) pieces = WholeFixedArea(rows);
-    if (std::vector<FixedPiece> zeros = SplitZeroRuns(rows, pieces); !tooMany(zeros)) pieces = std::move(zeros);
-
-    const CostTable fixedCost = FixedCosts(rows, pieces, numbers);
-    std::vector<std::int32_t> filledNumber;
-    std::vector<std::int32_t> fixedNumber;
-    if (static_cast<std::int32_t>(pieces.size()) + numbered <= numbers) {
-        AssignNumbers(varCost, fixedCost, numbers, filledNumber, fixedNumber);
-    } else {
-        // Every number is a variable column's: the fixed area shares one.
-        AssignNumbers(varCost, CostTable{}, numbers, filledNumber, fixedNumber);
-        fixedNumber = CheapestNumbers(fixedCost);
-    }
-    RetypeByPresentValues(rows, pieces, fixedNumber);
-    const std::vector<std::int32_t> emptyNumber = CheapestNumbers(emptyVarCost);
-    std::vector<std::int32_t> varNumber;
-    for (std::size_t k = 0, f = 0, e = 0; k < filled.size(); ++k)
-        varNumber.push_back(filled[k] ? filledNumber[f++] : emptyNumber[e++]);
-    std::vector<bool> taken(static_cast<std::size_t>(numbers), false);
-    for (std::size_t k = 0; k < filled.size(); ++k)
-        if (filled[k] && varNumber[k] >= 0) taken[static_cast<std::size_t>(varNumber[k])] = true;
-    for (std::int32_t n : fixedNumber)
-        if (n >= 0 && n < numbers) taken[static_cast<std::size_t>(n)] = true;
-
-    for (std::int32_t k = 0; k < varCount; ++k) {
-        ColumnInfo column;
-        column.typeCode = VariableColumnType(rows, k);
-        if (column.typeCode != ColumnType::InferredVariable)
-            column.length = column.typeCode == ColumnType::Long ? 4 : 8;
-        column.columnNumber = varNumber[static_cast<std::size_t>(k)];
-        column.varIndex = k;
-        column.isFixed = 0;
-        table.columns.push_back(column);
-    }
-    for (std::size_t j = 0; j < pieces.size(); ++j) {
-        ColumnInfo column;
-        column.typeCode = pieces[j].type;
-        column.columnNumber = fixedNumber[j];
-        column.fixedOffset = pieces[j].offset;
-        column.length = pieces[j].length;
-        column.isFixed = 1;
-        table.columns.push_back(column);
-    }
-    // A number no column with bytes took keeps a value in its mask bit all
-    // the same: a Yes/No column's, or one dropped since. It is shown.
-    for (std::int32_t n = 0; n < numbers; ++n) {
-        if (taken[static_cast<std::size_t>(n)]) continue;
-        ColumnInfo column;
-        column.typeCode = ColumnType::Bit;
-        column.columnNumber = n;
-        column.isFixed = 1;
-        table.columns.push_back(column);
-    }
-    std::stable_sort(table.columns.begin(), table.columns.end(), [](const ColumnInfo& a, const ColumnInfo& b) {
-        return a.columnNumber < b.columnNumber;
-    });
-    for (std::size_t i = 0; i < table.columns.size(); ++i) {
-        table.columns[i].columnIndex = static_cast<std::int32_t>(i);
-        table.columns[i].name = "Recovered Column " + std::to_string(i + 1);
-    }
+    const VariableSlots slots = SortVariableSlots(rows, varCount, numbers);
+    std::vector<FixedPiece> pieces =
+        ChooseFixedPieces(rows, static_cast<std::int32_t>(slots.filledCost.size()), numbers);
+    const ColumnNumbers numbered = NumberColumns(rows, slots, pieces, numbers);
+    AddVariableColumns(rows, numbered.variable, table.columns);
+    AddFixedColumns(pieces, numbered.fixed, table.columns);
+    AddBitColumns(numbered.taken, table.columns);
+    OrderAndName(table.columns);
     return table;
 }
 
