@@ -179,14 +179,10 @@ void CheckColumnRecords(TableInfo& table, const RunControl& run) {
                         "s clash, and the columns they place may read wrong values"});
 }
 
-}  // namespace
-
-DiscoveredTables DiscoverTables(const PageSource& pages, const RunControl& run, const TablePublisher& publish) {
-    const PageMap& map = pages.Map();
-    DiscoveredTables found;
-    std::vector<TableInfo>& tables = found.tables;
-    tables = CollectCandidates(map);
-
+// Marks the candidates whose definition page fails the header test, and
+// tells why where there is something to tell.
+std::vector<bool> MarkFailedHeaders(const PageSource& pages, std::vector<TableInfo>& tables,
+                                    const RunControl& run) {
     std::vector<bool> removed(tables.size(), false);
     PageBuffer page;
     for (std::size_t i = 0; i < tables.size(); ++i) {
@@ -195,68 +191,86 @@ DiscoveredTables DiscoverTables(const PageSource& pages, const RunControl& run, 
         if (const char* problem = HeaderProblem(tables[i]))
             run.Report({DamageKind::DefinitionRejected, tables[i].tdefPage, -1, {}, problem});
     }
+    return removed;
+}
 
+// Continuation pages join the definitions they continue; the marked
+// candidates go.
+void MergeContinuations(const PageMap& map, std::vector<TableInfo>& tables, std::vector<bool>& removed) {
     std::unordered_map<std::int32_t, std::size_t> byPage;
     for (std::size_t i = 0; i < tables.size(); ++i) byPage.emplace(tables[i].tdefPage, i);
     for (std::size_t i = 0; i < tables.size(); ++i)
         if (!removed[i]) MergeChain(map, tables, i, byPage, removed);
     RemoveMarked(tables, removed);
-    // Rows whose definition is lost come back as tables of their own, named
-    // with the others.
-    const std::vector<OwnerMend> mendedOwners = MendFlippedOwners(pages, tables);
+}
+
+// Rows whose definition is lost come back as tables of their own, named
+// with the others. Gives the data pages whose owner word was mended, for
+// the definitions they go back to.
+std::vector<OwnerMend> AddOrphanTables(const PageSource& pages, std::vector<TableInfo>& tables,
+                                       const RunControl& run) {
+    std::vector<OwnerMend> mendedOwners = MendFlippedOwners(pages, tables);
     for (const OwnerMend& mend : mendedOwners)
-        run.Report({DamageKind::PageRepaired, mend.page, -1, {},
+        run.Report({DamageKind::PageRepaired,
+                    mend.page,
+                    -1,
+                    {},
                     "data page mended: its owner word names page " + std::to_string(mend.stated) +
                         ", one flipped bit from the definition on page " + std::to_string(mend.owner) +
                         ", whose usage map lists it"});
-    for (TableInfo& orphan : FindOrphanTables(pages, tables, mendedOwners, run)) tables.push_back(std::move(orphan));
+    for (TableInfo& orphan : FindOrphanTables(pages, tables, mendedOwners, run))
+        tables.push_back(std::move(orphan));
+    return mendedOwners;
+}
 
-    ReportLostCatalogPages(pages, run);
-    found.unnamedTables = ApplyCatalogNames(pages, tables, run);
-
-    run.Status("Analyzing Completed");
-    const auto total = static_cast<std::int64_t>(tables.size());
-    run.Progress(ProgressStage::Tables, 0, total);
-    run.Status("User tables found = " + std::to_string(tables.size()));
-    if (run.StopRequested()) {
-        found.stopped = true;
-        return found;
+// Reads the columns and pages of one table from its definition (a table
+// recovered from its rows alone has its columns already). False, after
+// telling so, when the definition holds no column.
+bool ReadTableSchema(const PageSource& pages, TableInfo& table, const std::vector<OwnerMend>& mendedOwners,
+                     const RunControl& run) {
+    const std::vector<std::uint8_t> definition =
+        table.columnsInferred ? std::vector<std::uint8_t>() : MergeDefinitionPages(pages, table);
+    if (!table.columnsInferred && !ReadDefinition(ByteView(definition), table, pages.Map(), run)) {
+        run.Report(
+            {DamageKind::DefinitionRejected, table.tdefPage, -1, table.name, "definition holds no column"});
+        return false;
     }
+    if (!table.columnsInferred) {
+        CheckColumnRecords(table, run);
+        ClaimMendedPages(mendedOwners, table);
+        ApplyUsageMap(pages, ByteView(definition), table);
+    }
+    for (std::int32_t lost : table.lostPages)
+        run.Report(
+            {DamageKind::PageUnreadable, lost, -1, table.name,
+             "a page the table's usage map lists holds no page any more (wiped, cut off or overwritten)"});
+    return true;
+}
 
+// Reads every table's schema in order and hands each on as it is read.
+// True when a stop cut the reading short.
+bool ReadTableSchemas(const PageSource& pages, std::vector<TableInfo>& tables,
+                      const std::vector<OwnerMend>& mendedOwners, const RunControl& run,
+                      const TablePublisher& publish) {
+    const auto total = static_cast<std::int64_t>(tables.size());
     std::int64_t read = 0;
     std::size_t i = 0;
     while (i < tables.size()) {
         if (run.StopRequested()) {
             // The table in hand stays, unread, with those read before it.
             tables.erase(tables.begin() + static_cast<std::ptrdiff_t>(i) + 1, tables.end());
-            found.stopped = true;
-            break;
+            return true;
         }
         TableInfo& table = tables[i];
-        // A table recovered from its rows alone has its columns already.
-        const std::vector<std::uint8_t> definition =
-            table.columnsInferred ? std::vector<std::uint8_t>() : MergeDefinitionPages(pages, table);
-        if (!table.columnsInferred && !ReadDefinition(ByteView(definition), table, map, run)) {
+        if (!ReadTableSchema(pages, table, mendedOwners, run)) {
             // The pass counts, but names no table, so no table is shown twice.
-            run.Report({DamageKind::DefinitionRejected, table.tdefPage, -1, table.name, "definition holds no column"});
             tables.erase(tables.begin() + static_cast<std::ptrdiff_t>(i));
             run.Progress(ProgressStage::Tables, ++read, total);
             continue;
         }
-        if (!table.columnsInferred) {
-            CheckColumnRecords(table, run);
-            ClaimMendedPages(mendedOwners, table);
-            ApplyUsageMap(pages, ByteView(definition), table);
-        }
-        for (std::int32_t lost : table.lostPages)
-            run.Report({DamageKind::PageUnreadable, lost, -1, table.name,
-                        "a page the table's usage map lists holds no page any more (wiped, cut off or overwritten)"});
         run.Progress(ProgressStage::Tables, ++read, total);
         run.Status("Schema read of table : " + table.name);
-        if (run.StopRequested()) {
-            found.stopped = i + 1 < tables.size();
-            break;
-        }
+        if (run.StopRequested()) return i + 1 < tables.size();
         if (publish) {
             // Whoever shows the table sees its columns in their final order.
             SortTableColumns(table);
@@ -264,6 +278,32 @@ DiscoveredTables DiscoverTables(const PageSource& pages, const RunControl& run, 
         }
         ++i;
     }
+    return false;
+}
+
+}  // namespace
+
+DiscoveredTables DiscoverTables(const PageSource& pages, const RunControl& run,
+                                const TablePublisher& publish) {
+    const PageMap& map = pages.Map();
+    DiscoveredTables found;
+    std::vector<TableInfo>& tables = found.tables;
+    tables = CollectCandidates(map);
+    std::vector<bool> removed = MarkFailedHeaders(pages, tables, run);
+    MergeContinuations(map, tables, removed);
+    const std::vector<OwnerMend> mendedOwners = AddOrphanTables(pages, tables, run);
+
+    ReportLostCatalogPages(pages, run);
+    found.unnamedTables = ApplyCatalogNames(pages, tables, run);
+
+    run.Status("Analyzing Completed");
+    run.Progress(ProgressStage::Tables, 0, static_cast<std::int64_t>(tables.size()));
+    run.Status("User tables found = " + std::to_string(tables.size()));
+    if (run.StopRequested()) {
+        found.stopped = true;
+        return found;
+    }
+    found.stopped = ReadTableSchemas(pages, tables, mendedOwners, run, publish);
     return found;
 }
 
