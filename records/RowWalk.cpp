@@ -405,7 +405,8 @@ void RowWalker::ReadDeletedRow(const SlotEntry& slot) {
     // Its bytes are decoded where they still have the shape of a row; a
     // deleted row that does not is no damage, only gone.
     WalkLayout layout;
-    if (ReadRowLayout(page, table_, hasVariable_, slot, layout) != RowProblem::None || layout.storedColumns == 0)
+    if (ReadRowLayout(page, table_, hasVariable_, slot, layout) != RowProblem::None ||
+        layout.storedColumns == 0)
         return;
     context_.page = row.page;
     context_.slot = row.slot;
@@ -419,12 +420,13 @@ RowProblem RowWalker::ReadLayout(const SlotEntry& slot, ByteView& page, WalkLayo
     RowProblem problem = ReadRowLayout(page, table_, hasVariable_, slot, layout);
     // A layout that fails, or one stating too few offset slots, may be one
     // flipped bit away from the row Access wrote.
-    const bool doubtful = problem != RowProblem::None ? problem != RowProblem::SlotOutsidePage && !slot.lookup
-                                                      : StatesTooFewSlots(hasVariable_, variableSlots_, layout);
+    const bool doubtful = problem != RowProblem::None
+                              ? problem != RowProblem::SlotOutsidePage && !slot.lookup
+                              : StatesTooFewSlots(hasVariable_, variableSlots_, layout);
     if (!doubtful) return problem;
     WalkLayout mendedLayout;
-    const MendedField mended =
-        MendOneFlippedBit(page, table_, hasVariable_, fixedBytes_, variableSlots_, slot, mended_, mendedLayout);
+    const MendedField mended = MendOneFlippedBit(page, table_, hasVariable_, fixedBytes_, variableSlots_,
+                                                 slot, mended_, mendedLayout);
     if (mended == MendedField::None) return problem;
     page = ByteView(mended_);
     layout = mendedLayout;
@@ -443,8 +445,9 @@ void RowWalker::SetAsideRow(const SlotEntry& slot) {
     }
     row.kind = SlotKind::Unreadable;
     ++tally_.rowsUnreadable;
-    run_.Report({row.problem == RowProblem::SlotOutsidePage ? DamageKind::SlotOutsidePage : DamageKind::RowRejected,
-                 row.page, row.slot, table_.name, RowProblemText(row.problem)});
+    run_.Report(
+        {row.problem == RowProblem::SlotOutsidePage ? DamageKind::SlotOutsidePage : DamageKind::RowRejected,
+         row.page, row.slot, table_.name, RowProblemText(row.problem)});
 }
 
 void RowWalker::AcceptRow(ByteView page, const WalkLayout& layout) {
