@@ -58,7 +58,7 @@ void ExportRun::Work() {
     } catch (const std::exception& e) {
         // An escaped exception would end the process; the person is told the
         // export failed and the error log keeps why.
-        WriteLog(0, 0, std::string("Export ended by an error: ") + e.what(), true);
+        WriteLog(LogFile::Error, std::string("Export ended by an error: ") + e.what());
         outcome_ = ExportOutcome::Failed;
         closingLine_ = kExportFailed;
         Q_EMIT line(QString(kExportFailed));
