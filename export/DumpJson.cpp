@@ -185,13 +185,15 @@ struct DamagedValues {
     std::int64_t count = 0;
     nlohmann::ordered_json first = nlohmann::ordered_json::array();
 
-    void Note(const TableInfo& table, const WalkedRow& row) {
+    // `record`: the row's index in the table's "rows".
+    void Note(const TableInfo& table, const WalkedRow& row, std::int64_t record) {
         for (std::size_t i = 0; i < row.cells.size() && i < table.columns.size(); ++i) {
             const ValueProblem problem = row.cells[i].problem;
             if (problem == ValueProblem::None) continue;
             ++count;
             if (first.size() >= kKept) continue;
             nlohmann::ordered_json item;
+            item["record"] = record;
             item["page"] = row.page;
             item["slot"] = row.slot;
             item["column"] = table.columns[i].name;
@@ -231,6 +233,7 @@ WalkOutcome DumpWriter::WriteTable(const PageSource& pages, const TableInfo& tab
     bool firstRow = true;
     ComplexResolver resolve(pages, table, run);
     DamagedValues damaged;
+    std::int64_t records = 0;
     const WalkOutcome outcome = ForEachRow(
         pages, table, run,
         [&](const WalkedRow& row) {
@@ -238,7 +241,7 @@ WalkOutcome DumpWriter::WriteTable(const PageSource& pages, const TableInfo& tab
             if (!firstRow) out_ << ',';
             firstRow = false;
             out_ << Compact(RowJson(table, resolve(row)));
-            damaged.Note(table, row);
+            damaged.Note(table, row, records++);
             return true;
         },
         {}, tally);

@@ -49,7 +49,10 @@ public:
     // With includeDeleted the table also gets "withheldRows": the deleted
     // rows still readable and the rows of pages no longer in use, each
     // {"_row": "deleted"|"stale", "page": n, "slot": n, "values": [...]}, kept
-    // apart from the live rows.
+    // apart from the live rows. A table with values that could not be read in
+    // full gets "damagedValues": {"count": n, "first": [{"record" (index into
+    // "rows"), "page", "slot", "column", "problem", "partial"}, ...]}; a
+    // partial value (a chain cut after some rows) keeps what was read.
     WalkOutcome WriteTable(const PageSource& pages, const TableInfo& table, const RunControl& run,
                            TableTally* tally = nullptr, bool includeDeleted = false);
     // Ends the document with the damage summary.

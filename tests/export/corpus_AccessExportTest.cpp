@@ -230,7 +230,8 @@ TEST(CorpusAccessExport, EveryFileReadsBackEqualThroughOurReaderAndMdbTools) {
                                                              ShellQuoted(work / "out"));
         ASSERT_TRUE(run.exitCode == 0 || run.exitCode == 3 || run.exitCode == 1) << file.name << "\n" << run.err;
         std::filesystem::path written;
-        for (const auto& entry : std::filesystem::directory_iterator(work / "out")) written = entry.path();
+        for (const auto& entry : std::filesystem::directory_iterator(work / "out"))
+            if (entry.path().extension() == ".mdb") written = entry.path();
         ASSERT_FALSE(written.empty()) << file.name;
         ASSERT_EQ(written.extension(), ".mdb");
         const json back = Dump(work.path(), written);
@@ -312,7 +313,8 @@ TEST(CorpusAccessExport, DamagedCopiesGiveDatabasesBothReadersOpen) {
                 << name << " variant " << variant << ": exit " << run.exitCode << "\n" << run.err;
             if (run.exitCode == 2) continue;  // refused: nothing to write
             std::filesystem::path written;
-            for (const auto& entry : std::filesystem::directory_iterator(work / "out")) written = entry.path();
+            for (const auto& entry : std::filesystem::directory_iterator(work / "out"))
+                if (entry.path().extension() == ".mdb") written = entry.path();
             ASSERT_FALSE(written.empty()) << name << " variant " << variant;
             const CliResult back = RunPagewright(work.path(), "dump " + ShellQuoted(written));
             EXPECT_EQ(back.exitCode, 0) << name << " variant " << variant << ": our reader finds damage in the new file\n"
