@@ -81,5 +81,61 @@ TEST_F(AccessExportCommandTest, AnUnwritableDestinationFailsWithTheMessage) {
     EXPECT_NE(r.out.find("Export completed with errors..."), std::string::npos) << r.out;
 }
 
+// A decimal whose stored digits outrun its column's precision (a flipped
+// bit of the value does that) cannot go into a column of that precision:
+// the record is written with the field empty, the value and the reason are
+// in the export's damage report and its statistics, and the exit says so.
+TEST(AccessExportRefusals, EveryRefusedValueIsReportedWithItsReasonAndTheExitIsThree) {
+    TempDir dir;
+    DatabaseBuilder db;
+    const auto prices = db.AddTable("Prices", {Column("Id", type::kLong), NumericColumn("Amount", 5, 2)});
+    db.AddRow(prices, {Long(1), Numeric(12345)});      // 123.45
+    db.AddRow(prices, {Long(2), Numeric(987654321)});  // 9876543.21: nine digits
+    db.AddRow(prices, {Long(3), Numeric(-99999)});     // -999.99
+    db.AddRow(prices, {Long(4), Numeric(100000)});     // 1000.00: six digits
+    WriteFile(dir / "prices.mdb", db.Build());
+
+    const CliResult r = RunPagewright(dir.path(), "export " + ShellQuoted(dir / "prices.mdb") + " --mdb " +
+                                                      ShellQuoted(dir / "dest"));
+    EXPECT_EQ(r.exitCode, 3) << r.err;
+    EXPECT_NE(r.err.find("the new database refused 2 values"), std::string::npos) << r.err;
+    EXPECT_NE(r.out.find("2 values refused (see Damage Report.txt)"), std::string::npos) << r.out;
+
+    std::filesystem::path database, report, reportJson;
+    for (const std::string& name : FilesIn(dir / "dest")) {
+        if (name.size() > 4 && name.substr(name.size() - 4) == ".mdb") database = dir / "dest" / name;
+        if (name.find("Damage Report.txt") != std::string::npos) report = dir / "dest" / name;
+        if (name.find("Damage Report.json") != std::string::npos) reportJson = dir / "dest" / name;
+    }
+    ASSERT_FALSE(database.empty());
+    ASSERT_FALSE(report.empty());
+    ASSERT_FALSE(reportJson.empty());
+    const std::string text = ReadText(report);
+    EXPECT_NE(text.find("Values the new database refused: 2"), std::string::npos) << text;
+    EXPECT_NE(text.find("record 2 (page "), std::string::npos) << text;
+    EXPECT_NE(text.find("[Amount] 9876543.21: [Amount]: 9876543.21 has more digits than the column's precision"),
+              std::string::npos)
+        << text;
+    const nlohmann::json json = nlohmann::json::parse(ReadText(reportJson));
+    const nlohmann::json& refused = json["rejectedValues"];
+    EXPECT_EQ(refused["total"], 2);
+    ASSERT_EQ(refused["tables"].size(), 1u);
+    EXPECT_EQ(refused["tables"][0]["name"], "Prices");
+    ASSERT_EQ(refused["tables"][0]["first"].size(), 2u);
+    EXPECT_EQ(refused["tables"][0]["first"][1]["record"], 4);
+    EXPECT_EQ(refused["tables"][0]["first"][1]["column"], "Amount");
+    EXPECT_EQ(refused["tables"][0]["first"][1]["value"], "1000.00");
+
+    // Every record is there; only the refused fields are empty.
+    const CliResult back = RunPagewright(dir.path(), "dump " + ShellQuoted(database));
+    ASSERT_EQ(back.exitCode, 0) << back.err;
+    const nlohmann::json rows = nlohmann::json::parse(back.out)["tables"][0]["rows"];
+    ASSERT_EQ(rows.size(), 4u);
+    EXPECT_EQ(rows[0][1], "123.45");
+    EXPECT_TRUE(rows[1][1].is_null());
+    EXPECT_EQ(rows[2][1], "-999.99");
+    EXPECT_TRUE(rows[3][1].is_null());
+}
+
 }  // namespace
 }  // namespace pw::testing
