@@ -13,7 +13,7 @@
 namespace pw {
 namespace {
 
-void Trace(const std::string& text) { WriteLog(0, 0, text, true); }
+void Trace(const std::string& text) { WriteLog(LogFile::Error, text); }
 
 }  // namespace
 

@@ -287,6 +287,102 @@ TableExportResult CsvExporter::ExportTableTo(std::FILE* stream, const TableInfo&
     return ExportData(table, FileStem(table), run, stream);
 }
 
+namespace {
+
+// The header line of a data file: the column names and, when withheld rows
+// are written too, the column that marks them.
+std::string DataHeader(const TableInfo& table, const CsvFormat& format) {
+    std::string header = format.header ? CsvHeaderLine(table, format.delimiter) : std::string();
+    if (format.includeDeleted && !header.empty()) {
+        header.resize(header.size() - std::string_view(kLineEnd).size());
+        header += std::string(1, format.delimiter) + kRowKindColumn + kLineEnd;
+    }
+    return header;
+}
+
+// Turns the rows of one table into the lines of its data file. OLE objects
+// and attachment files are written beside the CSV file as they come (the
+// folders are made with the first one, so a table without any leaves none);
+// a stream has no folder beside it, and its objects go into the field in
+// hexadecimal like any binary value.
+class RecordLines {
+public:
+    RecordLines(const PageSource& pages, const TableInfo& table, const CsvFormat& format,
+                const std::filesystem::path& folder, const std::string& stem, bool toStream, const RunControl& run)
+        : table_(table), format_(format), folder_(folder), objectFolder_(CsvExporter::ObjectFolderName(stem)),
+          toStream_(toStream) {
+        // Complex columns (attachments, multi-value) take their values from
+        // hidden tables; the cells of a row are copied only when the table has one.
+        if (HasComplexColumns(table)) complex_ = std::make_unique<ComplexColumnIndex>(pages, run);
+    }
+
+    // The row's line, or nothing for a row whose every cell shows empty
+    // (it is still counted as a record). `record` numbers the row from 1.
+    const std::string* LineFor(const WalkedRow& row, const char* mark, std::int64_t record) {
+        const std::vector<CellValue>& cells = Resolved(row);
+        bool allEmpty = true;
+        for (std::size_t k = 0; k < table_.columns.size() && allEmpty; ++k) allEmpty = CellText(cells, k).empty();
+        if (allEmpty) return nullptr;
+        line_.clear();
+        for (std::size_t k = 0; k < table_.columns.size(); ++k) {
+            if (k != 0) line_.push_back(format_.delimiter);
+            if (k < cells.size()) line_ += QuoteCsvField(Field(table_.columns[k], cells[k], record), format_.delimiter);
+        }
+        if (format_.includeDeleted) {
+            line_.push_back(format_.delimiter);
+            line_ += mark;
+        }
+        line_ += kLineEnd;
+        return &line_;
+    }
+
+private:
+    const std::vector<CellValue>& Resolved(const WalkedRow& row) {
+        if (!complex_) return row.cells;
+        resolved_ = row.cells;
+        for (std::size_t k = 0; k < table_.columns.size() && k < resolved_.size(); ++k)
+            ResolveComplexCell(*complex_, table_, table_.columns[k], resolved_[k].text, resolved_[k].value);
+        return resolved_;
+    }
+
+    std::string Field(const ColumnInfo& column, const CellValue& cell, std::int64_t record) {
+        const TypedValue& value = cell.value;
+        if (!toStream_ && column.typeCode == ColumnType::OleObject && value.kind == TypedValue::Kind::Bytes) {
+            if (!objects_) objects_ = std::make_unique<OleFileWriter>(folder_ / objectFolder_);
+            const std::filesystem::path written(objects_->Write(value.text));
+            std::string field = "?{file '" + objectFolder_ + "/";
+            field += reinterpret_cast<const char*>(written.filename().u8string().c_str());
+            return field + "'}";
+        }
+        if (!toStream_ && column.typeCode == ColumnType::Attachment && value.kind == TypedValue::Kind::List &&
+            !value.items.empty() && value.items.front().kind == TypedValue::Kind::Bytes)
+            return AttachmentField(value, objectFolder_, record, attachments_, folder_);
+        return CsvFieldText(cell, format_);
+    }
+
+    const TableInfo& table_;
+    const CsvFormat& format_;
+    const std::filesystem::path& folder_;
+    const std::string objectFolder_;
+    const bool toStream_;
+    std::unique_ptr<ComplexColumnIndex> complex_;
+    std::vector<CellValue> resolved_;
+    std::unique_ptr<OleFileWriter> objects_;
+    std::unique_ptr<AttachmentFileWriter> attachments_;
+    std::string line_;
+};
+
+TableExportOutcome OutcomeOf(WalkOutcome walked, bool writeFailed) {
+    switch (walked) {
+        case WalkOutcome::NoDataPages: return TableExportOutcome::NoDataPages;
+        case WalkOutcome::Stopped: return TableExportOutcome::Stopped;
+        case WalkOutcome::Completed: break;
+    }
+    return writeFailed ? TableExportOutcome::Failed : TableExportOutcome::Completed;
+}
+
+}  // namespace
+
 TableExportResult CsvExporter::ExportData(const TableInfo& table, const std::string& stem, const RunControl& run,
                                           std::FILE* stream) {
     TableExportResult result;
@@ -295,90 +391,30 @@ TableExportResult CsvExporter::ExportData(const TableInfo& table, const std::str
     unsigned fileNumber = 0;
     if (stream != nullptr) file.Borrow(stream);
     else if (!file.Open(DataFilePath(settings_.folder, stem, fileNumber))) return result;
-    std::string header = format.header ? CsvHeaderLine(table, format.delimiter) : std::string();
-    if (format.includeDeleted && !header.empty()) {
-        header.resize(header.size() - std::string_view(kLineEnd).size());
-        header += std::string(1, format.delimiter) + kRowKindColumn + kLineEnd;
-    }
+    const std::string header = DataHeader(table, format);
     file.Write(header);
 
-    std::string line;
-    std::string field;
-    // Made when the first object comes, so a table without one leaves no
-    // folder. A stream has no folder beside it: its objects go into the
-    // field in hexadecimal, like any binary value.
-    std::unique_ptr<OleFileWriter> objects;
-    std::unique_ptr<AttachmentFileWriter> attachments;
-    const std::string objectFolder = ObjectFolderName(stem);
-    // Complex columns (attachments, multi-value) take their values from hidden
-    // tables; the cells of a row are copied only when the table has such a column.
-    std::unique_ptr<ComplexColumnIndex> complex;
-    if (HasComplexColumns(table)) complex = std::make_unique<ComplexColumnIndex>(pages_, run);
-    std::vector<CellValue> resolved;
+    RecordLines lines(pages_, table, format, settings_.folder, stem, stream != nullptr, run);
     WalkOptions walkOptions;
     walkOptions.includeDeleted = format.includeDeleted;
     const WalkOutcome walked = ForEachRow(pages_, table, run, [&](const WalkedRow& row) {
         const char* mark = row.IsDeletedRecord() ? kDeletedRowLabel : row.IsStaleRecord() ? kStaleRowLabel : kLiveRowMark;
         if (!row.IsRecord() && *mark == '\0') return true;
-        const std::vector<CellValue>* source = &row.cells;
-        if (complex) {
-            resolved = row.cells;
-            for (std::size_t k = 0; k < table.columns.size() && k < resolved.size(); ++k)
-                ResolveComplexCell(*complex, table, table.columns[k], resolved[k].text, resolved[k].value);
-            source = &resolved;
-        }
-        const std::vector<CellValue>& cells = *source;
-        bool allEmpty = true;
-        for (std::size_t k = 0; k < table.columns.size() && allEmpty; ++k) allEmpty = CellText(cells, k).empty();
-        if (!allEmpty) {
-            line.clear();
-            for (std::size_t k = 0; k < table.columns.size(); ++k) {
-                if (k != 0) line.push_back(format.delimiter);
-                if (k >= cells.size()) continue;
-                const ColumnInfo& column = table.columns[k];
-                const bool object = column.typeCode == ColumnType::OleObject && stream == nullptr &&
-                                    cells[k].value.kind == TypedValue::Kind::Bytes;
-                if (object) {
-                    if (!objects) objects = std::make_unique<OleFileWriter>(settings_.folder / objectFolder);
-                    const std::filesystem::path written(objects->Write(cells[k].value.text));
-                    field = "?{file '" + objectFolder + "/";
-                    field += reinterpret_cast<const char*>(written.filename().u8string().c_str());
-                    field += "'}";
-                } else if (column.typeCode == ColumnType::Attachment && stream == nullptr &&
-                           cells[k].value.kind == TypedValue::Kind::List && !cells[k].value.items.empty() &&
-                           cells[k].value.items.front().kind == TypedValue::Kind::Bytes) {
-                    field = AttachmentField(cells[k].value, objectFolder, result.exportedRows + 1, attachments,
-                                            settings_.folder);
-                } else {
-                    field = CsvFieldText(cells[k], format);
-                }
-                line += QuoteCsvField(field, format.delimiter);
-            }
-            if (format.includeDeleted) {
-                line.push_back(format.delimiter);
-                line += mark;
-            }
-            line += kLineEnd;
+        if (const std::string* line = lines.LineFor(row, mark, result.exportedRows + 1)) {
             if (stream == nullptr && result.exportedRows != 0 && result.exportedRows % kRowsPerCsvFile == 0) {
                 ++fileNumber;
                 // A part that cannot be opened loses its lines; counting goes
                 // on and the next part tries again.
                 if (file.Open(DataFilePath(settings_.folder, stem, fileNumber))) file.Write(header);
             }
-            file.Write(line);
+            file.Write(*line);
         }
         ++result.exportedRows;
         if (rowHook_) rowHook_(table, result.exportedRows);
         return true;
     }, walkOptions, &result.walk);
     file.Close();
-    switch (walked) {
-        case WalkOutcome::NoDataPages: result.outcome = TableExportOutcome::NoDataPages; break;
-        case WalkOutcome::Stopped: result.outcome = TableExportOutcome::Stopped; break;
-        case WalkOutcome::Completed:
-            result.outcome = file.failed() ? TableExportOutcome::Failed : TableExportOutcome::Completed;
-            break;
-    }
+    result.outcome = OutcomeOf(walked, file.failed());
     return result;
 }
 

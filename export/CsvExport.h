@@ -17,7 +17,7 @@
 namespace pw {
 
 // What an export writes for each table.
-enum class ExportContent { SchemaOnly = 10, SchemaAndData = 11 };
+enum class ExportContent { SchemaOnly, SchemaAndData };
 
 // How the export of one table ended.
 enum class TableExportOutcome {

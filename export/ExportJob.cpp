@@ -11,7 +11,7 @@ ExportJob::ExportJob(const PageSource& pages, ExportSettings settings, AccessTar
 
 void ExportJob::Emit(const ExportCallbacks& callbacks, const std::string& line, bool toLog) {
     if (callbacks.onLine) callbacks.onLine(line);
-    if (toLog) WriteLog(0, 0, line, false);
+    if (toLog) WriteLog(LogFile::Execution, line);
 }
 
 TableExportResult ExportJob::ExportTable(const TableInfo& table, ExportTarget target, const RunControl& run) {

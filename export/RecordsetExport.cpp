@@ -58,7 +58,7 @@ RecordsetResult ExportRowsToRecordset(const PageSource& pages, const TableInfo& 
         try {
             appended = sink.Append(values);
         } catch (const std::exception&) {
-            WriteLog(0, 0, "Error adding Row=" + std::to_string(row.slot), true);
+            WriteLog(LogFile::Error, "Error adding Row=" + std::to_string(row.slot));
             continue;
         }
         const std::int64_t record = result.storedRows + 1;
@@ -73,7 +73,7 @@ RecordsetResult ExportRowsToRecordset(const PageSource& pages, const TableInfo& 
             ++result.rejectedValues;
         }
         if (!appended.stored) {
-            WriteLog(0, 0, "Update record failed for Row=" + std::to_string(row.slot + 1), true);
+            WriteLog(LogFile::Error, "Update record failed for Row=" + std::to_string(row.slot + 1));
             continue;
         }
         ++result.storedRows;

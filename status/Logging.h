@@ -27,10 +27,4 @@ enum class LogFile {
 // Safe to call from several threads.
 bool WriteLog(LogFile which, const std::string& text);
 
-// The earlier form, kept until its last callers move to the one above; every
-// caller passes 0 for code and error, which the line holds in any case.
-inline bool WriteLog(int /*code*/, int /*error*/, const std::string& text, bool toErrorLog) {
-    return WriteLog(toErrorLog ? LogFile::Error : LogFile::Execution, text);
-}
-
 }  // namespace pw
