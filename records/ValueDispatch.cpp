@@ -21,8 +21,7 @@ DamageKind KindOf(ValueProblem problem) {
         case ValueProblem::Unreadable: return DamageKind::ValueOutOfRange;
         case ValueProblem::None:
         case ValueProblem::CutShort:
-        case ValueProblem::UnknownFlags:
-        case ValueProblem::NoDecoder: break;
+        case ValueProblem::UnknownFlags: break;
     }
     return DamageKind::ValueUnreadable;
 }
@@ -38,7 +37,6 @@ std::string ReasonFor(ValueProblem problem, const ColumnInfo& column) {
                        : "value unreadable in column " + column.name;
         case ValueProblem::CutShort: return "value cut short in column " + column.name;
         case ValueProblem::UnknownFlags: return "long value with unknown flags in column " + column.name;
-        case ValueProblem::NoDecoder: return "no decoder for the type of column " + column.name;
         case ValueProblem::None: break;
     }
     return {};
@@ -124,11 +122,15 @@ ValueProblem DecodeValue(const ValueContext& context, ByteView page, const Colum
         case ColumnType::InferredVariable:
             out = DecodeInferredValue(context.pages, page, position, length);
             break;
-        default:
-            // The type's name is the cell of a type without a decoder.
+        default: {
+            // A type without a decoder shows its name; its stored bytes are
+            // kept as they are, so nothing of the value is lost on the way out.
+            const DecodedCell raw = DecodeBinaryValue(page, position, length);
             out.text = ColumnTypeName(column);
-            out.problem = ValueProblem::NoDecoder;
+            out.value = raw.value;
+            if (raw.value.kind == TypedValue::Kind::Null) out.problem = ValueProblem::CutShort;
             break;
+        }
     }
     if (out.problem == ValueProblem::None && out.value.kind == TypedValue::Kind::Null &&
         NullMeansCutShort(column.typeCode))

@@ -25,8 +25,9 @@ struct ValueContext {
 // cell text, the typed value and the problem of a value that could not be
 // read in full. A problem is reported to the run control as damage, with the
 // row's place and the column. A type without a decoder keeps its type name
-// as the cell text and gives NoDecoder. OLE objects come back as their stored
-// bytes; nothing is written anywhere. Returns out.problem.
+// as the cell text and its stored bytes as the value (Bytes). OLE objects
+// come back as their stored bytes; nothing is written anywhere. Returns
+// out.problem.
 ValueProblem DecodeValue(const ValueContext& context, ByteView page, const ColumnInfo& column,
                          std::int64_t position, std::int64_t length, DecodedCell& out);
 

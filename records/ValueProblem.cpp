@@ -11,7 +11,6 @@ const char* ValueProblemName(ValueProblem problem) {
         case ValueProblem::UnknownFlags: return "unknown-flags";
         case ValueProblem::OutsideCalendar: return "outside-calendar";
         case ValueProblem::Unreadable: return "unreadable";
-        case ValueProblem::NoDecoder: return "no-decoder";
     }
     return "none";
 }

@@ -17,11 +17,10 @@ enum class ValueProblem : std::uint8_t {
     UnknownFlags,     // the long-value flag byte is none that Access writes
     OutsideCalendar,  // a date before year 100 or after 9999
     Unreadable,       // the stored bytes do not form a value of the column's type
-    NoDecoder,        // the column's type code is one no decoder knows
 };
 
 // Stable machine names: "cut-short", "pointer-broken", "chain-loop",
-// "unknown-flags", "outside-calendar", "unreadable", "no-decoder" ("none").
+// "unknown-flags", "outside-calendar", "unreadable" ("none").
 const char* ValueProblemName(ValueProblem problem);
 
 }  // namespace pw

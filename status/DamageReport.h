@@ -30,7 +30,7 @@ enum class DamageKind {
     RowRepaired,           // a row read after one flipped bit of it (its layout, a catalog name) was undone
     DefinitionRepaired,    // a column record read after one flipped bit of it was undone
     PageRepaired,          // a data page given back to its table after one flipped bit of its owner was undone
-    ValueUnreadable,       // a stored value that could not be read (cut short, unknown flags, a type without decoder)
+    ValueUnreadable,       // a stored value that could not be read (cut short, unknown long-value flags)
 };
 inline constexpr int kDamageKindCount = 13;
 static_assert(static_cast<int>(DamageKind::ValueUnreadable) + 1 == kDamageKindCount);
