@@ -7,6 +7,7 @@
 #include <csignal>
 #include <iostream>
 
+#include "export/DamageSummary.h"
 #include "pagestore/CaseFolding.h"
 #include "status/DisplayText.h"
 
@@ -135,7 +136,7 @@ int AnalysisRun::Run(const std::string& path, const AnalysisOptions& options) {
 
 int AnalysisRun::FinishWithDamage(int exitCode) {
     StopWatching();
-    damage_.WriteHuman(std::cerr);
+    WriteDamageSummary(std::cerr, damage_);
     std::cerr << std::flush;
     if (WasInterrupted()) return kExitInterrupted;
     return exitCode == kExitOk && damage_.LostAnything() ? kExitLosses : exitCode;

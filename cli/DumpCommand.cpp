@@ -1,6 +1,7 @@
 #include <iostream>
 #include <memory>
 
+#include "export/DamageSummary.h"
 #include "cli/AnalysisRun.h"
 #include "cli/Commands.h"
 #include "export/DumpJson.h"
@@ -32,11 +33,11 @@ int RunDump(const DumpOptions& options) {
         TallyTableWalk(run.pages(), run.damage(), table, tally, options.includeDeleted);
         if (outcome == WalkOutcome::Stopped || WasInterrupted()) {
             // What was written stays a whole document.
-            writer.Finish(run.damage().SummaryJson());
+            writer.Finish(DamageSummaryJson(run.damage()));
             return run.FinishWithDamage(kExitInterrupted);
         }
     }
-    writer.Finish(run.damage().SummaryJson());
+    writer.Finish(DamageSummaryJson(run.damage()));
     return run.FinishWithDamage(kExitOk);
 }
 

@@ -3,6 +3,7 @@
 #include <iostream>
 #include <memory>
 
+#include "export/DamageSummary.h"
 #include "cli/AnalysisRun.h"
 #include "cli/Commands.h"
 #include "export/AccessExport.h"
@@ -54,9 +55,9 @@ int ExportToStandardOutput(AnalysisRun& run, const ExportOptions& options, const
 void WriteDamageReports(const std::filesystem::path& folder, const std::string& prefix, const DamageReport& damage,
                         const RejectLog* rejects) {
     std::ofstream human(folder / (prefix + "Damage Report.txt"), std::ios::binary | std::ios::trunc);
-    damage.WriteHuman(human);
+    WriteDamageSummary(human, damage);
     if (rejects != nullptr) rejects->WriteHuman(human);
-    nlohmann::ordered_json summary = damage.SummaryJson();
+    nlohmann::ordered_json summary = DamageSummaryJson(damage);
     if (rejects != nullptr) summary["rejectedValues"] = rejects->Json();
     std::ofstream json(folder / (prefix + "Damage Report.json"), std::ios::binary | std::ios::trunc);
     json << summary.dump(2, ' ', false, nlohmann::ordered_json::error_handler_t::replace) << '\n';

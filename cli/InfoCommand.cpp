@@ -3,6 +3,7 @@
 #include <memory>
 #include <nlohmann/json.hpp>
 
+#include "export/DamageSummary.h"
 #include "cli/AnalysisRun.h"
 #include "cli/Commands.h"
 #include "salvage/TableDamage.h"
@@ -70,7 +71,7 @@ int RunInfo(const InfoOptions& options) {
         nlohmann::ordered_json types = nlohmann::ordered_json::object();
         for (auto [type, count] : pageTypes) types[std::to_string(type)] = count;
         out["pageTypes"] = types;
-        out["damage"] = run.damage().SummaryJson();
+        out["damage"] = DamageSummaryJson(run.damage());
         std::cout << out.dump(2, ' ', false, nlohmann::ordered_json::error_handler_t::replace) << std::endl;
         return run.FinishWithDamage(kExitOk);
     }

@@ -2,6 +2,7 @@
 
 #include <sstream>
 
+#include "export/DamageSummary.h"
 #include "export/DumpJson.h"
 #include "fuzz/FuzzInput.h"
 
@@ -17,7 +18,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     pw::DumpWriter writer(out, pw::fuzz::ScratchPath(), input.analysis.storageFormat());
     for (const pw::TableInfo& table : input.analysis.tables())
         writer.WriteTable(input.analysis.pages(), table, input.control());
-    writer.Finish(input.damage.SummaryJson());
+    writer.Finish(DamageSummaryJson(input.damage));
     // What the dump writes must be a JSON document.
     if (!nlohmann::json::accept(out.str())) __builtin_trap();
     return 0;

@@ -12,7 +12,10 @@ namespace pw {
 
 // Puts what a walk over a table found into the report's tally of that table.
 // Unless the walk showed them (withheldShown), the deleted rows and the rows
-// of stale pages are counted as withheld.
+// of stale pages are counted as withheld. Fewer rows than the definition
+// states are rows lost with their pages, unless every page the usage map
+// lists was read whole and nothing in the file is damaged: then the count is
+// stale and the difference is a note.
 void TallyTableWalk(const PageSource& pages, DamageReport& report, const TableInfo& table, const TableTally& tally,
                     bool withheldShown);
 

@@ -4,8 +4,6 @@
 #include <cstddef>
 #include <cstdint>
 #include <mutex>
-#include <nlohmann/json.hpp>
-#include <ostream>
 #include <string>
 #include <unordered_map>
 #include <vector>
@@ -102,15 +100,38 @@ struct TableTally {
     std::int64_t lookupRows = 0;         // overflow pointers Access left where a row moved
 };
 
+// A difference that is no loss, told beside the damage: a definition whose
+// stated row count is stale while every page of its table read cleanly.
+struct DamageNote {
+    std::string table;
+    std::string text;
+};
+
+// One table as the report knows it.
+struct TableDamage {
+    std::string name;
+    TableTally tally;
+    std::int64_t events = 0;
+};
+
+// A consistent copy of a report, taken at once, for whoever writes it out.
+struct DamageSnapshot {
+    std::int64_t total = 0;
+    std::array<std::int64_t, kDamageKindCount> byKind{};
+    std::vector<TableDamage> tables;  // in first-named order
+    std::vector<DamageEvent> firstEvents;
+    std::vector<DamageNote> notes;
+    FileFacts facts;
+};
+
 // Counts events by kind and by table, keeps the first kKeptEvents events in order
 // (later ones are only counted), and holds per-table tallies that walks add to.
 // Thread-safe (one mutex). An empty table name means "no table": it is never
-// listed and its tally stays zero.
+// listed and its tally stays zero. Writing it out for a person or a program
+// is export/DamageSummary's work.
 class DamageReport final : public DamageReporter {
 public:
     static constexpr std::size_t kKeptEvents = 1000;
-    static constexpr std::size_t kSummaryEvents = 20;  // in SummaryJson's "firstEvents"
-    static constexpr std::size_t kHumanEvents = 10;    // in WriteHuman
 
     DamageReport() = default;
     DamageReport(const DamageReport&) = delete;
@@ -124,63 +145,37 @@ public:
                       std::int64_t pagesUnreadable, std::int64_t rowsDamagedValues = 0);
     void AddWithheldRows(const std::string& table, std::int64_t rowsDeleted, std::int64_t rowsStale,
                          std::int64_t pagesStale);
+    // A note is no damage: it never makes LostAnything true. One per table and text.
+    void AddNote(const std::string& table, const std::string& text);
     void SetFileFacts(const FileFacts& facts);
     FileFacts fileFacts() const;
     // True when anything was lost to damage: an event, or the file's
-    // structure. Deleted rows and stale pages are the file's own history,
-    // not damage.
+    // structure. Deleted rows, stale pages and notes are the file's own
+    // history, not damage.
     bool LostAnything() const;
 
     std::int64_t TotalEvents() const;
     std::int64_t Count(DamageKind kind) const;
     std::int64_t TableEvents(const std::string& table) const;  // 0 for an unknown table
     std::vector<DamageEvent> KeptEvents() const;
+    std::vector<DamageNote> Notes() const;
     TableTally Tally(const std::string& table) const;  // zeros for an unknown table
     std::vector<std::string> TableNames() const;        // in first-named order
-
-    // {"events": N, "byKind": {"row-rejected": 3, ...only kinds with a count...},
-    //  "tables": [{"name": "...", "pagesOwned": n, "pagesUnreadable": n, "rowsFound": n,
-    //              "rowsStated": n, "rowsUnreadable": n, "events": n}, ...],
-    //  "firstEvents": [{"kind": "...", "page": n|null, "slot": n|null, "table": "..."|null,
-    //                   "reason": "..."}, ... at most kSummaryEvents]}
-    // Texts are made valid UTF-8 (a broken sequence becomes U+FFFD), so that
-    // any dump of the summary succeeds whatever the file held.
-    nlohmann::ordered_json SummaryJson() const;
-
-    // For a person, on stderr at the end of a command: "No damage found." when there was no
-    // event, else "Damage found: N events" then one line per kind with a count, then one line per
-    // table with events or unreadable pages/rows ("  <table>: rows found n of n stated, n unreadable,
-    // pages n of n unreadable"), then up to kHumanEvents first events
-    // ("  page P slot S (<table>): <kind>: <reason>", leaving out what the event is not tied to).
-    // Table names and reasons come from a damaged file: control characters (below 0x20, 0x7F, and
-    // U+0080 to U+009F) are shown escaped as \xNN so a stored name cannot fake lines on a terminal.
-    void WriteHuman(std::ostream& out) const;
+    // Everything, with at most `events` of the first events.
+    DamageSnapshot Snapshot(std::size_t events) const;
 
 private:
-    struct TableEntry {
-        std::string name;
-        TableTally tally;
-        std::int64_t events = 0;
-    };
-    struct Snapshot {
-        std::int64_t total = 0;
-        std::array<std::int64_t, kDamageKindCount> byKind{};
-        std::vector<TableEntry> tables;
-        std::vector<DamageEvent> firstEvents;
-        FileFacts facts;
-    };
-
     // Callers hold mutex_. Nullptr for an empty name.
-    TableEntry* EntryFor(const std::string& table);
-    const TableEntry* FindEntry(const std::string& table) const;
-    Snapshot Take(std::size_t events) const;
+    TableDamage* EntryFor(const std::string& table);
+    const TableDamage* FindEntry(const std::string& table) const;
 
     mutable std::mutex mutex_;
     std::int64_t total_ = 0;
     std::array<std::int64_t, kDamageKindCount> byKind_{};
     std::vector<DamageEvent> kept_;
+    std::vector<DamageNote> notes_;
     FileFacts facts_;
-    std::vector<TableEntry> tables_;
+    std::vector<TableDamage> tables_;
     std::unordered_map<std::string, std::size_t> tableIndex_;
 };
 

@@ -10,6 +10,7 @@
 #include <map>
 #include <set>
 
+#include "export/DamageSummary.h"
 #include "export/DumpJson.h"
 #include "tests/support/Analysis.h"
 #include "tests/support/CorpusFiles.h"
@@ -89,7 +90,7 @@ TEST(CorpusDump, EveryRecordOfEveryReadableFileMatchesTheExpectedContent) {
         // A file Access wrote whole holds no damage.
         EXPECT_EQ(analysed.damage.TotalEvents(), 0) << [&] {
             std::ostringstream human;
-            analysed.damage.WriteHuman(human);
+            WriteDamageSummary(human, analysed.damage);
             return human.str();
         }();
     }

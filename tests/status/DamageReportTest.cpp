@@ -56,7 +56,7 @@ TEST(DamageReportTest, KeepsOnlyTheFirstEventsButCountsAll) {
     EXPECT_EQ(kept.front().page, 0);
     EXPECT_EQ(kept.back().page, static_cast<std::int32_t>(DamageReport::kKeptEvents - 1));
     EXPECT_EQ(report.TotalEvents(), static_cast<std::int64_t>(reported));
-    EXPECT_EQ(report.SummaryJson()["firstEvents"].size(), DamageReport::kSummaryEvents);
+    EXPECT_EQ(report.Snapshot(20).firstEvents.size(), 20u);
 }
 
 TEST(DamageReportTest, SetTableFactsReplacesWhileAddTableRowsAdds) {
@@ -77,74 +77,16 @@ TEST(DamageReportTest, SetTableFactsReplacesWhileAddTableRowsAdds) {
     EXPECT_EQ(report.TableNames(), std::vector<std::string>{"Orders"});
 }
 
-TEST(DamageReportTest, SummaryJsonShape) {
+TEST(DamageReportTest, NotesAreNoLossAndAreKeptOnce) {
     DamageReport report;
-    report.SetTableFacts("Quiet", 1, 3);
-    report.Report(Event(DamageKind::LongValueBroken, "Orders", 4, 1, "pointer past end"));
-    report.Report(Event(DamageKind::DefinitionRejected));
-
-    const nlohmann::ordered_json summary = report.SummaryJson();
-    EXPECT_EQ(summary["events"], 2);
-    EXPECT_EQ(summary["byKind"].dump(), R"({"definition-rejected":1,"long-value-broken":1})");
-    ASSERT_EQ(summary["tables"].size(), 2u);
-    EXPECT_EQ(summary["tables"][0]["name"], "Quiet");
-    EXPECT_EQ(summary["tables"][0]["rowsStated"], 3);
-    EXPECT_EQ(summary["tables"][1]["name"], "Orders");
-    EXPECT_EQ(summary["tables"][1]["events"], 1);
-
-    const auto& first = summary["firstEvents"][0];
-    EXPECT_EQ(first["kind"], "long-value-broken");
-    EXPECT_EQ(first["page"], 4);
-    EXPECT_EQ(first["slot"], 1);
-    EXPECT_EQ(first["table"], "Orders");
-    EXPECT_EQ(first["reason"], "pointer past end");
-    const auto& second = summary["firstEvents"][1];
-    EXPECT_TRUE(second["page"].is_null());
-    EXPECT_TRUE(second["slot"].is_null());
-    EXPECT_TRUE(second["table"].is_null());
-
-    EXPECT_EQ(DamageReport().SummaryJson().dump(),
-              R"({"events":0,"byKind":{},"tables":[],"firstEvents":[]})");
-}
-
-TEST(DamageReportTest, InvalidUtf8StillDumps) {
-    DamageReport report;
-    // A lone continuation byte, a truncated sequence, an overlong slash and a surrogate.
-    const std::string broken = "T\x80" "a\xE2\x82" "b\xC0\xAF" "c\xED\xA0\x80";
-    report.Report(Event(DamageKind::RowRejected, broken, 1, 1, "r\xFF"));
-    const nlohmann::ordered_json summary = report.SummaryJson();
-    std::string dumped;
-    EXPECT_NO_THROW(dumped = summary.dump());
-    EXPECT_NE(dumped.find("\xEF\xBF\xBD"), std::string::npos);
-    EXPECT_EQ(summary["tables"][0]["name"].get<std::string>().substr(0, 4), "T\xEF\xBF\xBD");
-    // Valid multi-byte text passes through untouched.
-    report.SetTableFacts("Kunden\xC3\xA4", 1, 1);
-    EXPECT_EQ(report.SummaryJson()["tables"][1]["name"], "Kunden\xC3\xA4");
-}
-
-TEST(DamageReportTest, WriteHumanReportsAndEscapes) {
-    std::ostringstream clean;
-    DamageReport().WriteHuman(clean);
-    EXPECT_EQ(clean.str(), "No damage found.\n");
-
-    DamageReport report;
-    report.SetTableFacts("Untouched", 2, 2);
-    report.Report(Event(DamageKind::RowRejected, "Evil\x1b[2J\nFake", 3, 7, "offsets\xC2\x85" "backwards"));
-    report.Report(Event(DamageKind::PageUnreadable, "", 8, -1, "short read"));
-    std::ostringstream out;
-    report.WriteHuman(out);
-    const std::string text = out.str();
-
-    EXPECT_EQ(text.rfind("Damage found: 2 events\n", 0), 0u);
-    EXPECT_NE(text.find("  row-rejected: 1\n"), std::string::npos);
-    EXPECT_NE(text.find("  page-unreadable: 1\n"), std::string::npos);
-    EXPECT_NE(text.find("  Evil\\x1b[2J\\x0aFake: rows found 0 of 0 stated, 0 unreadable, pages 0 of 0 unreadable\n"),
-              std::string::npos);
-    EXPECT_NE(text.find("  page 3 slot 7 (Evil\\x1b[2J\\x0aFake): row-rejected: offsets\\x85backwards\n"),
-              std::string::npos);
-    EXPECT_NE(text.find("  page 8: page-unreadable: short read\n"), std::string::npos);
-    EXPECT_EQ(text.find("Untouched"), std::string::npos);
-    EXPECT_EQ(text.find('\x1b'), std::string::npos);
+    report.AddNote("Orders", "the definition states 30 rows; 10 found on its pages");
+    report.AddNote("Orders", "the definition states 30 rows; 10 found on its pages");
+    report.AddWithheldRows("Orders", 11, 0, 0);
+    EXPECT_FALSE(report.LostAnything());
+    ASSERT_EQ(report.Notes().size(), 1u);
+    EXPECT_EQ(report.Notes()[0].table, "Orders");
+    report.Report(Event(DamageKind::RowRejected, "Orders", 3));
+    EXPECT_TRUE(report.LostAnything());
 }
 
 TEST(DamageReportTest, ConcurrentReportsAreAllCounted) {
