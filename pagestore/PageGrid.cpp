@@ -97,7 +97,11 @@ std::int32_t SystemPageOf(const std::uint8_t* page, std::size_t size) {
 // Reads the file once and counts page starts at every position modulo 4096.
 bool CountStarts(const DatabaseFile& file, const RunControl& run, std::array<std::int64_t, kGrid>& votes) {
     const std::int64_t size = file.Size();
-    std::vector<std::uint8_t> window(static_cast<std::size_t>(kChunk + kStartBytes));
+    // No bigger than the file: a small one is looked at often (each damaged
+    // copy, each fuzzing input), and clearing megabytes for it costs more
+    // than reading it.
+    const std::int64_t windowSize = std::min<std::int64_t>(kChunk, size) + kStartBytes;
+    std::vector<std::uint8_t> window(static_cast<std::size_t>(std::max<std::int64_t>(windowSize, kStartBytes)));
     for (std::int64_t chunkStart = 0; chunkStart < size; chunkStart += kChunk) {
         if (run.StopRequested()) return false;
         std::fill(window.begin(), window.end(), std::uint8_t{0});
@@ -125,7 +129,8 @@ std::vector<Slot> ReadSlots(const DatabaseFile& file, std::int64_t phase, std::i
     std::vector<Slot> slots;
     const std::int64_t size = file.Size();
     constexpr std::int64_t kPagesPerRead = 256;
-    std::vector<std::uint8_t> block(static_cast<std::size_t>(kPagesPerRead * kGrid));
+    std::vector<std::uint8_t> block(
+        static_cast<std::size_t>(std::min<std::int64_t>(kPagesPerRead * kGrid, std::max<std::int64_t>(size, kGrid))));
     std::int64_t index = 0;
     for (std::int64_t at = phase; at + kStartBytes <= size; at += kPagesPerRead * kGrid) {
         std::fill(block.begin(), block.end(), std::uint8_t{0});

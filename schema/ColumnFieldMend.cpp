@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <optional>
+#include <tuple>
 
 #include "pagestore/ByteView.h"
 #include "schema/ColumnTypes.h"
@@ -10,6 +11,7 @@ namespace pw {
 namespace {
 
 constexpr int kFieldBits = 16;
+constexpr std::size_t kMostBreakingForOneFlip = 16;
 
 bool HoldsFixedBytes(const ColumnInfo& c) {
     return c.isFixed != 0 && c.typeCode != ColumnType::Bit && c.length > 0;
@@ -52,28 +54,42 @@ std::optional<std::int32_t> BoundOf(const TableInfo& table, ColumnField field) {
 }
 
 // The columns whose field breaks the rule: out of bounds, or shared with
-// (overlapping) another column's.
+// (overlapping) another column's. In n log n, as a mend asks it again for
+// every flip it tries.
 std::vector<std::size_t> Breaking(const TableInfo& table, ColumnField field, std::int32_t bound) {
-    std::vector<std::size_t> out;
     const auto& cols = table.columns;
+    std::vector<bool> breaks(cols.size(), false);
+    // (start, end, column) of every column that takes the field; numbers are
+    // spans of one.
+    std::vector<std::tuple<std::int64_t, std::int64_t, std::size_t>> spans;
     for (std::size_t i = 0; i < cols.size(); ++i) {
         if (!Takes(cols[i], field)) continue;
         const ColumnInfo& c = cols[i];
-        bool breaks = false;
         if (field == ColumnField::FixedOffset) {
-            breaks = c.fixedOffset < 0 || c.fixedOffset + c.length > bound;
-            for (std::size_t j = 0; j < cols.size() && !breaks; ++j)
-                breaks = j != i && Takes(cols[j], field) && c.fixedOffset < cols[j].fixedOffset + cols[j].length &&
-                         cols[j].fixedOffset < c.fixedOffset + c.length;
+            breaks[i] = c.fixedOffset < 0 || c.fixedOffset + c.length > bound;
+            spans.emplace_back(c.fixedOffset, static_cast<std::int64_t>(c.fixedOffset) + c.length, i);
         } else {
             const std::int32_t v = field == ColumnField::ColumnNumber ? c.columnNumber : c.varIndex;
-            breaks = v < 0 || v >= bound;
-            for (std::size_t j = 0; j < cols.size() && !breaks; ++j)
-                breaks = j != i && Takes(cols[j], field) &&
-                         (field == ColumnField::ColumnNumber ? cols[j].columnNumber : cols[j].varIndex) == v;
+            breaks[i] = v < 0 || v >= bound;
+            spans.emplace_back(v, static_cast<std::int64_t>(v) + 1, i);
         }
-        if (breaks) out.push_back(i);
     }
+    // In order of start, a span that starts before the furthest end so far
+    // overlaps the span that reaches it, and both break.
+    std::sort(spans.begin(), spans.end());
+    std::int64_t furthest = 0;
+    std::size_t reaching = 0;
+    for (std::size_t k = 0; k < spans.size(); ++k) {
+        const auto& [start, end, column] = spans[k];
+        if (k != 0 && start < furthest) breaks[column] = breaks[reaching] = true;
+        if (k == 0 || end > furthest) {
+            furthest = end;
+            reaching = column;
+        }
+    }
+    std::vector<std::size_t> out;
+    for (std::size_t i = 0; i < cols.size(); ++i)
+        if (breaks[i]) out.push_back(i);
     return out;
 }
 
@@ -95,7 +111,9 @@ std::optional<ColumnFieldMend> MendField(TableInfo& table, ColumnField field) {
     const std::optional<std::int32_t> bound = BoundOf(table, field);
     if (!bound) return std::nullopt;
     const std::vector<std::size_t> breaking = Breaking(table, field, *bound);
-    if (breaking.empty()) return std::nullopt;
+    // One flipped value clashes with the few columns it lands on; a field
+    // broken in more places than that is no single flip's doing.
+    if (breaking.empty() || breaking.size() > kMostBreakingForOneFlip) return std::nullopt;
     std::vector<ColumnFieldMend> whole;
     for (std::size_t i : breaking) {
         std::int32_t& value = FieldOf(table.columns[i], field);

@@ -1,5 +1,7 @@
 #include "schema/TableDefinitionParser.h"
 
+#include <algorithm>
+
 #include "pagestore/FieldReaders.h"
 #include "pagestore/PageLayout.h"
 #include "pagestore/TextDecoding.h"
@@ -60,10 +62,16 @@ int ParseTableDefinition(ByteView definition, TableInfo& table, const PageMap& m
     if (table.columnCount == 0) return 0;
 
     table.columns.clear();
-    table.columns.reserve(static_cast<std::size_t>(table.columnCount));
     const std::int64_t firstRecord = 63 + layout.realIndexEntrySize * realIndexCount;
+    // A damaged count may state far more columns than the definition has
+    // bytes for; records past its end would only read as zeros, and every
+    // check of the columns grows with their number.
+    const auto size = static_cast<std::int64_t>(definition.size());
+    const std::int64_t fit = firstRecord >= size ? 0 : (size - firstRecord) / layout.columnRecordSize;
+    const auto records = static_cast<int>(std::min<std::int64_t>(table.columnCount, fit));
+    table.columns.reserve(static_cast<std::size_t>(records));
     std::int64_t position = firstRecord;
-    for (int i = 0; i < table.columnCount; ++i, position += layout.columnRecordSize)
+    for (int i = 0; i < records; ++i, position += layout.columnRecordSize)
         ParseColumnRecord(definition, table, position);
 
     int unnamedColumns = 0;
