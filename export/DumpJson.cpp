@@ -4,8 +4,10 @@
 
 #include <algorithm>
 #include <cmath>
+#include <charconv>
 #include <cstdio>
 #include <memory>
+#include <string_view>
 
 #include "records/ScalarDecoders.h"
 #include "records/ComplexColumns.h"
@@ -139,6 +141,124 @@ nlohmann::ordered_json RowJson(const TableInfo& table, const WalkedRow& row) {
 
 namespace {
 
+// Well-formed UTF-8 by the byte ranges Unicode allows (no overlong forms, no
+// surrogates, nothing past U+10FFFF): what the JSON library passes through
+// unchanged.
+bool IsPlainUtf8(std::string_view s) {
+    const auto* p = reinterpret_cast<const unsigned char*>(s.data());
+    const auto* end = p + s.size();
+    while (p != end) {
+        const unsigned char c = *p;
+        if (c < 0x80) {
+            if (c < 0x20 || c == '"' || c == '\\') return false;
+            ++p;
+            continue;
+        }
+        std::size_t tail = 0;
+        unsigned char low = 0x80, high = 0xBF;
+        if (c >= 0xC2 && c <= 0xDF) {
+            tail = 1;
+        } else if (c >= 0xE0 && c <= 0xEF) {
+            tail = 2;
+            if (c == 0xE0) low = 0xA0;
+            if (c == 0xED) high = 0x9F;
+        } else if (c >= 0xF0 && c <= 0xF4) {
+            tail = 3;
+            if (c == 0xF0) low = 0x90;
+            if (c == 0xF4) high = 0x8F;
+        } else {
+            return false;
+        }
+        if (static_cast<std::size_t>(end - p) <= tail) return false;
+        if (p[1] < low || p[1] > high) return false;
+        for (std::size_t k = 2; k <= tail; ++k)
+            if (p[k] < 0x80 || p[k] > 0xBF) return false;
+        p += tail + 1;
+    }
+    return true;
+}
+
+void AppendCompact(std::string& out, const nlohmann::ordered_json& value) {
+    out += value.dump(-1, ' ', false, nlohmann::ordered_json::error_handler_t::replace);
+}
+
+// A string as the JSON library would write it; most texts need no escape and
+// skip the library's per-value objects, the rest go through it unchanged.
+void AppendJsonString(std::string& out, std::string_view text) {
+    if (IsPlainUtf8(text)) {
+        out.push_back('"');
+        out.append(text);
+        out.push_back('"');
+        return;
+    }
+    AppendCompact(out, nlohmann::ordered_json(std::string(text)));
+}
+
+void AppendInteger(std::string& out, std::int64_t value) {
+    char digits[24];
+    const auto result = std::to_chars(digits, digits + sizeof digits, value);
+    out.append(digits, result.ptr);
+}
+
+// ValueJson(value) written compactly, the common kinds without building it.
+void AppendValueJson(std::string& out, const TypedValue& v) {
+    using Kind = TypedValue::Kind;
+    switch (v.kind) {
+        case Kind::Null: out += "null"; return;
+        case Kind::Boolean: out += v.boolean ? "true" : "false"; return;
+        case Kind::Integer: AppendInteger(out, v.integer); return;
+        case Kind::Currency: AppendJsonString(out, CurrencyText(v.integer)); return;
+        case Kind::Decimal:
+            AppendJsonString(out, DecimalText(v.decimalMagnitude, v.decimalScale, v.decimalNegative));
+            return;
+        case Kind::Date: {
+            const std::string text = DateTimeText(v.real);
+            if (text.empty())
+                out += "null";
+            else
+                AppendJsonString(out, text);
+            return;
+        }
+        case Kind::Text: AppendJsonString(out, v.text); return;
+        case Kind::DateTimeExt: {
+            const std::string text = FormatExtendedDateTime(v.integer);
+            if (text.empty())
+                out += "null";
+            else
+                AppendJsonString(out, text);
+            return;
+        }
+        case Kind::Float:
+        case Kind::Bytes:
+        case Kind::Guid:
+        case Kind::List: break;
+    }
+    AppendCompact(out, ValueJson(v));
+}
+
+// Compact(RowJson(table, row)) appended to `out`.
+void AppendRowJson(std::string& out, const TableInfo& table, const WalkedRow& row) {
+    out.push_back('[');
+    for (std::size_t i = 0; i < table.columns.size(); ++i) {
+        if (i != 0) out.push_back(',');
+        const ColumnInfo& column = table.columns[i];
+        if (i >= row.cells.size() ||
+            (column.typeCode == ColumnType::Attachment && row.cells[i].value.kind != TypedValue::Kind::List)) {
+            out += "null";
+            continue;
+        }
+        const TypedValue& value = row.cells[i].value;
+        if (column.typeCode == ColumnType::BigInt && value.kind == TypedValue::Kind::Integer) {
+            out.push_back('"');
+            AppendInteger(out, value.integer);
+            out.push_back('"');
+        } else {
+            AppendValueJson(out, value);
+        }
+    }
+    out.push_back(']');
+}
+
 // The row with its complex cells turned into their values, when the table has
 // complex columns; the row itself otherwise.
 class ComplexResolver {
@@ -234,17 +354,27 @@ WalkOutcome DumpWriter::WriteTable(const PageSource& pages, const TableInfo& tab
     ComplexResolver resolve(pages, table, run);
     DamagedValues damaged;
     std::int64_t records = 0;
+    // Rows gather in one buffer written out in blocks: a stream call per
+    // value costs more than the value itself.
+    constexpr std::size_t kFlushAt = 1 << 16;
+    std::string pending;
+    pending.reserve(kFlushAt + 4096);
     const WalkOutcome outcome = ForEachRow(
         pages, table, run,
         [&](const WalkedRow& row) {
             if (!row.IsRecord()) return true;
-            if (!firstRow) out_ << ',';
+            if (!firstRow) pending.push_back(',');
             firstRow = false;
-            out_ << Compact(RowJson(table, resolve(row)));
+            AppendRowJson(pending, table, resolve(row));
+            if (pending.size() >= kFlushAt) {
+                out_.write(pending.data(), static_cast<std::streamsize>(pending.size()));
+                pending.clear();
+            }
             damaged.Note(table, row, records++);
             return true;
         },
         {}, tally);
+    out_.write(pending.data(), static_cast<std::streamsize>(pending.size()));
     out_ << ']';
     // Only where values were damaged: an intact file's dump keeps its shape.
     if (damaged.count != 0) out_ << ",\"damagedValues\":" << Compact(damaged.Json());
