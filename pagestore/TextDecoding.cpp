@@ -27,6 +27,11 @@ class Utf16Joiner {
 public:
     explicit Utf16Joiner(std::string& out) : out_(out) {}
     void Add(std::uint16_t unit) {
+        // Most stored text is ASCII; it skips the surrogate and width checks.
+        if (unit < 0x80 && pendingHigh_ == 0) {
+            out_.push_back(static_cast<char>(unit));
+            return;
+        }
         if (pendingHigh_ != 0) {
             if (unit >= 0xDC00 && unit <= 0xDFFF) {
                 AppendUtf8(out_, 0x10000 + ((static_cast<char32_t>(pendingHigh_) - 0xD800) << 10) + (unit - 0xDC00));

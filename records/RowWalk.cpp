@@ -1,10 +1,16 @@
 #include "records/RowWalk.h"
 
 #include <algorithm>
+#include <bit>
+#include <charconv>
 #include <cstring>
 
 #include "pagestore/FieldReaders.h"
 #include "pagestore/SlotRepair.h"
+#include "pagestore/TextDecoding.h"
+#include "records/DateText.h"
+#include "records/NumberText.h"
+#include "records/ValueBounds.h"
 #include "schema/ColumnTypes.h"
 #include "schema/RowShape.h"
 #include "status/DamageReport.h"
@@ -20,6 +26,18 @@ struct WalkLayout : RowFrame {
 };
 
 namespace {
+
+// The row frame's readers, inlined: the walk reads these words for every
+// row, most of all when it only counts them.
+inline std::int32_t VarOffsetAt(ByteView page, const RowFrame& row, std::int32_t k) {
+    return ReadUInt16(page, row.VarCountPosition() - 2 - 2 * k);
+}
+inline std::int32_t VarCountOf(ByteView page, const RowFrame& row) { return ReadUInt16(page, row.VarCountPosition()); }
+inline bool MaskBitOf(ByteView page, const RowFrame& row, std::int32_t columnNumber) {
+    if (columnNumber < 0 || columnNumber / 8 >= row.maskLength) return false;
+    const std::int32_t at = row.end - row.maskLength + 1 + columnNumber / 8;
+    return ((ReadInt8(page, at) >> (columnNumber % 8)) & 1) != 0;
+}
 
 std::size_t ColumnsInUse(const TableInfo& table) {
     return std::min(table.columns.size(), static_cast<std::size_t>(std::max(table.columnCount, 0)));
@@ -42,18 +60,18 @@ RowProblem ReadRowLayout(ByteView page, const TableInfo& table, bool hasVariable
     static_cast<RowFrame&>(row) = ReadRowFrame(page, slot.start, slot.end);
     if (row.storedColumns > table.maxColumns || row.storedColumns > kMaxRowColumns)
         return RowProblem::TooManyColumns;
-    row.varCount = hasVariable ? row.StoredVarCount(page) : 0;
+    row.varCount = hasVariable ? VarCountOf(page, row) : 0;
     if (row.varCount > row.storedColumns) return RowProblem::MoreVariableThanColumns;
     const std::int32_t afterData = row.end - row.maskLength - row.start + 1;
-    row.dataEnd = row.varCount > 0 ? row.StoredVarOffset(page, row.varCount) : afterData;
+    row.dataEnd = row.varCount > 0 ? VarOffsetAt(page, row, row.varCount) : afterData;
     if (row.dataEnd < 0 || row.dataEnd > row.end - row.start) return RowProblem::DataOutsideRow;
-    row.varStart = row.varCount > 0 ? row.StoredVarOffset(page, 0) : afterData;
+    row.varStart = row.varCount > 0 ? VarOffsetAt(page, row, 0) : afterData;
     const std::int32_t lastFixedByte = row.varStart != 0 ? row.varStart - 1 : 0;
     if (lastFixedByte > row.dataEnd) return RowProblem::FixedAreaPastData;
     // Access writes the variable values one after another: an offset out of
     // that order is damage, and would cost the values on both sides of it.
     for (std::int32_t k = 1, previous = row.varStart; k < row.varCount; ++k) {
-        const std::int32_t offset = row.StoredVarOffset(page, k);
+        const std::int32_t offset = VarOffsetAt(page, row, k);
         if (offset < previous || offset > row.dataEnd) return RowProblem::OffsetsBackwards;
         previous = offset;
     }
@@ -193,11 +211,84 @@ MendedField MendOneFlippedBit(ByteView page, const TableInfo& table, bool hasVar
     return foundAt >= countWord ? MendedField::VariableCount : MendedField::Offsets;
 }
 
+// Resets the cell in place: the row's cells are reused row after row, and
+// their strings keep the room they had.
 void SetNull(CellValue& cell) {
     cell.present = false;
     cell.text.assign(kNullCell);
-    cell.value = TypedValue::Null();
+    TypedValue& v = cell.value;
+    v.kind = TypedValue::Kind::Null;
+    v.boolean = false;
+    v.integer = 0;
+    v.real = 0.0;
+    v.isSingle = false;
+    v.decimalMagnitude = 0;
+    v.decimalScale = 0;
+    v.decimalNegative = false;
+    v.text.clear();
+    v.guid.fill(0);
+    v.items.clear();
+    v.name.clear();
     cell.problem = ValueProblem::None;
+}
+
+// The commonest values decoded straight into the reused cell, as DecodeValue
+// would decode them: a decoder's result moved through two temporaries costs
+// more than the value. False leaves the cell untouched for DecodeValue, which
+// alone handles every value that is damaged or of another type.
+bool DecodeCommonValue(ByteView page, const ColumnInfo& column, std::int64_t position, std::int64_t length,
+                       CellValue& cell) {
+    if (column.calculated) return false;
+    TypedValue& value = cell.value;
+    const auto setInteger = [&](std::int64_t number) {
+        char digits[24];
+        const auto result = std::to_chars(digits, digits + sizeof digits, number);
+        cell.text.assign(digits, result.ptr);
+        value.kind = TypedValue::Kind::Integer;
+        value.integer = number;
+    };
+    switch (column.typeCode) {
+        case ColumnType::Byte:
+            if (!StartsAndEndsBefore(page, position, 0)) return false;
+            setInteger(ReadInt8(page, position) & 0xFF);
+            return true;
+        case ColumnType::Int:
+            if (!StartsAndEndsBefore(page, position, 2)) return false;
+            setInteger(static_cast<std::int16_t>(ReadUInt16(page, position)));
+            return true;
+        case ColumnType::Long:
+            if (!StartsAndEndsBefore(page, position, 4)) return false;
+            setInteger(ReadInt32(page, position));
+            return true;
+        case ColumnType::Currency: {
+            if (!StartsAndEndsBefore(page, position, 8)) return false;
+            const std::int64_t number = ReadInt64(page, position);
+            cell.text = FormatCurrency(number);
+            value.kind = TypedValue::Kind::Currency;
+            value.integer = number;
+            return true;
+        }
+        case ColumnType::Date: {
+            const double serial = std::bit_cast<double>(static_cast<std::uint64_t>(ReadInt64(page, position)));
+            std::string text = FormatDateSerial(serial);
+            if (text.empty()) return false;
+            cell.text = std::move(text);
+            value.kind = TypedValue::Kind::Date;
+            value.real = serial;
+            return true;
+        }
+        case ColumnType::Text: {
+            const bool startsInside = position < static_cast<std::int64_t>(page.size());
+            value.text = startsInside ? DecodeJetText(page, position, length) : std::string();
+            if (value.text.empty() || value.text == "#TEXT")
+                cell.text.assign(kNullCell);
+            else
+                cell.text = value.text;
+            value.kind = TypedValue::Kind::Text;
+            return true;
+        }
+        default: return false;
+    }
 }
 
 // The cells of a row that passed its layout checks, in the order of the
@@ -210,7 +301,7 @@ void DecodeCells(ByteView page, const TableInfo& table, const WalkLayout& row, c
         const ColumnInfo& column = table.columns[i];
         CellValue& cell = cells[i];
         SetNull(cell);
-        const bool hasValue = row.MaskBit(page, column.columnNumber);
+        const bool hasValue = MaskBitOf(page, row, column.columnNumber);
         if (column.typeCode == ColumnType::Bit) {
             // The mask bit is the value itself.
             cell.present = hasValue;
@@ -226,14 +317,18 @@ void DecodeCells(ByteView page, const TableInfo& table, const WalkLayout& row, c
             const std::int64_t at = 2 + static_cast<std::int64_t>(column.fixedOffset);
             const bool inside = column.fixedOffset >= 0 && at + column.length <= row.varStart;
             if (!inside || column.columnNumber >= row.storedColumns) continue;
+            if (DecodeCommonValue(page, column, row.start + at, column.length, cell)) {
+                cell.present = true;
+                continue;
+            }
             DecodeFixedValue(context, page, column, row.start + at, decoded);
         } else {
             // A variable value is found through the column's own slot in the
             // offset table, so deleted and added columns keep their values.
             const std::int32_t k = column.varIndex;
             if (k < 0 || k >= row.varCount) continue;
-            const std::int32_t p = row.StoredVarOffset(page, k);
-            const std::int32_t q = k + 1 == row.varCount ? row.dataEnd : row.StoredVarOffset(page, k + 1);
+            const std::int32_t p = VarOffsetAt(page, row, k);
+            const std::int32_t q = k + 1 == row.varCount ? row.dataEnd : VarOffsetAt(page, row, k + 1);
             const std::int32_t lastFixedByte = row.varStart != 0 ? row.varStart - 1 : 0;
             if (p <= lastFixedByte || p > row.dataEnd || q < p || q > row.dataEnd) continue;
             if (table.columnsInferred && column.typeCode != ColumnType::InferredVariable && q - p != column.length) {
@@ -242,6 +337,9 @@ void DecodeCells(ByteView page, const TableInfo& table, const WalkLayout& row, c
                 ColumnInfo untyped = column;
                 untyped.typeCode = ColumnType::InferredVariable;
                 DecodeValue(context, page, untyped, row.start + p, q - p, decoded);
+            } else if (DecodeCommonValue(page, column, row.start + p, q - p, cell)) {
+                cell.present = true;
+                continue;
             } else {
                 DecodeValue(context, page, column, row.start + p, q - p, decoded);
             }
