@@ -8,6 +8,7 @@
 #include <charconv>
 #include <cstdio>
 #include <memory>
+#include <string_view>
 #include <system_error>
 
 #include "export/AttachmentFiles.h"
@@ -326,7 +327,7 @@ public:
         line_.clear();
         for (std::size_t k = 0; k < table_.columns.size(); ++k) {
             if (k != 0) line_.push_back(format_.delimiter);
-            if (k < cells.size()) line_ += QuoteCsvField(Field(table_.columns[k], cells[k], record), format_.delimiter);
+            if (k < cells.size()) AppendField(table_.columns[k], cells[k], record);
         }
         if (format_.includeDeleted) {
             line_.push_back(format_.delimiter);
@@ -343,6 +344,40 @@ private:
         for (std::size_t k = 0; k < table_.columns.size() && k < resolved_.size(); ++k)
             ResolveComplexCell(*complex_, table_, table_.columns[k], resolved_[k].text, resolved_[k].value);
         return resolved_;
+    }
+
+    // QuoteCsvField(field) appended to the line, without a copy of the field.
+    void AppendQuoted(std::string_view field) {
+        const char delimiter = format_.delimiter;
+        const bool plain = std::none_of(field.begin(), field.end(), [delimiter](char c) {
+            return c == delimiter || c == '"' || c == '\r' || c == '\n';
+        });
+        if (plain) {
+            line_.append(field);
+            return;
+        }
+        line_.push_back('"');
+        for (char c : field) {
+            if (c == '"') line_.push_back('"');
+            line_.push_back(c);
+        }
+        line_.push_back('"');
+    }
+
+    // The field of Field(column, cell, record), quoted, appended to the line;
+    // texts and whole numbers, most of any table, skip the field's own string.
+    void AppendField(const ColumnInfo& column, const CellValue& cell, std::int64_t record) {
+        const TypedValue& value = cell.value;
+        const bool special = column.typeCode == ColumnType::OleObject || column.typeCode == ColumnType::Attachment;
+        if (!special && value.kind == TypedValue::Kind::Text) {
+            AppendQuoted(value.text);
+        } else if (!special && value.kind == TypedValue::Kind::Integer) {
+            char digits[24];
+            const auto result = std::to_chars(digits, digits + sizeof digits, value.integer);
+            AppendQuoted(std::string_view(digits, static_cast<std::size_t>(result.ptr - digits)));
+        } else {
+            AppendQuoted(Field(column, cell, record));
+        }
     }
 
     std::string Field(const ColumnInfo& column, const CellValue& cell, std::int64_t record) {
