@@ -371,6 +371,9 @@ private:
         const bool special = column.typeCode == ColumnType::OleObject || column.typeCode == ColumnType::Attachment;
         if (!special && value.kind == TypedValue::Kind::Text) {
             AppendQuoted(value.text);
+        } else if (!special && (value.kind == TypedValue::Kind::Currency || value.kind == TypedValue::Kind::Decimal ||
+                                value.kind == TypedValue::Kind::Guid)) {
+            AppendQuoted(cell.text);
         } else if (!special && value.kind == TypedValue::Kind::Integer) {
             char digits[24];
             const auto result = std::to_chars(digits, digits + sizeof digits, value.integer);
