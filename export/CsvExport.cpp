@@ -131,9 +131,9 @@ std::string CsvHeaderLine(const TableInfo& table, char delimiter) {
     return header + kLineEnd;
 }
 
-std::string FormatCsvDate(double serial, const std::string& format) {
+void AppendCsvDate(std::string& out, double serial, const std::string& format) {
     const std::optional<CivilDateTime> when = DateTimeFromSerial(serial);
-    if (!when) return {};
+    if (!when) return;
     const int year = static_cast<int>(when->date.year());
     const int month = static_cast<int>(static_cast<unsigned>(when->date.month()));
     const int day = static_cast<int>(static_cast<unsigned>(when->date.day()));
@@ -160,8 +160,14 @@ std::string FormatCsvDate(double serial, const std::string& format) {
         text[16] = ':';
         two(17, seconds % 60);
         // Only the rounding past 9999-12-31 reaches a fifth year digit.
-        if (year > 9999) return std::string(text, 6) + std::to_string(year) + std::string(text + 10, 9);
-        return std::string(text, 19);
+        if (year > 9999) {
+            out.append(text, 6);
+            out += std::to_string(year);
+            out.append(text + 10, 9);
+            return;
+        }
+        out.append(text, 19);
+        return;
     }
     std::tm tm{};
     tm.tm_year = year - 1900;
@@ -175,7 +181,13 @@ std::string FormatCsvDate(double serial, const std::string& format) {
         (std::chrono::sys_days(when->date) - std::chrono::sys_days(when->date.year() / 1 / 1)).count());
     char text[512];
     const std::size_t n = std::strftime(text, sizeof text, format.c_str(), &tm);
-    return std::string(text, n);
+    out.append(text, n);
+}
+
+std::string FormatCsvDate(double serial, const std::string& format) {
+    std::string text;
+    AppendCsvDate(text, serial, format);
+    return text;
 }
 
 std::string HexBytes(const std::string& bytes) {
@@ -378,6 +390,10 @@ private:
             char digits[24];
             const auto result = std::to_chars(digits, digits + sizeof digits, value.integer);
             AppendQuoted(std::string_view(digits, static_cast<std::size_t>(result.ptr - digits)));
+        } else if (!special && value.kind == TypedValue::Kind::Date) {
+            date_.clear();
+            AppendCsvDate(date_, value.real, format_.dateFormat);
+            AppendQuoted(date_);
         } else {
             AppendQuoted(Field(column, cell, record));
         }
@@ -408,6 +424,7 @@ private:
     std::unique_ptr<OleFileWriter> objects_;
     std::unique_ptr<AttachmentFileWriter> attachments_;
     std::string line_;
+    std::string date_;  // a date field's text, its room kept from row to row
 };
 
 TableExportOutcome OutcomeOf(WalkOutcome walked, bool writeFailed) {
@@ -435,6 +452,9 @@ TableExportResult CsvExporter::ExportData(const TableInfo& table, const std::str
     RecordLines lines(pages_, table, format, settings_.folder, stem, stream != nullptr, run);
     WalkOptions walkOptions;
     walkOptions.includeDeleted = format.includeDeleted;
+    // Whole numbers, dates and texts are written from their typed values; the
+    // empty-row check finds their "NULL" text as far from empty as theirs.
+    walkOptions.displayText = false;
     const WalkOutcome walked = ForEachRow(pages_, table, run, [&](const WalkedRow& row) {
         const char* mark = row.IsDeletedRecord() ? kDeletedRowLabel : row.IsStaleRecord() ? kStaleRowLabel : kLiveRowMark;
         if (!row.IsRecord() && *mark == '\0') return true;

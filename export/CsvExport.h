@@ -78,6 +78,8 @@ std::string CsvHeaderLine(const TableInfo& table, char delimiter = ',');
 // A date serial in the given strftime form, or "MM/DD/YYYY HH:MM:SS" (four
 // year digits) when the form is empty; empty outside the calendar.
 std::string FormatCsvDate(double serial, const std::string& format);
+// FormatCsvDate(serial, format) appended to `out`.
+void AppendCsvDate(std::string& out, double serial, const std::string& format);
 
 // The stored value of a cell as a data file holds it, before quoting: the
 // value unchanged (text as stored, BIT as "Yes"/"No", integers, floating

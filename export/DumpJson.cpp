@@ -373,7 +373,8 @@ WalkOutcome DumpWriter::WriteTable(const PageSource& pages, const TableInfo& tab
             damaged.Note(table, row, records++);
             return true;
         },
-        {}, tally);
+        // The rows are written from their typed values alone.
+        WalkOptions{.displayText = false}, tally);
     out_.write(pending.data(), static_cast<std::streamsize>(pending.size()));
     out_ << ']';
     // Only where values were damaged: an intact file's dump keeps its shape.

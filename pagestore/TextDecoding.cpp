@@ -49,6 +49,13 @@ public:
             AppendUtf8(out_, unit);
         }
     }
+    // Units 0x01-0x7F in one piece; false (nothing taken) after a high
+    // surrogate, which the first of them must replace.
+    bool AddAscii(const std::uint8_t* units, std::size_t count) {
+        if (pendingHigh_ != 0) return false;
+        out_.append(reinterpret_cast<const char*>(units), count);
+        return true;
+    }
     void Finish() {
         if (pendingHigh_ != 0) AppendUtf8(out_, kReplacement);
         pendingHigh_ = 0;
@@ -80,8 +87,10 @@ void AppendUtf8(std::string& out, char32_t cp) {
     }
 }
 
-std::string DecodeUcs2(ByteView buffer, std::int64_t start, std::int64_t count) {
-    std::string out;
+namespace {
+
+void DecodeUcs2Into(ByteView buffer, std::int64_t start, std::int64_t count, std::string& out) {
+    out.clear();
     Range r = Clamp(buffer, start, count);
     // Pairs are counted from the value's own start, even when its head lies
     // outside the buffer.
@@ -92,11 +101,10 @@ std::string DecodeUcs2(ByteView buffer, std::int64_t start, std::int64_t count) 
     for (std::size_t i = first; i + 1 < r.last; i += 2)
         joiner.Add(static_cast<std::uint16_t>(buffer[i] | (buffer[i + 1] << 8)));
     joiner.Finish();
-    return out;
 }
 
-std::string DecodeCompressedText(ByteView buffer, std::int64_t start, std::int64_t count) {
-    std::string out;
+void DecodeCompressedTextInto(ByteView buffer, std::int64_t start, std::int64_t count, std::string& out) {
+    out.clear();
     Range r = Clamp(buffer, start, count);
     out.reserve(r.last - r.first);
     Utf16Joiner joiner(out);
@@ -109,6 +117,13 @@ std::string DecodeCompressedText(ByteView buffer, std::int64_t start, std::int64
             continue;
         }
         if (compressed) {
+            // Most compressed text is ASCII, taken a run at a time.
+            std::size_t end = i;
+            while (end < r.last && buffer[end] != 0 && buffer[end] < 0x80) ++end;
+            if (end > i && joiner.AddAscii(buffer.data() + i, end - i)) {
+                i = end;
+                continue;
+            }
             joiner.Add(buffer[i]);
             ++i;
         } else {
@@ -118,6 +133,19 @@ std::string DecodeCompressedText(ByteView buffer, std::int64_t start, std::int64
         }
     }
     joiner.Finish();
+}
+
+}  // namespace
+
+std::string DecodeUcs2(ByteView buffer, std::int64_t start, std::int64_t count) {
+    std::string out;
+    DecodeUcs2Into(buffer, start, count, out);
+    return out;
+}
+
+std::string DecodeCompressedText(ByteView buffer, std::int64_t start, std::int64_t count) {
+    std::string out;
+    DecodeCompressedTextInto(buffer, start, count, out);
     return out;
 }
 
@@ -171,8 +199,16 @@ bool HasCompressedTextMarker(ByteView buffer, std::int64_t start, std::int64_t c
 }
 
 std::string DecodeJetText(ByteView buffer, std::int64_t start, std::int64_t count) {
-    if (HasCompressedTextMarker(buffer, start, count)) return DecodeCompressedText(buffer, start + 2, count - 2);
-    return DecodeUcs2(buffer, start, count);
+    std::string out;
+    DecodeJetTextInto(buffer, start, count, out);
+    return out;
+}
+
+void DecodeJetTextInto(ByteView buffer, std::int64_t start, std::int64_t count, std::string& out) {
+    if (HasCompressedTextMarker(buffer, start, count))
+        DecodeCompressedTextInto(buffer, start + 2, count - 2, out);
+    else
+        DecodeUcs2Into(buffer, start, count, out);
 }
 
 }  // namespace pw

@@ -20,6 +20,9 @@ std::string DecodeUcs2(ByteView buffer, std::int64_t start, std::int64_t count);
 // (each byte one character U+0000-U+00FF; a 0x00 byte toggles between that
 // mode and plain UCS-2 pairs); otherwise the whole value is UCS-2.
 std::string DecodeJetText(ByteView buffer, std::int64_t start, std::int64_t count);
+// DecodeJetText into `out`, whose room is kept: a walk reuses one string per
+// cell rather than allocating one per value.
+void DecodeJetTextInto(ByteView buffer, std::int64_t start, std::int64_t count, std::string& out);
 
 // Compressed text as it follows the 0xFF 0xFE marker.
 std::string DecodeCompressedText(ByteView buffer, std::int64_t start, std::int64_t count);

@@ -8,6 +8,7 @@
 #include "pagestore/FieldReaders.h"
 #include "pagestore/SlotRepair.h"
 #include "pagestore/TextDecoding.h"
+#include "records/CalendarDate.h"
 #include "records/DateText.h"
 #include "records/NumberText.h"
 #include "records/ValueBounds.h"
@@ -237,13 +238,15 @@ void SetNull(CellValue& cell) {
 // more than the value. False leaves the cell untouched for DecodeValue, which
 // alone handles every value that is damaged or of another type.
 bool DecodeCommonValue(ByteView page, const ColumnInfo& column, std::int64_t position, std::int64_t length,
-                       CellValue& cell) {
+                       bool displayText, CellValue& cell) {
     if (column.calculated) return false;
     TypedValue& value = cell.value;
     const auto setInteger = [&](std::int64_t number) {
-        char digits[24];
-        const auto result = std::to_chars(digits, digits + sizeof digits, number);
-        cell.text.assign(digits, result.ptr);
+        if (displayText) {
+            char digits[24];
+            const auto result = std::to_chars(digits, digits + sizeof digits, number);
+            cell.text.assign(digits, result.ptr);
+        }
         value.kind = TypedValue::Kind::Integer;
         value.integer = number;
     };
@@ -270,17 +273,25 @@ bool DecodeCommonValue(ByteView page, const ColumnInfo& column, std::int64_t pos
         }
         case ColumnType::Date: {
             const double serial = std::bit_cast<double>(static_cast<std::uint64_t>(ReadInt64(page, position)));
-            std::string text = FormatDateSerial(serial);
-            if (text.empty()) return false;
-            cell.text = std::move(text);
+            if (displayText) {
+                std::string text = FormatDateSerial(serial);
+                if (text.empty()) return false;
+                cell.text = std::move(text);
+            } else if (!DateTimeFromSerial(serial)) {
+                // The same serials as an empty FormatDateSerial: DecodeValue reports them.
+                return false;
+            }
             value.kind = TypedValue::Kind::Date;
             value.real = serial;
             return true;
         }
         case ColumnType::Text: {
             const bool startsInside = position < static_cast<std::int64_t>(page.size());
-            value.text = startsInside ? DecodeJetText(page, position, length) : std::string();
-            if (value.text.empty() || value.text == "#TEXT")
+            if (startsInside)
+                DecodeJetTextInto(page, position, length, value.text);
+            else
+                value.text.clear();
+            if (!displayText || value.text.empty() || value.text == "#TEXT")
                 cell.text.assign(kNullCell);
             else
                 cell.text = value.text;
@@ -294,7 +305,7 @@ bool DecodeCommonValue(ByteView page, const ColumnInfo& column, std::int64_t pos
 // The cells of a row that passed its layout checks, in the order of the
 // table's columns.
 void DecodeCells(ByteView page, const TableInfo& table, const WalkLayout& row, const ValueContext& context,
-                 std::vector<CellValue>& cells) {
+                 bool displayText, std::vector<CellValue>& cells) {
     const std::size_t columns = ColumnsInUse(table);
     cells.resize(columns);
     for (std::size_t i = 0; i < columns; ++i) {
@@ -317,7 +328,7 @@ void DecodeCells(ByteView page, const TableInfo& table, const WalkLayout& row, c
             const std::int64_t at = 2 + static_cast<std::int64_t>(column.fixedOffset);
             const bool inside = column.fixedOffset >= 0 && at + column.length <= row.varStart;
             if (!inside || column.columnNumber >= row.storedColumns) continue;
-            if (DecodeCommonValue(page, column, row.start + at, column.length, cell)) {
+            if (DecodeCommonValue(page, column, row.start + at, column.length, displayText, cell)) {
                 cell.present = true;
                 continue;
             }
@@ -337,7 +348,7 @@ void DecodeCells(ByteView page, const TableInfo& table, const WalkLayout& row, c
                 ColumnInfo untyped = column;
                 untyped.typeCode = ColumnType::InferredVariable;
                 DecodeValue(context, page, untyped, row.start + p, q - p, decoded);
-            } else if (DecodeCommonValue(page, column, row.start + p, q - p, cell)) {
+            } else if (DecodeCommonValue(page, column, row.start + p, q - p, displayText, cell)) {
                 cell.present = true;
                 continue;
             } else {
@@ -511,7 +522,7 @@ void RowWalker::ReadDeletedRow(const SlotEntry& slot) {
     const RunControl quiet{run_.stop, run_.progress, nullptr};
     ValueContext context = context_;
     context.run = &quiet;
-    DecodeCells(page, table_, layout, context, row.cells);
+    DecodeCells(page, table_, layout, context, options_.displayText, row.cells);
 }
 
 RowProblem RowWalker::ReadLayout(const SlotEntry& slot, ByteView& page, WalkLayout& layout) {
@@ -565,7 +576,7 @@ void RowWalker::AcceptRow(ByteView page, const WalkLayout& layout) {
     }
     context_.page = row.page;
     context_.slot = row.slot;
-    DecodeCells(page, table_, layout, context_, row.cells);
+    DecodeCells(page, table_, layout, context_, options_.displayText, row.cells);
     if (row.IsRecord() && AnyValueDamaged(row.cells)) ++tally_.rowsDamagedValues;
 }
 

@@ -97,6 +97,11 @@ struct WalkOptions {
     // True: deleted rows are decoded where their bytes still read as a row,
     // and the table's stale pages are walked after its data pages.
     bool includeDeleted = false;
+    // False: whole numbers, dates and texts read by the common path keep
+    // "NULL" as their CellValue::text, for readers that take those kinds from
+    // the typed value alone (a display string per cell costs more than the
+    // value); every other kind keeps its text.
+    bool displayText = true;
 };
 
 
