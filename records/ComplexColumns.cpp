@@ -70,6 +70,19 @@ std::string TextCell(const WalkedRow& row, int column) {
     return value.kind == TypedValue::Kind::Text ? value.text : std::string();
 }
 
+// Access keeps an append-only memo's history as its texts with the time each
+// was replaced; no multi-value column pairs a memo with a date.
+bool IsVersionHistory(const TableInfo& flat, const std::vector<int>& valueColumns) {
+    if (valueColumns.size() != 2) return false;
+    bool memo = false, date = false;
+    for (int column : valueColumns) {
+        const std::int32_t type = flat.columns[static_cast<std::size_t>(column)].typeCode;
+        memo = memo || type == ColumnType::Memo;
+        date = date || type == ColumnType::Date;
+    }
+    return memo && date;
+}
+
 }  // namespace
 
 struct ComplexColumnIndex::FlatTable {
@@ -139,6 +152,7 @@ ComplexColumnIndex::ComplexColumnIndex(const PageSource& pages, const RunControl
             flat->fileData = ColumnNamed(t, "FileData");
             flat->fileName = ColumnNamed(t, "FileName");
             if (flat->fileData >= 0 && flat->fileName >= 0) flat->kind = ComplexKind::Attachment;
+            else if (IsVersionHistory(t, flat->valueColumns)) flat->kind = ComplexKind::VersionHistory;
         }
         if (flat->parentIdColumn >= 0)
             byColumn_.emplace(std::make_pair(static_cast<std::int32_t>(tablePage), Folded(column)), flat);
@@ -154,6 +168,17 @@ ComplexColumnIndex::FlatTable* ComplexColumnIndex::Find(std::int32_t tableDefini
                                                         const std::string& columnName) const {
     const auto found = byColumn_.find({tableDefinitionPage, Folded(columnName)});
     return found == byColumn_.end() ? nullptr : found->second;
+}
+
+std::optional<ComplexColumnShape> ComplexColumnIndex::ShapeOf(std::int32_t tableDefinitionPage,
+                                                              const std::string& columnName) const {
+    const FlatTable* flat = Find(tableDefinitionPage, columnName);
+    if (flat == nullptr) return std::nullopt;
+    ComplexColumnShape shape;
+    shape.kind = flat->kind;
+    for (int column : flat->valueColumns)
+        shape.valueColumns.push_back(flat->info.columns[static_cast<std::size_t>(column)]);
+    return shape;
 }
 
 void ComplexColumnIndex::Index(FlatTable& flat) const {

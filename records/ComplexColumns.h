@@ -24,6 +24,16 @@ inline constexpr const char* kComplexItemSeparator = "; ";
 enum class ComplexKind {
     Attachment,  // files: the hidden table has FileData and FileName
     MultiValue,  // values of one or more value columns
+    // The earlier texts of an append-only memo, each with the time it was
+    // replaced: a memo and a date value column.
+    VersionHistory,
+};
+
+// What a linked complex column holds, as a listing of columns names it.
+struct ComplexColumnShape {
+    ComplexKind kind = ComplexKind::MultiValue;
+    // The hidden table's columns that hold the values, in definition order.
+    std::vector<ColumnInfo> valueColumns;
 };
 
 // Access 2007 and later keep the values of a complex column in a hidden table
@@ -47,6 +57,9 @@ public:
 
     // The number of columns MSysComplexColumns links to a readable flat table.
     std::size_t linkedColumns() const;
+    // Nothing when the column is not linked.
+    std::optional<ComplexColumnShape> ShapeOf(std::int32_t tableDefinitionPage,
+                                              const std::string& columnName) const;
 
     // The values of the cell whose stored id is `id`: the typed value is a
     // List (attachments as Bytes items named by their sanitised-free stored
