@@ -4,6 +4,7 @@
 #include <QColor>
 #include <QMetaObject>
 
+#include "records/ComplexColumns.h"
 #include "records/RowWalk.h"
 #include "schema/ColumnTypes.h"
 
@@ -15,6 +16,7 @@ struct PreviewModel::Loader {
     const PageSource* pages = nullptr;
     std::shared_ptr<const TableInfo> table;
     bool includeWithheld = false;
+    const ComplexColumnIndex* complex = nullptr;
     StopFlag stop;
     // Walks forward page after page; kept between loads.
     std::unique_ptr<RecordWindow> window;
@@ -25,7 +27,7 @@ namespace {
 
 bool LeftAligned(std::int32_t typeCode) {
     return typeCode == ColumnType::Date || typeCode == ColumnType::Text || typeCode == ColumnType::OleObject ||
-           typeCode == ColumnType::Memo || typeCode == ColumnType::Guid;
+           typeCode == ColumnType::Memo || typeCode == ColumnType::Guid || typeCode == ColumnType::Attachment;
 }
 
 }  // namespace
@@ -65,7 +67,8 @@ void PreviewModel::Clear() {
     endResetModel();
 }
 
-void PreviewModel::ShowTable(const PageSource& pages, const TableInfo& table, bool includeWithheld) {
+void PreviewModel::ShowTable(const PageSource& pages, const TableInfo& table, bool includeWithheld,
+                             const ComplexColumnIndex* complex) {
     // `table` may be the one shown now, which Clear lets go.
     auto shown = std::make_shared<const TableInfo>(table);
     Clear();
@@ -77,6 +80,7 @@ void PreviewModel::ShowTable(const PageSource& pages, const TableInfo& table, bo
     loader_->pages = pages_;
     loader_->table = table_;
     loader_->includeWithheld = includeWithheld;
+    loader_->complex = HasComplexColumns(table) ? complex : nullptr;
     endResetModel();
     Load(1);
 }
@@ -112,7 +116,13 @@ void PreviewModel::Load(int page) {
             ShownRow shown;
             shown.mark = mark;
             for (std::size_t c = 0; c < table.columns.size(); ++c) {
-                if (c < row.cells.size())
+                if (c < row.cells.size() && loader->complex != nullptr &&
+                    table.columns[c].typeCode == ColumnType::Attachment) {
+                    // The row keeps the stored id; its values are in the hidden table.
+                    CellValue cell = row.cells[c];
+                    ResolveComplexCell(*loader->complex, table, table.columns[c], cell.text, cell.value);
+                    shown.cells.push_back({CellText(table.columns[c], cell), cell.problem});
+                } else if (c < row.cells.size())
                     shown.cells.push_back({CellText(table.columns[c], row.cells[c]), row.cells[c].problem});
                 else
                     shown.cells.push_back({QString(" "), ValueProblem::None});

@@ -12,6 +12,10 @@
 #include "schema/TableInfo.h"
 #include "status/RunControl.h"
 
+namespace pw {
+class ComplexColumnIndex;
+}
+
 namespace pw::app {
 
 // One page of a table's records for the main window's list: pages of 100
@@ -21,7 +25,8 @@ namespace pw::app {
 // back shows them again at once. With withheld rows asked for, deleted rows
 // and rows of pages no longer in use are listed in store order too, marked
 // and shown greyed. A value that could not be read in full shows what was
-// read of it, greyed, its tooltip naming what went wrong.
+// read of it, greyed, its tooltip naming what went wrong. Attachment cells
+// list their file names and multi-value cells their values, as exports do.
 class PreviewModel : public QAbstractTableModel {
     Q_OBJECT
 public:
@@ -30,8 +35,10 @@ public:
     explicit PreviewModel(QObject* parent = nullptr);
     ~PreviewModel() override;
 
-    // Starts again at page 1 of `table` (the pages must outlive the model's use of them).
-    void ShowTable(const PageSource& pages, const TableInfo& table, bool includeWithheld);
+    // Starts again at page 1 of `table` (the pages, and `complex` when given,
+    // must outlive the model's use of them: until Clear).
+    void ShowTable(const PageSource& pages, const TableInfo& table, bool includeWithheld,
+                   const ComplexColumnIndex* complex = nullptr);
     // Forgets the table (the file's pages are going away).
     void Clear();
     void NextPage();

@@ -1,9 +1,12 @@
 #include "app/TablesTree.h"
 
 #include <QFont>
+#include <QStringList>
 #include <QStyle>
 #include <algorithm>
+#include <optional>
 
+#include "records/ComplexColumns.h"
 #include "schema/ColumnTypes.h"
 
 namespace pw::app {
@@ -24,6 +27,23 @@ QString TablesTree::ColumnLabel(const ColumnInfo& column) {
         // A text column's length is stored in bytes, two a character.
         return QString("%1 [TEXT(%2)]").arg(QString::fromStdString(column.name)).arg(std::max(column.length, 0) / 2);
     return QString("%1 [%2]").arg(QString::fromStdString(column.name), QString::fromStdString(type));
+}
+
+QString TablesTree::ComplexColumnLabel(const ColumnInfo& column, const ComplexColumnShape& shape) {
+    QString kind = "ATTACHMENT";
+    if (shape.kind == ComplexKind::VersionHistory) {
+        kind = "version history";
+    } else if (shape.kind == ComplexKind::MultiValue) {
+        QStringList words;
+        for (ColumnInfo value : shape.valueColumns) {
+            // The word of the values' type; their place in the hidden table
+            // makes no auto-number of them.
+            value.columnNumber = 1;
+            words << QString::fromStdString(ColumnTypeName(value));
+        }
+        kind = "multi-value of " + words.join(", ");
+    }
+    return QString("%1 [%2]").arg(QString::fromStdString(column.name), kind);
 }
 
 void TablesTree::Reset(const QString& rootText) {
@@ -54,7 +74,25 @@ void TablesTree::AddTable(const TableInfo& table) {
     tablesItem_->setExpanded(true);
 }
 
-void TablesTree::SetRecoveredTables(std::vector<const TableInfo*> tables) { tables_ = std::move(tables); }
+void TablesTree::SetRecoveredTables(std::vector<const TableInfo*> tables, const ComplexColumnIndex* complex) {
+    tables_ = std::move(tables);
+    if (complex == nullptr || complex->linkedColumns() == 0 || tablesItem_ == nullptr) return;
+    for (int i = 0; i < tablesItem_->childCount(); ++i) {
+        QTreeWidgetItem* item = tablesItem_->child(i);
+        if (const TableInfo* table = TableOf(item)) LabelComplexColumns(item, *table, *complex);
+    }
+}
+
+void TablesTree::LabelComplexColumns(QTreeWidgetItem* tableItem, const TableInfo& table,
+                                     const ComplexColumnIndex& complex) {
+    const int shown = std::min(tableItem->childCount(), static_cast<int>(table.columns.size()));
+    for (int c = 0; c < shown; ++c) {
+        const ColumnInfo& column = table.columns[static_cast<std::size_t>(c)];
+        if (column.typeCode != ColumnType::Attachment) continue;
+        if (const std::optional<ComplexColumnShape> shape = complex.ShapeOf(table.tdefPage, column.name))
+            tableItem->child(c)->setText(0, ComplexColumnLabel(column, *shape));
+    }
+}
 
 QTreeWidgetItem* TablesTree::TableItemOf(QTreeWidgetItem* item) const {
     if (item == nullptr || tablesItem_ == nullptr) return nullptr;
