@@ -43,8 +43,17 @@ void DamageView::Clear() {
     hide();
 }
 
+void DamageView::Refresh(const DamageReport& report) {
+    if (isHidden() || report.TotalEvents() == shownEvents_) return;
+    const bool open = toggle_->isChecked();
+    ShowReport(report);
+    toggle_->setChecked(open);
+    SetOpen(open);
+}
+
 void DamageView::ShowReport(const DamageReport& report) {
     tree_->clear();
+    shownEvents_ = report.TotalEvents();
     const FileFacts facts = report.fileFacts();
     auto* summary = new QTreeWidgetItem(tree_, {report.LostAnything() ? "Damage found" : "No damage found",
                                                 QString::number(report.TotalEvents())});

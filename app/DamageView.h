@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QWidget>
+#include <cstdint>
 
 class QToolButton;
 class QTreeWidget;
@@ -21,6 +22,9 @@ public:
     explicit DamageView(QWidget* parent = nullptr);
 
     void ShowReport(const DamageReport& report);
+    // Shows the report again when it has events the view does not list yet
+    // (an export added them), folded or open as it was.
+    void Refresh(const DamageReport& report);
     // Empty and hidden, as before any recovery.
     void Clear();
 
@@ -35,6 +39,7 @@ private:
 
     QToolButton* toggle_;
     QTreeWidget* tree_;
+    std::int64_t shownEvents_ = 0;
 };
 
 }  // namespace pw::app

@@ -23,12 +23,17 @@ constexpr const char* kStopQuestion = "Are you sure you want stop the export pro
 // The closing line stays in view this long before the statistics replace it.
 constexpr int kStatisticsPauseMs = 400;
 
+// Only an Access export refuses values: the column shows when one did.
+constexpr int kRefusedColumn = 2;
+constexpr int kColumns = 3;
+
 }  // namespace
 
 ExportDialog::ExportDialog(const PageSource& pages, ExportSettings settings, std::string databaseName,
-                           QWidget* parent)
+                           QWidget* parent, ValueDamage* recovery)
     : QDialog(parent),
-      run_(std::make_unique<ExportRun>(pages, std::move(settings), std::move(databaseName), StatisticsFilePath())) {
+      run_(std::make_unique<ExportRun>(pages, std::move(settings), std::move(databaseName), StatisticsFilePath(),
+                                       recovery)) {
     setWindowTitle("Pagewright Export");
 
     lines_ = new QListWidget;
@@ -44,11 +49,13 @@ ExportDialog::ExportDialog(const PageSource& pages, ExportSettings settings, std
     // The progress lines go when the statistics come; how the export ended
     // stays in view above them.
     summary_ = new QLabel;
+    summary_->setWordWrap(true);
     summary_->hide();
     statistics_ = new QTreeWidget;
-    statistics_->setColumnCount(2);
-    statistics_->setHeaderLabels({"Table Names", "No. Of Records"});
+    statistics_->setColumnCount(kColumns);
+    statistics_->setHeaderLabels({"Table Names", "No. Of Records", "Values Refused"});
     statistics_->headerItem()->setTextAlignment(1, Qt::AlignRight | Qt::AlignVCenter);
+    statistics_->headerItem()->setTextAlignment(kRefusedColumn, Qt::AlignRight | Qt::AlignVCenter);
     statistics_->setRootIsDecorated(false);
     statistics_->setUniformRowHeights(true);
     statistics_->setAlternatingRowColors(true);
@@ -56,6 +63,7 @@ ExportDialog::ExportDialog(const PageSource& pages, ExportSettings settings, std
     statistics_->header()->setStretchLastSection(false);
     statistics_->header()->setSectionResizeMode(0, QHeaderView::Stretch);
     statistics_->header()->setSectionResizeMode(1, QHeaderView::ResizeToContents);
+    statistics_->header()->setSectionResizeMode(kRefusedColumn, QHeaderView::ResizeToContents);
     statistics_->hide();
     ok_ = new QPushButton("OK");
     ok_->hide();
@@ -128,6 +136,7 @@ void ExportDialog::OnRunEnded() {
     finished_ = true;
     outcome_ = run_->outcome();
     closingLine_ = QString::fromStdString(run_->closingLine());
+    detail_ = QString::fromStdString(run_->lossesText());
     rows_ = run_->statistics();
     stop_->setEnabled(false);
     Q_EMIT jobFinished();
@@ -144,13 +153,18 @@ void ExportDialog::ShowStatistics() {
     percent_->hide();
     stop_->hide();
     statistics_->clear();
+    bool refused = false;
     for (const StatisticsRow& row : rows_) {
         if (row.exportedRows < 0) continue;
         auto* item = new QTreeWidgetItem(
-            statistics_, {QString::fromStdString(row.tableName), QString::number(row.exportedRows)});
+            statistics_, {QString::fromStdString(row.tableName), QString::number(row.exportedRows),
+                          row.rejectedValues > 0 ? QString::number(row.rejectedValues) : QString()});
         item->setTextAlignment(1, Qt::AlignRight | Qt::AlignVCenter);
+        item->setTextAlignment(kRefusedColumn, Qt::AlignRight | Qt::AlignVCenter);
+        refused = refused || row.rejectedValues > 0;
     }
-    summary_->setText(closingLine_);
+    statistics_->setColumnHidden(kRefusedColumn, !refused);
+    summary_->setText(detail_.isEmpty() ? closingLine_ : closingLine_ + "\n" + detail_);
     summary_->show();
     statistics_->show();
     ok_->show();

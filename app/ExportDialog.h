@@ -20,20 +20,25 @@ class QTreeWidget;
 namespace pw::app {
 
 class ExportRun;
+class ValueDamage;
 
 // Shows one export run from the moment it is first shown: the progress lines
 // newest first, a bar and its percentage, and "Stop". The messages of the
 // Access target are shown as they come, one at a time, while the export goes
 // on. When the run has ended, the statistics (rows exported per table) take
-// the lines' place with "OK". Closing it while the run works asks first; on
-// Yes the run is asked to stop and the dialog closes as soon as it has ended.
+// the lines' place with "OK", and the values the new database refused, if
+// any, beside each table's count. An export that lost something says so
+// above them, with where to read what. Closing it while the run works asks
+// first; on Yes the run is asked to stop and the dialog closes as soon as it
+// has ended.
 class ExportDialog : public QDialog {
     Q_OBJECT
 public:
     // `pages` must outlive the dialog. `databaseName`: the damaged file's name
     // without folder and extension, for the name of a new Access database.
+    // `recovery`: the report of the recovery the pages come from (see ExportRun).
     ExportDialog(const PageSource& pages, ExportSettings settings, std::string databaseName,
-                 QWidget* parent = nullptr);
+                 QWidget* parent = nullptr, ValueDamage* recovery = nullptr);
     // Asks a run still working to stop and waits for it; the worker never
     // waits on this thread, so this ends.
     ~ExportDialog() override;
@@ -42,6 +47,9 @@ public:
     bool workerEnded() const { return finished_; }
     ExportOutcome outcome() const { return outcome_; }
     QString closingLine() const { return closingLine_; }
+    // The text under the closing line: empty unless the export had losses.
+    QString summaryDetail() const { return detail_; }
+    QLabel* summaryLabel() const { return summary_; }
     QString percentText() const;
 
     QPushButton* stopButton() const { return stop_; }
@@ -85,6 +93,7 @@ private:
     bool closeRequested_ = false;
     ExportOutcome outcome_ = ExportOutcome::Failed;
     QString closingLine_;
+    QString detail_;
     std::vector<StatisticsRow> rows_;
 
     // Messages of the Access target not yet shown; one is open at a time, so

@@ -288,7 +288,7 @@ void MainWindow::OnRecoveryFinished() {
     if (progress_ != nullptr) progress_->JobEnded(refused);
     std::vector<const TableInfo*> tables;
     for (const TableInfo& table : job_->analysis().tables()) tables.push_back(&table);
-    tree_->SetRecoveredTables(std::move(tables));
+    tree_->SetRecoveredTables(std::move(tables), job_->complexColumns());
     SetJobButtons(true);
     if (outcome == AnalysisOutcome::Completed) damage_->ShowReport(job_->damage());
     if (refused) {
@@ -328,7 +328,7 @@ void MainWindow::StartPreview(const TableInfo& table) {
     if (!job_) return;
     content_->setCurrentWidget(preview_);
     pageNumber_->setText("1");
-    model_->ShowTable(job_->analysis().pages(), table, withheld_->isChecked());
+    model_->ShowTable(job_->analysis().pages(), table, withheld_->isChecked(), job_->complexColumns());
     UpdatePagingButtons();
 }
 
@@ -376,7 +376,12 @@ void MainWindow::StartExport() {
     settings.tables = options_->chosenTables();
     exporting_ = true;
     if (exportDialog_ != nullptr) exportDialog_->deleteLater();
-    exportDialog_ = new ExportDialog(job_->analysis().pages(), settings, databaseName_.toStdString(), this);
+    exportDialog_ = new ExportDialog(job_->analysis().pages(), settings, databaseName_.toStdString(), this,
+                                     &job_->valueDamage());
+    connect(exportDialog_, &ExportDialog::jobFinished, this, [this] {
+        // The export may have met damage in values the survey did not decode.
+        if (job_) damage_->Refresh(job_->damage());
+    });
     connect(exportDialog_, &QDialog::finished, this, [this] {
         exporting_ = false;
         export_->setEnabled(true);

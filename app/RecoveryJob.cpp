@@ -39,6 +39,7 @@ RecoveryJob::RecoveryJob(QObject* parent) : QObject(parent) {
 
 RecoveryJob::~RecoveryJob() {
     stop_.Request();
+    complexStop_.Request();
     Wait();
 }
 
@@ -64,6 +65,11 @@ void RecoveryJob::Work(std::string path) {
         damage_.SetFileFacts(analysis_.fileFacts());
         // What each table holds and lost, for the damage report shown afterwards.
         SurveyTables(analysis_.pages(), analysis_.tables(), RunControl{&stop_, nullptr, &damage_}, damage_);
+        // The tree and the previews read through the index: like every
+        // preview, they add nothing to the damage report.
+        auto complex =
+            std::make_unique<ComplexColumnIndex>(analysis_.pages(), RunControl{&complexStop_, nullptr, nullptr});
+        if (complex->linkedColumns() > 0) complex_ = std::move(complex);
     }
     running_ = false;
     Q_EMIT finished();

@@ -8,6 +8,8 @@
 #include <memory>
 #include <thread>
 
+#include "app/ValueDamage.h"
+#include "records/ComplexColumns.h"
 #include "salvage/Analysis.h"
 #include "status/DamageReport.h"
 #include "status/RunControl.h"
@@ -15,7 +17,8 @@
 namespace pw::app {
 
 // One recovery of one file on a worker thread: the analysis, then a survey of
-// every table's rows for the damage report. The worker never touches a
+// every table's rows for the damage report, and the links of the complex
+// columns to their hidden tables. The worker never touches a
 // widget: what it finds reaches the GUI thread through queued signals, and a
 // stop request ends it at the next page or table. Destroying the job stops
 // and joins the worker.
@@ -35,6 +38,11 @@ public:
     // Valid once finished() was emitted.
     const Analysis& analysis() const { return analysis_; }
     const DamageReport& damage() const { return damage_; }
+    // Exports of the recovered tables add to the report through this what
+    // only their decoding meets.
+    ValueDamage& valueDamage() { return valueDamage_; }
+    // Null when the file links no complex column. Safe to share between threads.
+    const ComplexColumnIndex* complexColumns() const { return complex_.get(); }
     AnalysisOutcome outcome() const { return analysis_.outcome(); }
 
     // Called on the worker thread with every status line, before it is
@@ -56,7 +64,12 @@ private:
 
     Analysis analysis_;
     DamageReport damage_;
+    ValueDamage valueDamage_{damage_};
     StopFlag stop_;
+    // The index outlives a stopped recovery's stop request: previews read
+    // through it later.
+    StopFlag complexStop_;
+    std::unique_ptr<ComplexColumnIndex> complex_;
     std::thread worker_;
     std::atomic<bool> running_{false};
 };

@@ -19,6 +19,7 @@
 #include <chrono>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <memory>
 #include <string>
 #include <thread>
@@ -123,6 +124,7 @@ private Q_SLOTS:
     void aCsvFolderThatCannotBeMadeKeepsTheDialogOpen();
     void csvExportRunsToTheStatistics();
     void accessExportWritesADatabaseThatReadsBack();
+    void refusedValuesCloseTheExportWithLosses();
     void stopEndsTheExportAsAborted();
     void closingWhileRunningAsksFirst();
     void closingWhileAMessageWaitsDoesNotHang();
@@ -162,6 +164,12 @@ void ExportDialogsTest::initTestCase() {
     db.AddRow(odd, {Long(5), Long(6)});
     const auto big = db.AddTable("Big", {Column("Id", type::kLong), Column("Name", type::kText)});
     for (int i = 0; i < kBigRows; ++i) db.AddRow(big, {Long(i), Text("row " + std::to_string(i))});
+    // Decimals whose digits outrun their column's precision: the new database
+    // refuses them and keeps their records with the field empty.
+    const auto prices = db.AddTable("Prices", {Column("Id", type::kLong), NumericColumn("Amount", 5, 2)});
+    db.AddRow(prices, {Long(1), Numeric(12345)});
+    db.AddRow(prices, {Long(2), Numeric(987654321)});
+    db.AddRow(prices, {Long(3), Numeric(100000)});
     WriteFile(*dir_ / "Shop.mdb", db.Build());
     file_ = std::make_unique<AnalysedFile>(*dir_ / "Shop.mdb");
     QVERIFY(file_->ok);
@@ -417,15 +425,18 @@ void ExportDialogsTest::csvExportRunsToTheStatistics() {
     QVERIFY(dialog.statisticsView()->isVisible());
 
     QTreeWidget* view = dialog.statisticsView();
-    QCOMPARE(view->columnCount(), 2);
+    // No value was refused: that column stays out of view.
+    QCOMPARE(view->columnCount(), 3);
     QCOMPARE(view->headerItem()->text(0), QString("Table Names"));
     QCOMPARE(view->headerItem()->text(1), QString("No. Of Records"));
+    QVERIFY(view->isColumnHidden(2));
     const std::vector<std::pair<QString, QString>> expected = {
         {"Alpha", "3"}, {"Beta", "500"}, {"Gamma", "2"}};
     QCOMPARE(StatisticsRows(view), expected);
     QVERIFY(view->topLevelItem(0)->textAlignment(1) & Qt::AlignRight);
 
-    for (const char* name : {"Alpha.csv", "Beta.csv", "Gamma.csv"}) QVERIFY(fs::exists(folder / name));
+    for (const char* name : {"Alpha.csv", "Beta.csv", "Gamma.csv", "Damage Report.txt", "Damage Report.json"})
+        QVERIFY(fs::exists(folder / name));
     QVERIFY(fs::exists(*dir_ / "app" / "Export Statistics.log"));
     SaveScreenshot(dialog, "export-statistics.png");
 
@@ -452,12 +463,19 @@ void ExportDialogsTest::accessExportWritesADatabaseThatReadsBack() {
     const std::vector<std::pair<QString, QString>> expected = {{"Alpha", "3"}, {"Odd", "0"}, {"Gamma", "2"}};
     QCOMPARE(StatisticsRows(dialog.statisticsView()), expected);
 
+    // The database and, named after it, its damage report for a person and a program.
     const std::vector<fs::path> files = FilesIn(out);
-    QCOMPARE(files.size(), std::size_t(1));
-    QVERIFY(files[0].filename().string().rfind("Recovered_Shop_On_", 0) == 0);
-    QCOMPARE(files[0].extension().string(), std::string(".mdb"));
+    QCOMPARE(files.size(), std::size_t(3));
+    const fs::path database = files[2];
+    QVERIFY(database.filename().string().rfind("Recovered_Shop_On_", 0) == 0);
+    QCOMPARE(database.extension().string(), std::string(".mdb"));
+    const std::string stem = database.stem().string();
+    QCOMPARE(files[0].filename().string(), stem + " - Damage Report.json");
+    QCOMPARE(files[1].filename().string(), stem + " - Damage Report.txt");
+    QCOMPARE(dialog.closingLine(), QString("Export completed Successfully..."));
+    QVERIFY(dialog.summaryDetail().isEmpty());
 
-    pw::testing::AnalysedFile written(files[0]);
+    pw::testing::AnalysedFile written(database);
     QVERIFY(written.ok);
     const pw::TableInfo* alpha = written.Find("Alpha");
     QVERIFY(alpha != nullptr);
@@ -471,6 +489,39 @@ void ExportDialogsTest::accessExportWritesADatabaseThatReadsBack() {
     }
     QCOMPARE(rows, QStringList({"0|a0", "1|a1", "2|a2"}));
     QVERIFY(written.Find("Gamma") != nullptr);
+}
+
+void ExportDialogsTest::refusedValuesCloseTheExportWithLosses() {
+    const fs::path out = NewFolder("refused");
+    ExportDialog dialog(file_->analysis.pages(), Settings(pw::ExportTarget::Access, out, Tables({"Alpha", "Prices"})),
+                        "Shop");
+    ShowAndWait(dialog);
+    QTRY_VERIFY_WITH_TIMEOUT(dialog.okButton()->isVisible(), kJobTimeoutMs);
+    QCOMPARE(dialog.outcome(), pw::ExportOutcome::Succeeded);
+    QCOMPARE(dialog.closingLine(), QString("Export completed with losses"));
+    QCOMPARE(Lines(dialog.linesView()).front(), QString("Export completed with losses"));
+    QVERIFY(!Lines(dialog.linesView()).contains("Export completed Successfully..."));
+    QVERIFY(dialog.summaryLabel()->isVisible());
+    QVERIFY(dialog.summaryLabel()->text().startsWith("Export completed with losses\n"));
+    QVERIFY2(dialog.summaryDetail().contains("refused 2 values"), qPrintable(dialog.summaryDetail()));
+    QVERIFY2(dialog.summaryDetail().contains(" - Damage Report.txt\""), qPrintable(dialog.summaryDetail()));
+
+    QTreeWidget* view = dialog.statisticsView();
+    QVERIFY(!view->isColumnHidden(2));
+    QCOMPARE(view->headerItem()->text(2), QString("Values Refused"));
+    QCOMPARE(view->topLevelItemCount(), 2);
+    QCOMPARE(view->topLevelItem(0)->text(2), QString());
+    QCOMPARE(view->topLevelItem(1)->text(0), QString("Prices"));
+    QCOMPARE(view->topLevelItem(1)->text(1), QString("3"));
+    QCOMPARE(view->topLevelItem(1)->text(2), QString("2"));
+
+    const fs::path report = dialog.run().damageReportFile();
+    QVERIFY(fs::exists(report));
+    QCOMPARE(report.parent_path(), out);
+    std::ifstream in(report);
+    const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    QVERIFY2(text.find("Values the new database refused: 2") != std::string::npos, text.c_str());
+    SaveScreenshot(dialog, "export-statistics-refused.png");
 }
 
 void ExportDialogsTest::stopEndsTheExportAsAborted() {
