@@ -106,6 +106,11 @@ constexpr std::size_t kTolerantSize = 5;
 bool Matches(const Signature& signature, const TableInfo& table) {
     const std::size_t want = signature.columns.size();
     const bool small = want < kTolerantSize;
+    // The rule below allows no column missing or extra for a small
+    // signature and one of each for a larger one: a table of any other width
+    // cannot match, and a damaged definition may hold thousands of columns.
+    const std::size_t columns = table.columns.size();
+    if (small ? columns != want : (columns + 1 < want || columns > want + 1)) return false;
     std::size_t matched = 0;
     for (const ColumnInfo& column : table.columns) {
         for (const SignatureColumn& s : signature.columns) {
