@@ -3,6 +3,7 @@
 #include <set>
 
 #include "engine/FoldedName.h"
+#include "engine/RowLayout.h"
 #include "schema/ColumnTypes.h"
 
 namespace pw {
@@ -11,17 +12,6 @@ namespace {
 std::string ColumnProblem(const ColumnDesign& c) {
     const std::string name = "[" + c.name + "]";
     switch (c.typeCode) {
-        case ColumnType::Bit:
-        case ColumnType::Byte:
-        case ColumnType::Int:
-        case ColumnType::Long:
-        case ColumnType::Currency:
-        case ColumnType::Single:
-        case ColumnType::Double:
-        case ColumnType::Date:
-        case ColumnType::Guid:
-        case ColumnType::OleObject:
-        case ColumnType::Memo: break;
         case ColumnType::Text:
             if (c.length < 2 || c.length > 2 * kMaxTextCharacters || c.length % 2 != 0)
                 return name + " TEXT of " + std::to_string(c.length) + " bytes is out of range";
@@ -35,7 +25,11 @@ std::string ColumnProblem(const ColumnDesign& c) {
                 return name + " DECIMAL(" + std::to_string(c.precision) + "," + std::to_string(c.scale) +
                        ") is out of range";
             break;
-        default: return name + " has a type the file format cannot hold (code " + std::to_string(c.typeCode) + ")";
+        default:
+            // Fixed types need no size of their own; long values have none.
+            if (!IsFixedType(c.typeCode) && c.typeCode != ColumnType::OleObject && c.typeCode != ColumnType::Memo)
+                return name + " has a type the file format cannot hold (code " + std::to_string(c.typeCode) + ")";
+            break;
     }
     if (c.autoNumber && c.typeCode != ColumnType::Long) return name + " an auto-number must be a LONG";
     return {};
