@@ -80,7 +80,7 @@ void PreviewModel::ShowTable(const PageSource& pages, const TableInfo& table, bo
     loader_->pages = pages_;
     loader_->table = table_;
     loader_->includeWithheld = includeWithheld;
-    loader_->complex = HasComplexColumns(table) ? complex : nullptr;
+    loader_->complex = HasComplexColumns(*table_) ? complex : nullptr;
     endResetModel();
     Load(1);
 }
