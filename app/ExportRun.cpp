@@ -3,9 +3,9 @@
 #include <exception>
 #include <memory>
 
-#include "app/ExportDamageFiles.h"
 #include "app/ValueDamage.h"
 #include "export/AccessExport.h"
+#include "export/DamageReportFiles.h"
 #include "salvage/TableDamage.h"
 #include "status/Logging.h"
 
@@ -87,10 +87,10 @@ std::string ExportRun::Shown(const std::string& line, const ExportJob& job, cons
 void ExportRun::WriteDamageReport(const AccessExport* access) {
     const DamageReport& damage = recovery_ != nullptr ? recovery_->report() : ownDamage_;
     if (settings_.target == ExportTarget::Csv) {
-        damageReportFile_ = WriteExportDamageFiles(settings_.folder, "", damage, nullptr);
+        damageReportFile_ = WriteDamageReportFiles(settings_.folder, "", damage, nullptr);
     } else if (access != nullptr && access->closedCleanly() && !access->outputPath().empty()) {
         // Beside the database, named after it: the folder may hold many exports.
-        damageReportFile_ = WriteExportDamageFiles(settings_.folder, access->outputPath().stem().string() + " - ",
+        damageReportFile_ = WriteDamageReportFiles(settings_.folder, access->outputPath().stem().string() + " - ",
                                                    damage, &access->rejects());
     }
 }

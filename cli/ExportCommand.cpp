@@ -8,6 +8,7 @@
 #include "cli/Commands.h"
 #include "export/AccessExport.h"
 #include "export/CsvFolder.h"
+#include "export/DamageReportFiles.h"
 #include "export/ExportJob.h"
 #include "export/StatisticsLog.h"
 #include "salvage/TableDamage.h"
@@ -50,24 +51,11 @@ int ExportToStandardOutput(AnalysisRun& run, const ExportOptions& options, const
     return run.FinishWithDamage(kExitErrors);
 }
 
-// The damage summary, and the values the target refused, for whoever opens
-// the export later: "<prefix>Damage Report.txt" and ".json".
-void WriteDamageReports(const std::filesystem::path& folder, const std::string& prefix, const DamageReport& damage,
-                        const RejectLog* rejects) {
-    std::ofstream human(folder / (prefix + "Damage Report.txt"), std::ios::binary | std::ios::trunc);
-    WriteDamageSummary(human, damage);
-    if (rejects != nullptr) rejects->WriteHuman(human);
-    nlohmann::ordered_json summary = DamageSummaryJson(damage);
-    if (rejects != nullptr) summary["rejectedValues"] = rejects->Json();
-    std::ofstream json(folder / (prefix + "Damage Report.json"), std::ios::binary | std::ios::trunc);
-    json << summary.dump(2, ' ', false, nlohmann::ordered_json::error_handler_t::replace) << '\n';
-}
-
 // The export folder keeps its own account of what was exported and what
 // damage was met, beside the files.
 void WriteExportReports(const std::filesystem::path& folder, const ExportJob& job, const DamageReport& damage) {
     WriteStatisticsFile(folder / "Export Statistics.log", FormatStatistics(folder.string(), job.statistics()));
-    WriteDamageReports(folder, "", damage, nullptr);
+    WriteDamageReportFiles(folder, "", damage, nullptr);
 }
 
 void PrintStatistics(const ExportJob& job) {
@@ -123,7 +111,7 @@ int ExportToAccess(AnalysisRun& run, const ExportOptions& options) {
         return run.FinishWithDamage(kExitErrors);
     }
     // Beside the database, named after it: DEST may hold many exports.
-    WriteDamageReports(settings.folder, access.outputPath().stem().string() + " - ", run.damage(), &access.rejects());
+    WriteDamageReportFiles(settings.folder, access.outputPath().stem().string() + " - ", run.damage(), &access.rejects());
     std::cout << "Access database: " << access.outputPath().string() << '\n' << '\n';
     PrintStatistics(job);
     const std::int64_t refused = access.rejects().Total();

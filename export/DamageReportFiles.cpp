@@ -1,13 +1,13 @@
-#include "app/ExportDamageFiles.h"
+#include "export/DamageReportFiles.h"
 
 #include <fstream>
 #include <nlohmann/json.hpp>
 
 #include "export/DamageSummary.h"
 
-namespace pw::app {
+namespace pw {
 
-std::filesystem::path WriteExportDamageFiles(const std::filesystem::path& folder, const std::string& prefix,
+std::filesystem::path WriteDamageReportFiles(const std::filesystem::path& folder, const std::string& prefix,
                                              const DamageReport& damage, const RejectLog* rejects) {
     const std::filesystem::path text = folder / (prefix + "Damage Report.txt");
     std::ofstream human(text, std::ios::binary | std::ios::trunc);
@@ -21,4 +21,4 @@ std::filesystem::path WriteExportDamageFiles(const std::filesystem::path& folder
     return human ? text : std::filesystem::path();
 }
 
-}  // namespace pw::app
+}  // namespace pw

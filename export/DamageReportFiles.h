@@ -6,14 +6,13 @@
 #include "export/RejectLog.h"
 #include "status/DamageReport.h"
 
-namespace pw::app {
+namespace pw {
 
-// The damage report of an export for whoever opens its folder later, as the
-// command line leaves it: "<prefix>Damage Report.txt" for a person and
+// The damage report of an export for whoever opens its folder later: "<prefix>Damage Report.txt" for a person and
 // "<prefix>Damage Report.json", each with the values the new database refused
 // when `rejects` is given. Returns the text file's path, empty when it could
 // not be written.
-std::filesystem::path WriteExportDamageFiles(const std::filesystem::path& folder, const std::string& prefix,
+std::filesystem::path WriteDamageReportFiles(const std::filesystem::path& folder, const std::string& prefix,
                                              const DamageReport& damage, const RejectLog* rejects);
 
-}  // namespace pw::app
+}  // namespace pw
